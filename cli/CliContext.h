@@ -1,0 +1,59 @@
+#pragma once
+// What every sondesk-cli command shares: the global options, the console Ui and the session,
+// made on first use so that `messages show` needs no settings folder.
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "app/Session.h"
+#include "cli/ConsoleUi.h"
+
+namespace CLI {
+class App;
+}
+
+namespace sondesk {
+
+struct CliOptions {
+  std::string windir;
+  std::string library;
+  std::string programDir;
+  int lang = -1;
+  std::string card;  // --card DIR: reader mode
+  std::string port;  // --port PORT: through the player
+  bool yes = false;
+  bool no = false;
+  std::string onDuplicate;
+  bool quiet = false;
+  bool verbose = false;
+};
+
+class CliContext {
+ public:
+  CliOptions options;
+  ConsoleUi ui;
+
+  // The session of this run, with --library / --program-dir / --lang applied.
+  Session& session();
+
+  // Exit status: 0 success, 1 failure, 2 usage.
+  int exitCode = 0;
+  void Fail(const std::string& message);  // prints to stderr, exit status 1
+  void Usage(const std::string& message); // prints to stderr, exit status 2
+
+ private:
+  std::unique_ptr<Session> session_;
+};
+
+// Each command group registers its subcommands; the callbacks set ctx.exitCode.
+void RegisterMessageCommands(CLI::App& app, CliContext& ctx);
+void RegisterSettingsCommands(CLI::App& app, CliContext& ctx);
+void RegisterMf3Commands(CLI::App& app, CliContext& ctx);       // mf3, lzhuf
+void RegisterConvertCommands(CLI::App& app, CliContext& ctx);   // convert, render, lyrics
+void RegisterLibraryCommands(CLI::App& app, CliContext& ctx);   // library, export
+void RegisterCardCommands(CLI::App& app, CliContext& ctx);      // card, playlist, options
+void RegisterFsCommands(CLI::App& app, CliContext& ctx);        // fs, virtual
+void RegisterPlayerCommands(CLI::App& app, CliContext& ctx);    // firmware, play
+
+}  // namespace sondesk
