@@ -1,5 +1,6 @@
 #include "cli/CliContext.h"
 
+#include <CLI/CLI.hpp>
 #include <iostream>
 
 namespace sondesk {
@@ -23,6 +24,15 @@ void CliContext::Fail(const std::string& message) {
 void CliContext::Usage(const std::string& message) {
   std::cerr << "sondesk-cli: " << message << "\n";
   exitCode = 2;
+}
+
+CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description) {
+  for (CLI::App* sub : parent.get_subcommands([](CLI::App*) { return true; })) {
+    if (sub->get_name() == name) return sub;
+  }
+  CLI::App* sub = parent.add_subcommand(name, description);
+  sub->require_subcommand(1);
+  return sub;
 }
 
 }  // namespace sondesk

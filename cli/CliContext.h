@@ -55,5 +55,12 @@ void RegisterLibraryCommands(CLI::App& app, CliContext& ctx);   // library, expo
 void RegisterCardCommands(CLI::App& app, CliContext& ctx);      // card, playlist, options
 void RegisterFsCommands(CLI::App& app, CliContext& ctx);        // fs, virtual
 void RegisterPlayerCommands(CLI::App& app, CliContext& ctx);    // firmware, play
+void RegisterLyricsCommands(CLI::App& app, CliContext& ctx);    // lyrics
+void RegisterVirtualCommands(CLI::App& app, CliContext& ctx);   // virtual
+void RegisterCardFsCommands(CLI::App& app, CliContext& ctx);    // card format, card report
+
+// The subcommand `name` of `parent`, made when no group has made it yet (several groups add to
+// "card").
+CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description);
 
 }  // namespace sondesk

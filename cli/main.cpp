@@ -43,6 +43,9 @@ int main(int argc, char** argv) {
   RegisterCardCommands(app, ctx);
   RegisterFsCommands(app, ctx);
   RegisterPlayerCommands(app, ctx);
+  RegisterLyricsCommands(app, ctx);
+  RegisterVirtualCommands(app, ctx);
+  RegisterCardFsCommands(app, ctx);
 
   try {
     app.parse(argc, argv);

@@ -64,7 +64,7 @@ std::size_t DecodeUtf8(std::string_view s, std::size_t i, char32_t& cp) {
   return len;
 }
 
-// The Windows-1252 byte for a code point, or 0 when it has none and no near letter.
+// The Windows-1252 byte for a code point, its nearest unaccented letter, or '?' when it has neither.
 char FoldToCp1252(char32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return static_cast<char>(cp);
   for (std::size_t k = 0; k < kHighControls.size(); ++k) {

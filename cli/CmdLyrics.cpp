@@ -1,0 +1,13 @@
+#include <CLI/CLI.hpp>
+
+#include "cli/CliContext.h"
+
+namespace sondesk {
+
+// Commands of this group are registered when their operations exist.
+void RegisterLyricsCommands(CLI::App& app, CliContext& ctx) {
+  (void)app;
+  (void)ctx;
+}
+
+}  // namespace sondesk
