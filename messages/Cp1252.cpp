@@ -138,6 +138,8 @@ std::string Utf8ToCp1252(std::string_view text) {
     i += n;
     // Combining marks (U+0300-U+036F) after a letter add nothing the player can show.
     if (cp >= 0x0300 && cp <= 0x036F) continue;
+    // A byte-order mark or a zero-width character shows nothing either; a '?' there would.
+    if (cp == 0xFEFF || (cp >= 0x200B && cp <= 0x200D) || cp == 0x2060) continue;
     out.push_back(FoldToCp1252(cp));
   }
   return out;

@@ -1,8 +1,8 @@
-#include "messages/Cp1252.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
+
+#include "messages/Cp1252.h"
 
 namespace sondesk {
 namespace {
@@ -25,15 +25,15 @@ TEST(Cp1252Test, EveryByteSurvivesTheTripThroughUtf8) {
 }
 
 TEST(Cp1252Test, Utf8BecomesWesternBytesOrTheNearestLetter) {
-  EXPECT_EQ(Utf8ToCp1252("\xC3\xA8"), "\xE8");                 // è
+  EXPECT_EQ(Utf8ToCp1252("\xC3\xA8"), "\xE8");                            // è
   EXPECT_EQ(Utf8ToCp1252("Citt\xC3\xA0 \xE2\x82\xAC"), "Citt\xE0 \x80");  // à and the euro sign
-  EXPECT_EQ(Utf8ToCp1252("\xC5\x91"), "o");                    // ő, U+0151
-  EXPECT_EQ(Utf8ToCp1252("\xC5\x81\xC3\xB3" "d\xC5\xBA"), "L\xF3" "dz");  // Łódź: ó stays, Ł and ź fold
-  EXPECT_EQ(Utf8ToCp1252("\xC5\x92"), "\x8C");                 // Œ is in the 0x80 row
-  EXPECT_EQ(Utf8ToCp1252("\xE1\xBB\x87"), "e");                // ệ, Vietnamese
-  EXPECT_EQ(Utf8ToCp1252("e\xCC\x81"), "e");                   // a combining accent is dropped
-  EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");                // 中
-  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x8E\xA4!"), "?!");          // emoji outside the BMP
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x91"), "o");                               // ő, U+0151
+  EXPECT_EQ(Utf8ToCp1252("\u0141\u00F3d\u017A"), "L\xF3\x64z");           // Łódź: ó stays, Ł and ź fold
+  EXPECT_EQ(Utf8ToCp1252("\xC5\x92"), "\x8C");                            // Œ is in the 0x80 row
+  EXPECT_EQ(Utf8ToCp1252("\xE1\xBB\x87"), "e");                           // ệ, Vietnamese
+  EXPECT_EQ(Utf8ToCp1252("e\xCC\x81"), "e");                              // a combining accent is dropped
+  EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");                           // 中
+  EXPECT_EQ(Utf8ToCp1252("\xF0\x9F\x8E\xA4!"), "?!");                     // emoji outside the BMP
   EXPECT_EQ(Utf8ToCp1252(""), "");
   EXPECT_EQ(Utf8ToCp1252(std::string("a\0b", 3)), std::string("a\0b", 3));
 }
