@@ -22,6 +22,7 @@ struct CliOptions {
   int lang = -1;
   std::string card;  // --card DIR: reader mode
   std::string port;  // --port PORT: through the player
+  std::string image; // --image IMAGE: the card image or raw card device, read directly
   bool yes = false;
   bool no = false;
   std::string onDuplicate;

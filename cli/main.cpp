@@ -17,8 +17,12 @@ int main(int argc, char** argv) {
   app.add_option("--lang", o.lang, "language 0-4 for this run: Italian, English, French, German, Spanish")
       ->check(CLI::Range(0, 4));
   auto* card = app.add_option("--card", o.card, "reach the card as a card reader: DIR is the mounted card");
-  app.add_option("--port", o.port, "reach the card through the player: virtual:IMAGE, ppdev:/dev/parportN, lpt1, lpt2")
-      ->excludes(card);
+  auto* port = app.add_option("--port", o.port,
+                              "reach the card through the player: virtual:IMAGE, ppdev:/dev/parportN, lpt1, lpt2")
+                   ->excludes(card);
+  app.add_option("--image", o.image, "reach the card's FAT16 directly: IMAGE is a card image or a raw card device")
+      ->excludes(card)
+      ->excludes(port);
   auto* yes = app.add_flag("--yes", o.yes, "answer every Yes/No or OK/Cancel question with Yes/OK");
   app.add_flag("--no", o.no, "answer every Yes/No or OK/Cancel question with No/Cancel")->excludes(yes);
   app.add_option("--on-duplicate", o.onDuplicate, "answer to the duplicate-name question of an import")

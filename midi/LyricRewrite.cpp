@@ -1,20 +1,207 @@
 #include "midi/LyricRewrite.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <span>
+
+#include "app/AtomicFile.h"
+#include "app/Paths.h"
+#include "messages/Cp1252.h"
+#include "midi/LyricPages.h"
+#include "midi/LyricPreview.h"
+#include "midi/LyricSmfWriter.h"
+#include "midi/LyricStreams.h"
+#include "midi/LyricTrack.h"
+#include "midi/MidiEvent.h"
+#include "midi/MidiStreamReader.h"
+#include "midi/SxsEvent.h"
+
 namespace sondesk {
 
-// Until the page builder is in place every song is converted as it stands.
+namespace {
+
+// A song that already shows more line advances than this carries the player's own lyrics.
+constexpr int kOwnLyricsLineAdvances = 6;
+// Absolute times stay where a delta of the file format can reach them.
+constexpr std::uint64_t kLatestTick = 0x0FFFFFFF;
+
+constexpr std::uint8_t kRolandLyrics[] = {0x41, 0x10, 0x42, 0x12, 0x7F, 0x00, 0x00};
+
+struct TimedEvent {
+  std::uint32_t time = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+// The track the reader delivers from next: the active one with the earliest event, the lowest
+// number on a tie. Lyric streams are kept per track, and the reader merges the tracks.
+int NextTrackIndex(const MidiStreamReader& r) {
+  int best = -1;
+  for (std::size_t i = 0; i < r.tracks.size(); ++i) {
+    const auto& t = r.tracks[i];
+    if (t.active && (best < 0 || t.nextTime < r.tracks[static_cast<std::size_t>(best)].nextTime)) {
+      best = static_cast<int>(i);
+    }
+  }
+  return best;
+}
+
+bool Running(const MidiStreamReader& r) { return r.errorCode == kStreamOk && !r.atFileEnd && !r.allTracksEnded; }
+
+std::uint32_t Tick(const MidiStreamReader& r) { return static_cast<std::uint32_t>(std::min(r.now, kLatestTick)); }
+
+bool StartsWith(std::span<const std::uint8_t> data, std::span<const std::uint8_t> prefix) {
+  return data.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), data.begin());
+}
+
+struct Analysis {
+  LyricStreams streams;
+  int lineAdvances = 0;
+  bool roland = false;
+};
+
+// The analysis pass: line advances already present, the character streams, the Roland mark.
+bool Analyse(MidiStreamReader& r, Analysis& a) {
+  MidiEvent ev;
+  while (Running(r)) {
+    const int track = NextTrackIndex(r);
+    NextStreamEvent(r, ev);
+    if (ev.empty()) continue;
+    if (ev.IsSysEx()) {
+      const auto data = ev.Data();
+      int type = 0;
+      std::string text;
+      if (ParseSxs(data, type, text) && type == kSxsLineAdvance) ++a.lineAdvances;
+      if (StartsWith(data, kRolandLyrics)) a.roland = true;
+    } else if (ev.IsMeta()) {
+      a.streams.AddMetaText(Tick(r), track, static_cast<std::uint8_t>(ev.MetaType()), ev.Text());
+    }
+  }
+  return r.errorCode == kStreamOk;
+}
+
+// The song copy, event by event, each logged as the rewrite has always logged it.
+bool CopySong(MidiStreamReader& r, std::vector<TimedEvent>& song, std::string& log) {
+  if (!ResetStreamReader(r)) return false;
+  MidiEvent ev;
+  while (Running(r)) {
+    const std::uint64_t delta = NextStreamEvent(r, ev);
+    if (ev.empty()) continue;
+    const auto byte = [&](std::size_t i) { return i < ev.size() ? static_cast<unsigned>(ev.bytes[i]) : 0u; };
+    char line[96];
+    std::snprintf(line, sizeof line, "%6ld %3ld %d %02x %02x %02x\n", static_cast<long>(Tick(r)),
+                  static_cast<long>(std::min(delta, kLatestTick)), static_cast<int>(ev.size()), byte(0), byte(1),
+                  byte(2));
+    log += line;
+    if (IsEndOfTrack(ev.bytes.data(), ev.size())) continue;
+    song.push_back({Tick(r), ev.bytes});
+  }
+  return r.errorCode == kStreamOk;
+}
+
+bool WriteWorkFile(Session& session, const std::string& path, std::string_view data) {
+  if (WriteFileAtomically(path, data)) return true;
+  session.ShowCreateError(path);
+  return false;
+}
+
+bool WriteWorkFile(Session& session, const std::string& path, const std::vector<std::uint8_t>& data) {
+  return WriteWorkFile(session, path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+}
+
+std::vector<std::uint8_t> MidiFileOf(std::uint16_t division, const std::vector<TimedEvent>& events) {
+  LyricSmfWriter w(division);
+  for (const auto& e : events) w.Add(e.time, e.bytes);
+  return w.Finish();
+}
+
+// The song copy and the lyric track by time; at equal times the song goes first.
+std::vector<std::uint8_t> MergeByTime(std::uint16_t division, const std::vector<TimedEvent>& song,
+                                      const std::vector<LyricTrackEvent>& lyrics) {
+  LyricSmfWriter w(division);
+  std::size_t s = 0;
+  std::size_t l = 0;
+  while (s < song.size() || l < lyrics.size()) {
+    if (l >= lyrics.size() || (s < song.size() && song[s].time <= lyrics[l].time)) {
+      w.Add(song[s].time, song[s].bytes);
+      ++s;
+    } else {
+      w.Add(lyrics[l].time, lyrics[l].bytes);
+      ++l;
+    }
+  }
+  return w.Finish();
+}
+
+}  // namespace
+
+int RewriteLyricSong(Session& session, const std::string& sourcePath, const std::string& workDir,
+                     LyricRewriteCounts& counts, LyricLayout* pages) {
+  counts = LyricRewriteCounts{};
+  if (pages != nullptr) *pages = LyricLayout{};
+  const std::string tunePath = JoinPath(workDir, "Tune1000.MID");
+  std::remove(tunePath.c_str());
+
+  auto reader = OpenStreamReader(session, sourcePath);
+  if (!reader) {
+    session.ui().DebugLine(Format("File %s not found", sourcePath.c_str()));
+    counts.sourceUnreadable = true;
+    return 0;
+  }
+  Analysis a;
+  const bool readWhole = reader->errorCode == kStreamOk && Analyse(*reader, a);
+  if (a.roland) {
+    session.ui().ShowBox(Format("La song %s contiene SXS tipo ROLAND", Utf8ToCp1252(sourcePath).c_str()), "Attenzione",
+                    BoxIcon::Warning, BoxButtons::Ok);
+  }
+  const bool french = session.messages().language() == static_cast<int>(Language::French);
+  const LyricChoice choice = a.streams.Choose(french);
+  counts.lineAdvanceCount = a.lineAdvances;
+  counts.lyricCharCount = choice.slot >= 0 ? choice.lyricChars : 0;
+  // A file the reader could not read to its end is converted as it stands: pages built from part
+  // of a song would be wrong, and the reader has told the user what is broken.
+  counts.sourceUnreadable = !readWhole;
+  if (!readWhole) return 0;
+  if (counts.lineAdvanceCount > kOwnLyricsLineAdvances || counts.lyricCharCount <= kLyricStreamMinimum) return 0;
+
+  if (a.streams.tracksBeyondSlots()) session.ui().DebugLine("Lyrics of tracks beyond the 64th are left out.");
+  if (choice.truncated) session.ui().DebugLine("Lyric text too long: what follows the 10000th character is dropped.");
+  LyricLayout layout = BuildLyricPages(choice.stream);
+  if (layout.pages.empty()) return 0;
+  if (layout.chordsDropped) session.ui().DebugLine("More than 200 chords: the rest is dropped.");
+  const LyricTrack track = BuildLyricTrack(layout);
+  if (track.linesCut) session.ui().DebugLine("Line(s) too long. Will be truncated.");
+
+  if (!MakeFolders(workDir)) {
+    session.ShowCreateError(tunePath);
+    return 0;
+  }
+  const auto division = static_cast<std::uint16_t>(reader->division);
+  if (!WriteWorkFile(session, JoinPath(workDir, "TEXT.TXT"), LyricPreviewText(layout))) return 0;
+  {
+    LyricSmfWriter w(division);
+    for (const auto& e : track.events) w.Add(e.time, e.bytes);
+    if (!WriteWorkFile(session, JoinPath(workDir, "WB.MID"), w.Finish())) return 0;
+  }
+  std::vector<TimedEvent> song;
+  std::string log;
+  const bool copied = CopySong(*reader, song, log);
+  CloseStreamReader(reader);
+  if (!copied) return 0;
+  if (!WriteWorkFile(session, JoinPath(workDir, "TEMP.MID"), MidiFileOf(division, song))) return 0;
+  if (!WriteWorkFile(session, JoinPath(workDir, "LOGILE.TXT"), log)) return 0;
+  if (!WriteWorkFile(session, tunePath, MergeByTime(division, song, track.events))) return 0;
+  if (pages != nullptr) *pages = std::move(layout);
+  return 1;
+}
+
 int RewriteLyricSong(Session& session, const std::string& sourcePath, const std::string& workDir,
                      LyricRewriteCounts& counts) {
-  (void)session;
-  (void)sourcePath;
-  (void)workDir;
-  counts = LyricRewriteCounts{};
-  return 0;
+  return RewriteLyricSong(session, sourcePath, workDir, counts, nullptr);
 }
 
 int RewriteLyricSong(Session& session, const std::string& sourcePath, const std::string& workDir) {
   LyricRewriteCounts counts;
-  return RewriteLyricSong(session, sourcePath, workDir, counts);
+  return RewriteLyricSong(session, sourcePath, workDir, counts, nullptr);
 }
 
 }  // namespace sondesk

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app/Session.h"
+#include "midi/LyricPages.h"
 
 namespace sondesk {
 
@@ -13,6 +14,7 @@ namespace sondesk {
 struct LyricRewriteCounts {
   int lineAdvanceCount = 0;  // line-advance lyric events the source already holds
   int lyricCharCount = 0;    // characters of the chosen lyric stream, 0 when none was chosen
+  bool sourceUnreadable = false;  // the reader could not open the source or read it to its end
 };
 
 // 1 when "Tune1000.MID" was written into `workDir` and is to be converted instead of the source,
@@ -21,5 +23,9 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
 // The same, also giving the counts of the analysis (the conversion calls this one).
 int RewriteLyricSong(Session& session, const std::string& sourcePath, const std::string& workDir,
                      LyricRewriteCounts& counts);
+// The same, also giving the pages it built (empty when it did not rewrite): for the preview on
+// the terminal and for tests. `pages` may be null.
+int RewriteLyricSong(Session& session, const std::string& sourcePath, const std::string& workDir,
+                     LyricRewriteCounts& counts, LyricLayout* pages);
 
 }  // namespace sondesk

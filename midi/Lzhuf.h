@@ -15,16 +15,16 @@
 
 namespace sondesk {
 
-inline constexpr int kLzhufRingSize = 4096;      // N
-inline constexpr int kLzhufLookAhead = 29;       // F: also the longest match
-inline constexpr int kLzhufThreshold = 2;        // matches of this length or less go as literals
+inline constexpr int kLzhufRingSize = 4096;  // N
+inline constexpr int kLzhufLookAhead = 29;   // F: also the longest match
+inline constexpr int kLzhufThreshold = 2;    // matches of this length or less go as literals
 inline constexpr std::size_t kLzhufSizeWordBytes = 4;
 
 enum class LzhufStatus {
   Ok,
-  TooLarge,   // compress: the input does not fit the 32-bit size word
-  NoSizeWord, // decompress: fewer than 4 bytes
-  Truncated,  // decompress: the bits end before the size word's count of bytes is produced
+  TooLarge,    // compress: the input does not fit the 32-bit size word
+  NoSizeWord,  // decompress: fewer than 4 bytes
+  Truncated,   // decompress: the bits end before the size word's count of bytes is produced
 };
 
 // A short English diagnostic ("damaged stream: ..."), for logs and the command line.

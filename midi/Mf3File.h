@@ -44,7 +44,8 @@ Mf3Status BuildMf3(Mf3Header& header, std::string_view name, std::span<const std
 // In memory. Splits an MF3 file into its header and decompressed payload. NotMf3 for a file
 // shorter than a header or without the magic; Damaged for a missing size word or a damaged
 // stream (then `payload` holds what was decoded before the damage).
-Mf3Status DecodeMf3Bytes(std::span<const std::uint8_t> file, Mf3Header& header, std::vector<std::uint8_t>& payload);
+Mf3Status DecodeMf3Bytes(std::span<const std::uint8_t> file, Mf3Header& header,
+                         std::vector<std::uint8_t>& payload);
 
 // Compresses the plain payload file `payloadPath` into the MF3 file `targetPath`, with `header`
 // as the conversion left it (use Mf3Header::Fresh() when there was none). `name` is the target's

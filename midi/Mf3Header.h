@@ -22,15 +22,15 @@ struct ChannelSetup {
   static constexpr std::size_t kSize = 9;
   static constexpr std::uint8_t kNone = 255;  // program/bank: the song has none on this channel
 
-  std::uint8_t mode = 0;        // 0 plays; 1 notes at velocity 0; 2 velocity halved
-  std::uint8_t program = 0;     // replaces every program change; kNone = none
-  std::uint8_t bank = 0;        // replaces every bank select; kNone = none
-  std::int8_t volumeOffset = 0; // added to controller 7
-  std::int8_t panOffset = 0;    // added to controller 10
-  std::int8_t reverbOffset = 0; // added to controller 91
-  std::int8_t chorusOffset = 0; // added to controller 93
-  std::uint8_t velocityCurve = 0; // 0 to 6
-  std::int8_t transpose = 0;    // semitones, not on channel 10
+  std::uint8_t mode = 0;           // 0 plays; 1 notes at velocity 0; 2 velocity halved
+  std::uint8_t program = 0;        // replaces every program change; kNone = none
+  std::uint8_t bank = 0;           // replaces every bank select; kNone = none
+  std::int8_t volumeOffset = 0;    // added to controller 7
+  std::int8_t panOffset = 0;       // added to controller 10
+  std::int8_t reverbOffset = 0;    // added to controller 91
+  std::int8_t chorusOffset = 0;    // added to controller 93
+  std::uint8_t velocityCurve = 0;  // 0 to 6
+  std::int8_t transpose = 0;       // semitones, not on channel 10
 
   void Serialize(std::uint8_t* out) const;  // kSize bytes
   static ChannelSetup Parse(const std::uint8_t* in);
@@ -76,15 +76,15 @@ struct Mf3Header {
   using Text = std::array<char, kTextField>;
 
   std::array<char, 4> magic{};
-  std::uint32_t fileSize = 0;   // the whole file: header, size word and stream
+  std::uint32_t fileSize = 0;  // the whole file: header, size word and stream
   std::uint32_t reserved1 = 0;
-  std::uint32_t midiSize = 0;   // the uncompressed payload, equal to the size word at offset 512
+  std::uint32_t midiSize = 0;  // the uncompressed payload, equal to the size word at offset 512
   std::array<std::uint8_t, 26> reserved2{};
   std::array<char, kFileNameField> fileName{};
   Text copyright{}, title{}, publisher{}, author{}, performer{}, genre{};
-  std::int8_t transpose = 0;    // semitones on every channel but 10
+  std::int8_t transpose = 0;  // semitones on every channel but 10
   std::uint8_t reserved3 = 0;
-  std::int16_t tempoOffset = 0; // beats per minute added to every tempo
+  std::int16_t tempoOffset = 0;  // beats per minute added to every tempo
   std::array<ChannelSetup, kChannels> channels{};
   std::array<InitialControllers, kChannels> initialControllers{};
   std::array<std::uint8_t, 18> reserved4{};
@@ -141,7 +141,8 @@ Mf3HeaderStatus ReadMf3HeaderFile(const std::string& path, Mf3Header& header);
 
 // The same for operations that stop on a bad file: a file that cannot be read, is shorter than a
 // header or is not an MF3 file gets the shared "Cannot open %s" box. 0 success, 1 failure.
-int ReadMf3Header(Session& session, const std::string& path, Mf3Header& header, Mf3HeaderStatus* status = nullptr);
+int ReadMf3Header(Session& session, const std::string& path, Mf3Header& header,
+                  Mf3HeaderStatus* status = nullptr);
 
 // Writes `header` over the first 512 bytes of the MF3 file at `path`; nothing else in the file
 // changes. The file must already be an MF3 file of at least 512 bytes (a header is never put on

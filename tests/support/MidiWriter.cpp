@@ -119,16 +119,18 @@ MidiWriter& MidiWriter::NoteOff(std::uint32_t delta, int channel, int key, int v
                       {static_cast<std::uint8_t>(key & 0x7F), static_cast<std::uint8_t>(velocity & 0x7F)});
 }
 MidiWriter& MidiWriter::Control(std::uint32_t delta, int channel, int controller, int value) {
-  return ChannelEvent(delta, static_cast<std::uint8_t>(0xB0 | (channel & 15)),
-                      {static_cast<std::uint8_t>(controller & 0x7F), static_cast<std::uint8_t>(value & 0x7F)});
+  return ChannelEvent(
+      delta, static_cast<std::uint8_t>(0xB0 | (channel & 15)),
+      {static_cast<std::uint8_t>(controller & 0x7F), static_cast<std::uint8_t>(value & 0x7F)});
 }
 MidiWriter& MidiWriter::Program(std::uint32_t delta, int channel, int program) {
   return ChannelEvent(delta, static_cast<std::uint8_t>(0xC0 | (channel & 15)),
                       {static_cast<std::uint8_t>(program & 0x7F)});
 }
 MidiWriter& MidiWriter::PitchBend(std::uint32_t delta, int channel, int value14) {
-  return ChannelEvent(delta, static_cast<std::uint8_t>(0xE0 | (channel & 15)),
-                      {static_cast<std::uint8_t>(value14 & 0x7F), static_cast<std::uint8_t>((value14 >> 7) & 0x7F)});
+  return ChannelEvent(
+      delta, static_cast<std::uint8_t>(0xE0 | (channel & 15)),
+      {static_cast<std::uint8_t>(value14 & 0x7F), static_cast<std::uint8_t>((value14 >> 7) & 0x7F)});
 }
 MidiWriter& MidiWriter::Channel(std::uint32_t delta, std::initializer_list<std::uint8_t> statusAndData) {
   if (statusAndData.size() == 0) return *this;
@@ -156,15 +158,18 @@ MidiWriter& MidiWriter::Meta(std::uint32_t delta, int type, const MidiBytes& dat
 MidiWriter& MidiWriter::Tempo(std::uint32_t delta, std::uint32_t micros) {
   return Meta(delta, 0x51,
               MidiBytes{static_cast<std::uint8_t>(micros >> 16), static_cast<std::uint8_t>(micros >> 8),
-                    static_cast<std::uint8_t>(micros)});
+                        static_cast<std::uint8_t>(micros)});
 }
 
 MidiWriter& MidiWriter::TimeSignature(std::uint32_t delta, int numerator, int denominatorPower) {
-  return Meta(delta, 0x58,
-              MidiBytes{static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(denominatorPower), 24, 8});
+  return Meta(
+      delta, 0x58,
+      MidiBytes{static_cast<std::uint8_t>(numerator), static_cast<std::uint8_t>(denominatorPower), 24, 8});
 }
 
-MidiWriter& MidiWriter::EndOfTrack(std::uint32_t delta) { return Meta(delta, 0x2F, MidiBytes{}); }
+MidiWriter& MidiWriter::EndOfTrack(std::uint32_t delta) {
+  return Meta(delta, 0x2F, MidiBytes{});
+}
 
 MidiWriter& MidiWriter::SysEx(std::uint32_t delta, const MidiBytes& data) {
   PutDelta(delta);
@@ -195,7 +200,9 @@ MidiWriter& MidiWriter::RawNoDelta(const MidiBytes& bytes) {
   return *this;
 }
 
-std::uint32_t MidiWriter::TrackTime() const { return Current().time; }
+std::uint32_t MidiWriter::TrackTime() const {
+  return Current().time;
+}
 
 std::uint32_t MidiWriter::DeltaTo(std::uint32_t tick) const {
   const std::uint32_t now = TrackTime();

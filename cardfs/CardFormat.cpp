@@ -1,0 +1,164 @@
+// The format: a fresh partition table, FAT16 boot sector, FATs and root directory from the card's
+// own identification block and the template MBRPBR.DAT. Always FAT16, whatever the card's size.
+
+#include "cardfs/CardFormat.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+
+#include "app/Endian.h"
+#include "app/Paths.h"
+#include "cardfs/CardFileSystem.h"
+#include "cardfs/CardReport.h"
+
+namespace sondesk {
+
+bool ComputeFormatLayout(const CardIdentity& id, FormatLayout& out) {
+  FormatLayout l;
+  l.cylinders = id.DefaultCylinders();
+  l.heads = id.DefaultHeads();
+  l.sectorsPerTrack = id.DefaultSectorsPerTrack();
+  l.cardSectors = id.SectorCount();
+  const std::int64_t p = ((static_cast<std::int64_t>(l.cylinders) - 1) * l.heads - 1) * l.sectorsPerTrack;
+  std::uint32_t k = 1;
+  while (l.cardSectors / k > 65000) k *= 2;
+  l.secPerClust = k;
+  if (p <= 0 || p > 0xFFFFFFFFll) return false;
+  l.partitionSectors = static_cast<std::uint32_t>(p);
+  const std::int32_t x = static_cast<std::int32_t>(l.partitionSectors - 129);
+  const auto t = static_cast<std::int32_t>(static_cast<double>(k) * x * 256.0 / (256.0 * k + 2));
+  const std::int32_t f = (x - t) / 2 + 1;
+  l.fatSectors = static_cast<std::uint32_t>(std::max(f, 0));
+  out = l;
+  // Beyond the table's arithmetic: a layout that is not a FAT16 file system (no room for a FAT,
+  // fewer clusters than FAT16 has, more sectors per cluster than the field holds, a partition
+  // past the card's end) is refused rather than written.
+  if (k > 128 || f <= 0 || f > 0xFFFF) return false;
+  if (l.cardSectors != 0 &&
+      static_cast<std::uint64_t>(l.sectorsPerTrack) + l.partitionSectors > l.cardSectors) {
+    return false;
+  }
+  const std::uint64_t overhead = 1 + 2ull * l.fatSectors + 8;
+  if (l.partitionSectors <= overhead) return false;
+  const std::uint64_t clusters = (l.partitionSectors - overhead) / k;
+  if (clusters < 4085 || clusters > 65524 || clusters + 2 > 256ull * l.fatSectors) return false;
+  return true;
+}
+
+void FillFormatRecords(const FormatLayout& l, SectorImage& mbr, SectorImage& pbr) {
+  PartitionEntry e;
+  e.bootIndicator = 0x00;
+  e.startHead = 1;
+  e.startSector = 1;
+  e.startCylinder = 0;
+  e.type = 0x01;
+  e.endHead = static_cast<std::uint8_t>((l.heads - 1) & 0xFF);
+  e.endSector = static_cast<std::uint8_t>((((l.cylinders - 2) >> 2) & 0xC0) + l.sectorsPerTrack);
+  e.endCylinder = static_cast<std::uint8_t>((l.cylinders - 2) & 0xFF);
+  e.firstLba = l.sectorsPerTrack;
+  e.sectors = l.partitionSectors;
+  e.Serialize(mbr, 0);
+
+  BootSector b = BootSector::Parse(pbr);  // media, reserved byte and type stay as the template has them
+  b.oemName = "SonVarQM";
+  b.bytesPerSec = 512;
+  b.secPerClust = static_cast<std::uint8_t>(l.secPerClust);
+  b.resSectors = 1;
+  b.fats = 2;
+  b.rootDirEnts = 128;
+  b.sectors = l.partitionSectors < 65536 ? static_cast<std::uint16_t>(l.partitionSectors) : 0;
+  b.hugeSectors = l.partitionSectors < 65536 ? 0 : l.partitionSectors;
+  b.fatSecs = static_cast<std::uint16_t>(l.fatSectors);
+  b.secPerTrack = l.sectorsPerTrack;
+  b.heads = l.heads;
+  b.hiddenSecs = l.sectorsPerTrack;
+  b.driveNumber = 0x82;
+  // 0x29 says that the volume ID, label and type fields are present. Checkers of other systems
+  // (fsck.fat) read the boot sector's label only under that mark, and with any other value report
+  // the root directory's label "SON-VAR-MF3" as a mismatch on every card we format.
+  b.bootSignature = 0x29;
+  b.volumeId = 0;
+  b.volumeLabel = "SON-VAR-MF3";
+  b.Serialize(pbr);
+  pbr[510] = 0x55;
+  pbr[511] = 0xAA;
+}
+
+int CardFileSystem::FormatCard() {
+  error_ = CardError::None;
+  CardIdentity id;
+  if (!ReadSectors(kIdentityLba, 1, id.bytes.data())) return Fail(CardError::Aborted);
+  if (!LoadBootTemplate()) return 0;
+  id.SwapTextFields();
+  identity_ = id;
+
+  FormatLayout layout;
+  if (!ComputeFormatLayout(identity_, layout)) {
+    TraceLine(Format("Card geometry %u/%u/%u (%u sectors) gives no FAT16 partition", layout.cylinders,
+                     layout.heads, layout.sectorsPerTrack, layout.cardSectors));
+    return Fail(CardError::FormatRefused);
+  }
+  FillFormatRecords(layout, mbr_, pbr_);
+  geometry_.PbrLba = static_cast<std::uint16_t>(layout.sectorsPerTrack);
+
+  const std::string reportPath =
+      formatReportPath.empty() ? JoinPath(session_.programDir(), "FormatFresh.html") : formatReportPath;
+  if (!WriteFormatReport(*this, reportPath)) TraceLine("Cannot Create " + reportPath);
+
+  WriteSectors(0, 1, mbr_.data());
+  WriteSectors(layout.sectorsPerTrack, 1, pbr_.data());
+
+  formatting_ = true;
+  const int mounted = MountCard();
+  formatting_ = false;
+  session_.progress().ProgressEnd();
+  // A card that does not mount after its format (the writes were cancelled) gets no FATs: they
+  // would go wherever an old or missing boot sector points.
+  if (!mounted) return 0;
+  InitCardFileSystem();
+  return 1;
+}
+
+void CardFileSystem::InitCardFileSystem() {
+  if (!mounted_) return;
+  Progress& progress = session_.progress();
+  const CardGeometry& g = geometry_;
+  device_->RequestAccess();
+  progress.ProgressStartTimed(g.RootSectors + g.FATs * g.FATsecs + 38 * g.SecPerClust + 53);
+
+  std::fill(root_.begin(), root_.end(), 0);
+  std::fill(fat_.begin(), fat_.end(), 0);
+  PutLe16(fat_.data(), 0xFFF8);
+  PutLe16(fat_.data() + 2, 0xFFFF);
+  std::fill(fatState_.begin(), fatState_.end(), 0);
+  freeHint_ = 2;
+  freeCount_ = -1;
+  listingOpen_ = false;
+
+  for (std::uint32_t copy = 0; copy < g.FATs; ++copy) {
+    progress.ProgressSetLine1(Format("Erasing Fat %u", copy + 1));
+    WriteSectors(g.FatLba + copy * g.FATsecs, g.FATsecs, fat_.data());
+  }
+
+  DirEntry label;
+  label.SetName11("SON-VAR-MF3");
+  label.attributes = kAttrVolumeLabel;
+  StampDirEntry(label);
+  if (RootEntryCount() > 0) PutRootEntry(0, label);
+  rootLoaded_ = true;
+  progress.ProgressSetLine1("Erasing Root Directory");
+  WriteSectors(g.RootLba, g.RootSectors, root_.data());
+  progress.ProgressSetLine1("Updating fat");
+  FlushFat();
+  progress.ProgressEnd();
+
+  if (catalogueCreator_) catalogueCreator_(*this);
+  device_->ReleaseAccess();
+  // The catalogue step leaves its two templates behind as the sources of the files it sent.
+  for (const char* name : {"EMPTY.DAT", "MINUS1FILE.DAT"})
+    ::unlink(JoinPath(session_.workDir(), name).c_str());
+}
+
+}  // namespace sondesk

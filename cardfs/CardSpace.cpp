@@ -1,0 +1,73 @@
+// Free space: the counts over the FAT and the report shown after every connect.
+
+#include "cardfs/CardFileSystem.h"
+
+namespace sondesk {
+
+std::uint32_t CardFileSystem::CountFreeClusters() {
+  Progress& progress = session_.progress();
+  progress.ProgressSetLine1("Test flash");
+  if (!mounted_ || geometry_.ClusterCount < 3) return 0;
+  std::uint32_t free = 0;
+  std::uint32_t files = 0;
+  for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
+    const std::uint16_t e = GetFatEntry(c);
+    if (device_->Aborted()) break;
+    if (IsEndOfChain(e)) ++files;
+    if (c % 256 == 0) {
+      progress.ProgressSetLine1(Format("Test flash: %d files\n%d KB liberi", static_cast<int>(files),
+                                       static_cast<int>(free / 2 * geometry_.SecPerClust)));
+    }
+    if (e == kFatFree) ++free;
+  }
+  if (!device_->Aborted()) freeCount_ = free;
+  return free;
+}
+
+std::uint32_t CardFileSystem::CountChainEnds() {
+  if (!mounted_) return 0;
+  std::uint32_t ends = 0;
+  for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
+    if (IsEndOfChain(GetFatEntry(c))) ++ends;
+    if (device_->Aborted()) break;
+  }
+  return ends;
+}
+
+std::uint32_t CardFileSystem::FreeClusters() {
+  if (!mounted_) return 0;
+  if (freeCount_ >= 0) return static_cast<std::uint32_t>(freeCount_);
+  std::uint32_t free = 0;
+  for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
+    if (GetFatEntry(c) == kFatFree) ++free;
+    if (device_->Aborted()) return free;
+  }
+  freeCount_ = free;
+  return free;
+}
+
+void CardFileSystem::ShowCardFreeSpace() {
+  const std::uint32_t free = CountFreeClusters();
+  const long kbytes = static_cast<long>(free) * static_cast<long>(geometry_.SecPerClust) / 2;
+  if (TraceEnabled()) {
+    TraceLine(Format("Clusters available: %ld", static_cast<long>(free)));
+    TraceLine(Format("  KBytes available: %ld", kbytes));
+    TraceLine(Format("Files and Dirs: %ld", static_cast<long>(CountChainEnds())));
+    TraceLine(Format("Flash Size: %ldMB", static_cast<long>(geometry_.SizeMB)));
+  }
+  session_.SetStatusPane(3,
+                         Format("Size=%ldMB Disponibile:%ldKB", static_cast<long>(geometry_.SizeMB), kbytes));
+}
+
+std::uint32_t CardFileSystem::SectorsForSize(std::uint32_t bytes) const {
+  if (bytes == 0 || geometry_.ClusterBytes == 0) return 0;
+  return (((bytes - 1) | (geometry_.ClusterBytes - 1)) + 1) >> 9;
+}
+
+std::uint32_t CardFileSystem::SectorsOfRootFile(const std::string& name11) {
+  DirEntryRef ref;
+  if (!FindInRoot(name11, ref)) return 0;
+  return SectorsForSize(ref.entry.size);
+}
+
+}  // namespace sondesk

@@ -1,0 +1,53 @@
+#include "catalogue/CardCommands.h"
+
+#include "catalogue/CardCatalogue.h"
+#include "catalogue/CardTransfers.h"
+#include "catalogue/CatalogueCheck.h"
+#include "catalogue/Playlists.h"
+
+namespace sondesk {
+
+int CardToCommand(Catalogue& cat, const std::vector<std::size_t>& librarySongs) {
+  Session& s = cat.session();
+  cat.KeepPreviousTitleIndex();
+  s.BusyCursorOn();
+  CardAccess access(cat.files());
+  const int result = CopySongsToCard(cat, librarySongs);
+  if (result == 1) {
+    ReadTitleIndexImage(cat);
+    CarryOverPlaylists(cat);
+  }
+  s.BusyCursorOff();
+  return result;
+}
+
+int CardDeleteCommand(Catalogue& cat, const std::vector<std::size_t>& cardSongs) {
+  cat.KeepPreviousTitleIndex();
+  CardAccess access(cat.files());
+  const int result = DeleteSongsFromCard(cat, cardSongs, cat.session().Text(132));
+  if (result == 1) {
+    ReadTitleIndexImage(cat);
+    CarryOverPlaylists(cat);
+  }
+  return result;
+}
+
+int FormatCommand(Catalogue& cat) {
+  Session& s = cat.session();
+  const std::string question =
+      cat.linkMode() ? s.Text(123) : FormatText(s.Text(122), s.settings().flashDrive.c_str());
+  if (s.ShowBox(question, 22, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) return 0;
+  s.BusyCursorOn();
+  EmptyCard(cat);
+  s.card.clear();
+  cat.titleIndex.Clear();
+  s.BusyCursorOff();
+  return 1;
+}
+
+int RecoverCommand(Catalogue& cat) {
+  CardAccess access(cat.files());
+  return RecoverCatalogue(cat);
+}
+
+}  // namespace sondesk

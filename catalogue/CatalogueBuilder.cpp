@@ -1,0 +1,174 @@
+#include "catalogue/CatalogueBuilder.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "app/Endian.h"
+
+namespace sondesk {
+
+namespace {
+const char* const kIndexFileNames[kIndexFileCount] = {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT",
+                                                      "INDEX4.DAT", "ALPHA0.DAT", "ALPHA1.DAT", "ALPHA2.DAT"};
+
+// Names live zero-filled in fixed fields, so a plain byte comparison of the whole field is the
+// catalogue's collation: the first zero of the shorter name sorts before any character.
+template <std::size_t N>
+int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
+  return std::memcmp(a.data(), b.data(), N);
+}
+
+template <std::size_t N>
+void SetField(std::array<char, N>& field, const std::string& text) {
+  field.fill(0);
+  const std::size_t nul = text.find('\0');
+  const std::size_t n = std::min({text.size(), nul, kCatalogueTextMax});
+  std::memcpy(field.data(), text.data(), n);
+}
+
+void Append(std::vector<std::uint8_t>& out, const CatalogueRecord& r) { out.insert(out.end(), r.begin(), r.end()); }
+
+void AppendTerminator(std::vector<std::uint8_t>& out) { out.resize(out.size() + kCatalogueRecordSize, 0); }
+
+struct LetterTable {
+  std::array<std::uint16_t, kLetterCount> values;
+  LetterTable() { values.fill(kNoLetterEntry); }
+  void Offer(const char* name, std::size_t value) {
+    const int letter = LetterIndexOf(std::string_view(name, 1));
+    if (letter >= 0 && values[static_cast<std::size_t>(letter)] == kNoLetterEntry) {
+      values[static_cast<std::size_t>(letter)] = static_cast<std::uint16_t>(value);
+    }
+  }
+  void WriteTo(std::vector<std::uint8_t>& out) const {
+    out.assign(kLetterTableSize, 0);
+    for (std::size_t i = 0; i < kLetterCount; ++i) PutLe16(out.data() + 2 * i, values[i]);
+  }
+};
+}  // namespace
+
+const char* IndexFileName(IndexFile file) { return kIndexFileNames[static_cast<int>(file)]; }
+
+CatalogueWorkStore::CatalogueWorkStore() {
+  entries_.reserve(kMaxCatalogueSongs);
+  sorted_.reserve(kMaxCatalogueSongs);
+  titleOrder_.reserve(kMaxCatalogueSongs);
+  groups_.reserve(kMaxCatalogueSongs);
+}
+
+namespace {
+template <std::size_t N>
+std::string_view FieldView(const std::array<char, N>& field) {
+  return std::string_view(field.data(), ::strnlen(field.data(), N));
+}
+
+std::uint64_t BigEndianPrefix(const char* p) {
+  std::uint64_t k = 0;
+  for (int i = 0; i < 8; ++i) k = (k << 8) | static_cast<unsigned char>(p[i]);
+  return k;
+}
+}  // namespace
+
+void CatalogueWorkStore::FillEntries(const CardList& list) {
+  entries_.resize(list.size());
+  sorted_.resize(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    sorted_[i] = static_cast<std::uint16_t>(i);
+    Entry& e = entries_[i];
+    e.number = list[i].songNumber();
+    SetField(e.title, list[i].title);
+    SetField(e.category, list[i].category);
+    SetField(e.performer, list[i].performer);
+    e.titleKey = BigEndianPrefix(e.title.data());
+  }
+}
+
+// Gives every entry the rank of its group among the distinct groups of the pass: the names are
+// compared once per group rather than once per comparison of the songs' sort.
+void CatalogueWorkStore::RankGroups(bool byPerformer) {
+  auto group = [&](const Entry& e) -> const std::array<char, kCatalogueTextField>& {
+    return byPerformer ? e.performer : e.category;
+  };
+  groupIds_.clear();
+  groups_.clear();
+  for (std::size_t i = 0; i < entries_.size(); ++i) {
+    const auto [it, added] = groupIds_.emplace(FieldView(group(entries_[i])), static_cast<std::uint32_t>(groups_.size()));
+    if (added) groups_.push_back(static_cast<std::uint16_t>(i));
+    entries_[i].groupRank = it->second;
+  }
+  std::sort(groups_.begin(), groups_.end(), [&](std::uint16_t x, std::uint16_t y) {
+    return CompareField(group(entries_[x]), group(entries_[y])) < 0;
+  });
+  // From first-seen numbers to places in group order.
+  std::vector<std::uint32_t>& rankOf = rankScratch_;
+  rankOf.assign(groups_.size(), 0);
+  for (std::size_t r = 0; r < groups_.size(); ++r) rankOf[entries_[groups_[r]].groupRank] = static_cast<std::uint32_t>(r);
+  for (Entry& e : entries_) e.groupRank = rankOf[e.groupRank];
+}
+
+void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t>& index,
+                                      std::vector<std::uint8_t>& directory, std::vector<std::uint8_t>& letters) {
+  RankGroups(byPerformer);
+  // By group, and within a group in title order: a counting sort over the title order, since the
+  // groups' places are known. The entries stay where they are.
+  std::vector<std::uint32_t>& start = rankScratch_;
+  start.assign(groups_.size() + 1, 0);
+  for (const Entry& e : entries_) ++start[e.groupRank + 1];
+  for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
+  for (std::uint16_t i : titleOrder_) sorted_[start[entries_[i].groupRank]++] = i;
+  index.clear();
+  directory.clear();
+  index.reserve((2 * entries_.size() + 1) * kCatalogueRecordSize);
+  directory.reserve((groups_.size() + 1) * kCatalogueRecordSize);
+  LetterTable table;
+  std::size_t position = 0;  // records written to the index so far
+  std::size_t group = 0;     // directory entries written so far
+  for (std::size_t i = 0; i < sorted_.size(); ++i) {
+    const Entry& e = entries_[sorted_[i]];
+    if (i == 0 || e.groupRank != entries_[sorted_[i - 1]].groupRank) {
+      const auto& field = byPerformer ? e.performer : e.category;
+      const std::string_view name = FieldView(field);
+      Append(index, MakeTitleRecord(kGroupHeaderMark, name));
+      Append(directory, MakeDirectoryRecord(name, static_cast<std::uint16_t>(position)));
+      table.Offer(field.data(), group);
+      ++position;
+      ++group;
+    }
+    Append(index, MakeTitleRecord(e.number, FieldView(e.title)));
+    ++position;
+  }
+  AppendTerminator(index);
+  AppendTerminator(directory);
+  table.WriteTo(letters);
+}
+
+bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
+  if (list.size() > kMaxCatalogueSongs) return false;
+  FillEntries(list);
+
+  // Title pass: equal titles keep the order of the card list.
+  std::sort(sorted_.begin(), sorted_.end(), [this](std::uint16_t x, std::uint16_t y) {
+    const Entry& a = entries_[x];
+    const Entry& b = entries_[y];
+    if (a.titleKey != b.titleKey) return a.titleKey < b.titleKey;
+    if (int c = std::memcmp(a.title.data() + 8, b.title.data() + 8, kCatalogueTextField - 8)) return c < 0;
+    return x < y;
+  });
+  auto& index0 = out[IndexFile::Index0];
+  index0.clear();
+  index0.reserve((entries_.size() + 1) * kCatalogueRecordSize);
+  LetterTable titles;
+  titleOrder_ = sorted_;
+  for (std::size_t i = 0; i < sorted_.size(); ++i) {
+    const Entry& e = entries_[sorted_[i]];
+    Append(index0, MakeTitleRecord(e.number, FieldView(e.title)));
+    titles.Offer(e.title.data(), i);
+  }
+  AppendTerminator(index0);
+  titles.WriteTo(out[IndexFile::Alpha0]);
+
+  WriteGrouped(false, out[IndexFile::Index1], out[IndexFile::Index3], out[IndexFile::Alpha1]);
+  WriteGrouped(true, out[IndexFile::Index2], out[IndexFile::Index4], out[IndexFile::Alpha2]);
+  return true;
+}
+
+}  // namespace sondesk

@@ -1,0 +1,68 @@
+#pragma once
+// The eight index files of the card, built from the card list in memory.
+//
+//   INDEX0.DAT  one title record per song, by title; then the terminator (32 zero bytes)
+//   INDEX1.DAT  songs grouped by category: a group header, then its songs by title; terminator
+//   INDEX2.DAT  the same grouped by performer
+//   INDEX3.DAT  one directory entry per category group, pointing at its header in INDEX1.DAT
+//   INDEX4.DAT  the same for the performer groups of INDEX2.DAT
+//   ALPHA0.DAT  letter table over INDEX0.DAT (record positions)
+//   ALPHA1.DAT  letter table over INDEX3.DAT (directory entry numbers)
+//   ALPHA2.DAT  letter table over INDEX4.DAT
+
+#include <array>
+#include <string_view>
+#include <unordered_map>
+#include <cstdint>
+#include <vector>
+
+#include "app/SongEntry.h"
+#include "catalogue/CatalogueRecords.h"
+
+namespace sondesk {
+
+enum class IndexFile : int { Index0, Index1, Index2, Index3, Index4, Alpha0, Alpha1, Alpha2 };
+inline constexpr int kIndexFileCount = 8;
+
+// "INDEX0.DAT" ... "ALPHA2.DAT"
+const char* IndexFileName(IndexFile file);
+
+struct CatalogueFileSet {
+  std::array<std::vector<std::uint8_t>, kIndexFileCount> files;
+  std::vector<std::uint8_t>& operator[](IndexFile f) { return files[static_cast<int>(f)]; }
+  const std::vector<std::uint8_t>& operator[](IndexFile f) const { return files[static_cast<int>(f)]; }
+};
+
+// The rebuild's work store: one entry per song and the orders it is sorted in. It is made once
+// and kept, so a rebuild allocates nothing per song.
+class CatalogueWorkStore {
+ public:
+  CatalogueWorkStore();
+
+  // Builds all eight files. False, with nothing built, when the list holds more songs than a card
+  // catalogue can (16,000).
+  bool Build(const CardList& list, CatalogueFileSet& out);
+
+ private:
+  struct Entry {
+    std::uint16_t number;
+    std::uint32_t groupRank;  // place of the entry's group among the groups of the pass
+    std::uint64_t titleKey;   // the title's first 8 bytes, big-endian: most comparisons end here
+    std::array<char, kCatalogueTextField> title;
+    std::array<char, kCatalogueTextField> category;
+    std::array<char, kCatalogueTextField> performer;
+  };
+  void FillEntries(const CardList& list);
+  void RankGroups(bool byPerformer);
+  void WriteGrouped(bool byPerformer, std::vector<std::uint8_t>& index, std::vector<std::uint8_t>& directory,
+                    std::vector<std::uint8_t>& letters);
+
+  std::vector<Entry> entries_;
+  std::vector<std::uint16_t> sorted_;      // entry indexes in the order of the file being written
+  std::vector<std::uint16_t> titleOrder_;  // entry indexes in title order
+  std::vector<std::uint16_t> groups_;  // one entry index per distinct group, in group order
+  std::unordered_map<std::string_view, std::uint32_t> groupIds_;
+  std::vector<std::uint32_t> rankScratch_;
+};
+
+}  // namespace sondesk

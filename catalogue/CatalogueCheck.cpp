@@ -1,0 +1,216 @@
+#include "catalogue/CatalogueCheck.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "catalogue/CardCatalogue.h"
+#include "midi/Mf3Header.h"
+
+namespace sondesk {
+
+namespace {
+const char* const kPresenceFiles[] = {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT",
+                                      "INDEX4.DAT", "SETUP.DAT",  "ALPHA0.DAT"};
+
+std::vector<std::uint8_t> EmptyIndexFile() { return std::vector<std::uint8_t>(kCatalogueRecordSize, 0); }
+std::vector<std::uint8_t> EmptyLetterTable() { return std::vector<std::uint8_t>(kLetterTableSize, 0xFF); }
+
+// The part of a song file that recovery reads: the header and a little more, as one cluster of
+// the smallest cards always gave.
+constexpr std::size_t kRecoveryReadBytes = 752;
+
+bool HasMf3Extension(const std::string& name) {
+  const std::size_t dot = name.rfind('.');
+  if (dot == std::string::npos || name.size() - dot != 4) return false;
+  for (std::size_t i = 0; i < 3; ++i) {
+    if (std::toupper(static_cast<unsigned char>(name[dot + 1 + i])) != "MF3"[i]) return false;
+  }
+  return true;
+}
+
+void CreateIfMissing(Catalogue& cat, const std::string& name, const std::vector<std::uint8_t>& content) {
+  CardFiles& files = cat.files();
+  if (files.FileExists(kRootFolder, name)) return;
+  if (!files.WriteFile(kRootFolder, name, content)) cat.session().ShowCreateError(CataloguePath(cat, name));
+}
+}  // namespace
+
+int CatalogueComplete(Catalogue& cat) {
+  CardFiles& files = cat.files();
+  for (const char* name : kPresenceFiles) {
+    if (!files.FileExists(kRootFolder, name)) return 0;
+  }
+  for (int i = 0; i < kSongFolderCount; ++i) {
+    if (!files.FolderExists(i)) return 0;
+  }
+  return 1;
+}
+
+int CheckCatalogue(Catalogue& cat) {
+  Session& s = cat.session();
+  CardFiles& files = cat.files();
+  Progress& progress = s.progress();
+  const bool link = cat.linkMode();
+  s.BusyCursorOn();
+  if (link) {
+    progress.ProgressStartTimed(55);
+    progress.ProgressSetLine1(s.Text(38));
+    progress.ProgressSetLine2("");
+  }
+  auto step = [&] {
+    if (link) progress.ProgressStepTimed(1);
+  };
+  for (int i = 0; i < 5; ++i) {
+    CreateIfMissing(cat, Format("INDEX%d.DAT", i), EmptyIndexFile());
+    step();
+  }
+  CreateIfMissing(cat, "SETUP.DAT", DefaultSetupFile());
+  step();
+  for (int i = 0; i < 3; ++i) CreateIfMissing(cat, Format("ALPHA%d.DAT", i), EmptyLetterTable());
+  step();
+  for (int i = 0; i < kSongFolderCount; ++i) {
+    if (link) progress.ProgressSetLine1(FormatText(s.Text(39), i));
+    if (!files.FolderExists(i) && !files.CreateFolder(i)) {
+      s.ShowCreateError(files.DisplayName(kRootFolder, std::to_string(i)));
+    }
+    step();
+  }
+  files.Commit();
+  for (int n = 1; n <= static_cast<int>(kPlaylistSlots); ++n) {
+    if (link) progress.ProgressSetLine1(FormatText(s.Text(40), n));
+    CreateIfMissing(cat, Format("PLAY%d.PLL", n), EmptyIndexFile());
+    step();
+  }
+  if (link) progress.ProgressSetLine1(s.Text(41));
+  CreateIfMissing(cat, "PLAYLIST.LST", InitialPlaylistIndex());
+  files.Commit();
+  if (link) progress.ProgressEnd();
+  s.BusyCursorOff();
+  return 1;
+}
+
+int CreateEmptyCatalogue(Catalogue& cat) { return CheckCatalogue(cat); }
+
+void EmptyCard(Catalogue& cat) {
+  Session& s = cat.session();
+  CardFiles& files = cat.files();
+  if (cat.linkMode()) {
+    files.FormatCard();
+  } else {
+    const std::string& drive = s.settings().flashDrive;
+    // A card drive that names a folder rather than a mount point root may not exist yet.
+    if (drive.size() > 4) MakeFolders(drive);
+    auto deleteAll = [&](int folder, bool songsOnly) {
+      std::vector<CardFolderItem> items;
+      if (!files.ListFolder(folder, items)) return;
+      for (const CardFolderItem& item : items) {
+        if (item.isFolder || (songsOnly && !HasMf3Extension(item.name))) continue;
+        if (!files.DeleteFile(folder, item.name)) {
+          s.ShowBox(FormatText(s.Text(13), files.DisplayName(folder, item.name).c_str()), 21, BoxIcon::Stop,
+                    BoxButtons::Ok);
+        }
+      }
+    };
+    deleteAll(kRootFolder, false);
+    for (int i = 0; i < kSongFolderCount; ++i) {
+      files.CreateFolder(i);
+      deleteAll(i, true);
+    }
+  }
+  CardAccess access(files);
+  CheckCatalogue(cat);
+}
+
+int RecoverableSongNumber(const std::string& name, int folder) {
+  if (name.size() != 9 || !HasMf3Extension(name)) return -1;
+  int number = 0;
+  for (std::size_t i = 0; i < 5; ++i) {
+    if (!std::isdigit(static_cast<unsigned char>(name[i]))) return -1;
+    number = number * 10 + (name[i] - '0');
+  }
+  if (number >= static_cast<int>(kSongNumberLimit) || SongFolderOf(static_cast<unsigned>(number)) != folder) return -1;
+  return number;
+}
+
+int RecoverCatalogue(Catalogue& cat) {
+  Session& s = cat.session();
+  CardFiles& files = cat.files();
+  Progress& progress = s.progress();
+  if (s.ShowBox(s.Text(43), 22, BoxIcon::Warning, BoxButtons::YesNo) != BoxAnswer::Yes) return 0;
+  s.ShowBox(s.Text(44), 22, BoxIcon::Info, BoxButtons::Ok);
+
+  // Counting pass: the song files of every folder, in directory order.
+  std::vector<std::vector<std::string>> songFiles(kSongFolderCount);
+  std::vector<std::string> passedOver;
+  std::size_t total = 0;
+  progress.ProgressStartTimed(kSongFolderCount);
+  progress.ProgressSetLine2("");
+  for (int i = 0; i < kSongFolderCount; ++i) {
+    progress.ProgressSetLine1(FormatText(s.Text(45), i));
+    std::vector<CardFolderItem> items;
+    if (files.ListFolder(i, items)) {
+      for (const CardFolderItem& item : items) {
+        if (item.isFolder || item.deleted || !HasMf3Extension(item.name)) continue;
+        if (RecoverableSongNumber(item.name, i) < 0) {
+          passedOver.push_back(files.DisplayName(i, item.name));
+          continue;
+        }
+        songFiles[static_cast<std::size_t>(i)].push_back(item.name);
+        ++total;
+      }
+    }
+    if (!files.StepsProgress()) progress.ProgressStepTimed(1);
+    s.ui().Pump();
+  }
+  progress.ProgressEnd();
+
+  // Reading pass.
+  CardList recovered;
+  std::size_t beyondLimit = 0;
+  progress.ProgressStartTimed(static_cast<std::uint32_t>(total));
+  for (int i = 0; i < kSongFolderCount; ++i) {
+    progress.ProgressSetLine1(FormatText(s.Text(46), i));
+    for (const std::string& name : songFiles[static_cast<std::size_t>(i)]) {
+      if (recovered.size() >= kMaxCatalogueSongs) {
+        ++beyondLimit;
+        continue;
+      }
+      std::vector<std::uint8_t> start;
+      files.ReadFileStart(i, name, kRecoveryReadBytes, start);
+      start.resize(kRecoveryReadBytes, 0);
+      const Mf3Texts texts = Mf3Header::Parse(start.data()).Texts();
+      SongEntry e;
+      e.title = SongEntry::CutText(texts.title);
+      e.performer = SongEntry::CutText(texts.performer);
+      e.category = SongEntry::CutText(texts.genre);
+      e.scanNumber = static_cast<std::uint16_t>(RecoverableSongNumber(name, i));
+      e.path = SongFileName(e.scanNumber);
+      recovered.push_back(std::move(e));
+      if (!files.StepsProgress()) progress.ProgressStepTimed(1);
+    }
+  }
+  progress.ProgressEnd();
+
+  s.card = std::move(recovered);
+  const int result = RebuildCardCatalogue(cat);
+
+  if (!passedOver.empty() || beyondLimit > 0) {
+    std::string text;
+    if (!passedOver.empty()) {
+      text = Format("%zu files in the song folders do not carry the number of a song of their folder and were "
+                    "left out of the catalogue, since the player could not find them:",
+                    passedOver.size());
+      for (std::size_t k = 0; k < passedOver.size() && k < 10; ++k) text += "\n" + passedOver[k];
+      if (passedOver.size() > 10) text += "\n...";
+    }
+    if (beyondLimit > 0) {
+      if (!text.empty()) text += "\n\n";
+      text += Format("The card holds %zu songs more than the %zu a catalogue can list; they were left out.",
+                     beyondLimit, kMaxCatalogueSongs);
+    }
+    s.ShowBox(text, 22, BoxIcon::Warning, BoxButtons::Ok);
+  }
+  return result;
+}
+
+}  // namespace sondesk

@@ -1,0 +1,43 @@
+#pragma once
+// The card through a card reader: its files are plain files under the folder where it is mounted,
+// the song folders are sub-folders "0" to "30".
+
+#include <string>
+
+#include "catalogue/CardFiles.h"
+
+namespace sondesk {
+
+class ReaderCardFiles : public CardFiles {
+ public:
+  explicit ReaderCardFiles(std::string cardDrive) : drive_(std::move(cardDrive)) {}
+
+  LinkMode mode() const override { return LinkMode::CardReader; }
+  const std::string& drive() const { return drive_; }
+
+  bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) override;
+  bool ReadFileStart(int folder, const std::string& name, std::size_t count, std::vector<std::uint8_t>& out) override;
+  bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
+  bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
+  bool DeleteFile(int folder, const std::string& name) override;
+  bool FileExists(int folder, const std::string& name) override;
+  long long FileSize(int folder, const std::string& name) override;
+  bool FolderExists(int folder) override;
+  bool CreateFolder(int folder) override;
+  bool ListFolder(int folder, std::vector<CardFolderItem>& out) override;
+  void Commit() override;
+  bool FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) override;
+  std::string DisplayName(int folder, const std::string& name) const override { return PathOf(folder, name); }
+
+  std::string FolderPath(int folder) const;
+  std::string PathOf(int folder, const std::string& name) const;
+
+  // The rounding unit of the space check for a card of `totalBytes`: the cluster size that a
+  // card of that size is usually formatted with.
+  static std::uint32_t RoundingUnitForTotal(std::uint64_t totalBytes);
+
+ private:
+  std::string drive_;
+};
+
+}  // namespace sondesk

@@ -1,0 +1,26 @@
+#pragma once
+// The program's start: options, the single-instance lock, the settings folder, the session, the
+// main window, and CARD.DAT when it ends.
+
+#include <string>
+
+namespace sondesk {
+
+struct StartOptions {
+  bool demo = false;
+  std::string windir;
+  int language = -1;
+  bool splash = true;
+  std::string screenshotDir;  // the screenshot tour: pictures of the window and its dialogs
+  std::string writeDemoSongs; // only write the demo's .KAR files there and end
+};
+
+// Parses the command line; false with `error` for a bad one.
+bool ParseStartOptions(int argc, char** argv, StartOptions& options, std::string& error, bool& help);
+
+// The program folder of this build or installation: MIDI.DBF, Artist.dat, genere.dat, MBRPBR.DAT.
+std::string FindProgramFolder(const std::string& fromSettings);
+
+int RunSondesk(int argc, char** argv);
+
+}  // namespace sondesk

@@ -1,0 +1,46 @@
+#pragma once
+// The one progress window of long operations: a borderless panel over the main window with the
+// operation's name, a line for counters and the time left, and a bar. The rules of the two modes
+// live in the core's Progress; this window only draws what it is told.
+
+#include <QElapsedTimer>
+#include <QFrame>
+#include <QPointer>
+#include <QTimer>
+#include <cstdint>
+
+class QLabel;
+class QProgressBar;
+
+namespace sondesk {
+
+class ProgressDialog : public QFrame {
+  Q_OBJECT
+ public:
+  explicit ProgressDialog(QWidget* owner);
+
+  void SetRange(std::uint32_t maximum);
+  void SetPosition(std::uint32_t position);
+  void SetLine(int line, const QString& text);
+
+  // Shown at once, or only when the run lasts longer than `delayMs`: a list refresh that takes a
+  // tenth of a second should not flash a window.
+  void Open(int delayMs);
+  void Close();
+  bool isOpen() const { return open_; }
+
+  QString line1() const;
+  QString line2() const;
+  int maximum() const;
+  int position() const;
+
+ private:
+  void ShowNow();
+  QLabel* line1_;
+  QLabel* line2_;
+  QProgressBar* bar_;
+  QTimer showTimer_;
+  bool open_ = false;
+};
+
+}  // namespace sondesk

@@ -1,0 +1,44 @@
+#pragma once
+// The order in which a list shows its songs, and the mark of titles on both lists. Plain C++ over
+// the core's lists: the list views only ever hold a permutation of entry numbers.
+
+#include <cstdint>
+#include <vector>
+
+#include "app/SongEntry.h"
+
+namespace sondesk {
+
+// Columns of both lists: 0 title, 1 performer, 2 category, 3 file name; a higher number orders by
+// entry number.
+inline constexpr int kSongColumns = 4;
+
+struct SortState {
+  int column = 0;
+  bool descending = false;
+
+  // A click on a column heading: the current column flips its direction, another one becomes
+  // current in ascending order.
+  void Click(int clicked) {
+    if (clicked == column) {
+      descending = !descending;
+    } else {
+      column = clicked;
+      descending = false;
+    }
+  }
+};
+
+// Sorts `order` (entry numbers of `list`) by the column's text compared byte by byte. Title ties keep
+// their order; performer, category and file name ties are ordered by file name.
+void SortSongOrder(const SongList& list, std::vector<int>& order, const SortState& state);
+
+// Entry numbers 0 .. size-1, sorted.
+std::vector<int> SortedSongOrder(const SongList& list, const SortState& state);
+
+// Clears every entry's both-lists mark and sets it on every song whose title (exact, case-sensitive)
+// stands on the other list too. Hash sets of titles, so 16,384 songs on each side cost two passes,
+// not 16,384 x 16,384 comparisons.
+void MarkSongsOnBothLists(SongList& library, SongList& card);
+
+}  // namespace sondesk

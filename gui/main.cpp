@@ -1,0 +1,3 @@
+#include "gui/GuiApp.h"
+
+int main(int argc, char** argv) { return sondesk::RunSondesk(argc, argv); }

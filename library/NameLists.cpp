@@ -1,0 +1,125 @@
+#include "library/NameLists.h"
+
+#include <cstdio>
+#include <fstream>
+
+#include "app/Session.h"
+
+namespace sondesk {
+
+namespace {
+bool IsSpace(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\v' || c == '\f';
+}
+}  // namespace
+
+std::string Trim(std::string_view text) {
+  std::size_t b = 0, e = text.size();
+  while (b < e && IsSpace(text[b])) ++b;
+  while (e > b && IsSpace(text[e - 1])) --e;
+  return std::string(text.substr(b, e - b));
+}
+
+void TrimInPlace(std::string& text) {
+  text = Trim(text);
+}
+
+bool PassesDigitsTest(std::string_view text) {
+  for (std::size_t i = 0; i < text.size() && i < 4; ++i) {
+    if (text[i] >= '0' && text[i] <= '9') return false;
+  }
+  return true;
+}
+
+std::vector<std::string> ReadNameList(const std::string& path) {
+  std::vector<std::string> lines;
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  while (in && std::getline(in, line)) {
+    if (line.size() > kNameListLineMax) line.resize(kNameListLineMax);
+    std::string name = Trim(line);
+    if (!name.empty()) lines.push_back(std::move(name));
+  }
+  return lines;
+}
+
+bool NameListHas(const std::vector<std::string>& lines, std::string_view name) {
+  const std::string wanted = Trim(name);
+  for (const auto& line : lines) {
+    if (line == wanted) return true;
+  }
+  return false;
+}
+
+std::vector<std::string> NameListCandidates(const std::vector<std::string>& lines, std::string_view name) {
+  std::vector<std::string_view> words;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t space = name.find(' ', start);
+    const std::string_view word =
+        name.substr(start, space == std::string_view::npos ? name.npos : space - start);
+    if (!word.empty()) words.push_back(word);
+    if (space == std::string_view::npos) break;
+    start = space + 1;
+  }
+  std::vector<std::string> out;
+  for (const auto& line : lines) {
+    for (const auto word : words) {
+      if (line.find(word) != std::string::npos) {
+        out.push_back(line);
+        break;
+      }
+    }
+  }
+  return out;
+}
+
+bool AppendToNameList(const std::string& path, std::string_view name) {
+  bool needsLineFeed = false;
+  if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+    if (std::fseek(in, -1, SEEK_END) == 0) needsLineFeed = std::fgetc(in) != '\n';
+    std::fclose(in);
+  }
+  std::FILE* out = std::fopen(path.c_str(), "ab");
+  if (out == nullptr) return false;
+  bool ok = true;
+  if (needsLineFeed) ok = std::fputc('\n', out) != EOF;
+  ok = ok && std::fwrite(name.data(), 1, name.size(), out) == name.size();
+  ok = ok && std::fputc('\n', out) != EOF;
+  ok = std::fclose(out) == 0 && ok;
+  return ok;
+}
+
+std::string ArtistListPath(const Session& session) {
+  return JoinPath(session.programDir(), kArtistListName);
+}
+std::string GenreListPath(const Session& session) {
+  return JoinPath(session.programDir(), kGenreListName);
+}
+
+std::optional<std::string> ConfirmNameInList(Session& session, const std::string& listPath,
+                                             const std::string& name) {
+  const std::vector<std::string> candidates = NameListCandidates(ReadNameList(listPath), name);
+  NameListAnswer answer = session.ui().ConfirmListName(name, candidates);
+  if (!answer.confirmed) return std::nullopt;
+  std::string confirmed = Trim(answer.name);
+  if (!answer.pickedFromList && !confirmed.empty() && !AppendToNameList(listPath, confirmed)) {
+    session.ShowCreateError(listPath);
+  }
+  return confirmed;
+}
+
+std::optional<std::string> CheckNameAgainstList(Session& session, const std::string& listPath,
+                                                const std::string& name) {
+  const std::string trimmed = Trim(name);
+  if (NameListHas(ReadNameList(listPath), trimmed)) return trimmed;
+  return ConfirmNameInList(session, listPath, trimmed);
+}
+
+void ShowNumericNameWarning(Session& session, const std::string& text) {
+  const std::string message = FormatText(session.Text(247), text.c_str());
+  session.numericNameWarning =
+      session.ui().ShowWarningWithCheck(message, session.Text(253), session.Text(22));
+}
+
+}  // namespace sondesk

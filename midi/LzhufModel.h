@@ -1,0 +1,375 @@
+#pragma once
+// The two pieces of state that LZHUF's encoder and decoder must evolve identically: the adaptive
+// Huffman tree of literals and match lengths, and (encoder only) the binary search trees that
+// find matches in the ring. Both are kept here, inline, so that the codec and the benchmark's
+// baselines share one definition; nothing outside midi/ and bench/ should need this header.
+//
+// Every rule below is load-bearing for byte-exact output: the order of slots after a swap, the
+// rounding of the halved weights, the tie rule of the rebuild, which node a 29-byte match evicts,
+// and the stale bytes of the ring that take part in comparisons.
+
+#include <cstdint>
+#include <cstring>
+
+namespace sondesk::lzhuf_detail {
+
+inline constexpr int N = 4096;
+inline constexpr int F = 29;
+inline constexpr int kThreshold = 2;
+inline constexpr int kNChar = 256 - kThreshold + F;  // 283 symbols: bytes, then lengths 3 to 29
+inline constexpr int T = 2 * kNChar - 1;             // 565 slots
+inline constexpr int R = T - 1;                      // the root's slot
+inline constexpr std::uint32_t kMaxFreq = 0x8000;    // root weight that halves every weight
+inline constexpr int kNil = N;                       // "no node" in the search trees
+
+static_assert(kNChar == 283 && T == 565 && R == 564);
+
+// Prefix code of a match position's upper 6 bits: lengths 3 (once), 4 (3), 5 (8), 6 (12), 7 (24)
+// and 8 (16), assigned in ascending value order; codes left-aligned in a byte.
+inline constexpr std::uint8_t kPositionLen[64] = {
+    3, 4, 4, 4, 5, 5, 5, 5, 5, 5, 5, 5, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 6, 7, 7, 7, 7, 7, 7, 7, 7,
+    7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8, 8};
+inline constexpr std::uint8_t kPositionCode[64] = {
+    0x00, 0x20, 0x30, 0x40, 0x50, 0x58, 0x60, 0x68, 0x70, 0x78, 0x80, 0x88, 0x90, 0x94, 0x98, 0x9C,
+    0xA0, 0xA4, 0xA8, 0xAC, 0xB0, 0xB4, 0xB8, 0xBC, 0xC0, 0xC2, 0xC4, 0xC6, 0xC8, 0xCA, 0xCC, 0xCE,
+    0xD0, 0xD2, 0xD4, 0xD6, 0xD8, 0xDA, 0xDC, 0xDE, 0xE0, 0xE2, 0xE4, 0xE6, 0xE8, 0xEA, 0xEC, 0xEE,
+    0xF0, 0xF1, 0xF2, 0xF3, 0xF4, 0xF5, 0xF6, 0xF7, 0xF8, 0xF9, 0xFA, 0xFB, 0xFC, 0xFD, 0xFE, 0xFF};
+
+// The decoding side of the same code, by the next 8 stream bits: which upper-6-bit value they
+// start with, and that value's code length.
+struct PositionDecodeTables {
+  std::uint8_t upper[256];
+  std::uint8_t len[256];
+};
+consteval PositionDecodeTables MakePositionDecodeTables() {
+  PositionDecodeTables t{};
+  for (int v = 0; v < 64; ++v) {
+    const int span = 1 << (8 - kPositionLen[v]);
+    for (int k = 0; k < span; ++k) {
+      t.upper[kPositionCode[v] + k] = static_cast<std::uint8_t>(v);
+      t.len[kPositionCode[v] + k] = kPositionLen[v];
+    }
+  }
+  return t;
+}
+inline constexpr PositionDecodeTables kPositionDecode = MakePositionDecodeTables();
+static_assert(kPositionDecode.upper[0x5F] == 0x05 && kPositionDecode.len[0x5F] == 5);
+static_assert(kPositionDecode.upper[0xC5] == 0x1A && kPositionDecode.len[0xC5] == 7);
+static_assert(kPositionDecode.upper[0xFF] == 0x3F && kPositionDecode.len[0xFF] == 8);
+
+// Adaptive Huffman tree with the sibling property: weights never decrease with slot index, and an
+// internal slot's weight is the sum of its two children, which sit in slots e and e + 1.
+struct HuffmanTree {
+  std::uint32_t freq[T + 1];      // freq[T] is a sentinel above every real weight
+  std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
+  std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
+
+  void Start() {
+    for (int i = 0; i < kNChar; ++i) {
+      freq[i] = 1;
+      son[i] = i + T;
+      prnt[i + T] = i;
+    }
+    for (int i = 0, j = kNChar; j <= R; i += 2, ++j) {
+      freq[j] = freq[i] + freq[i + 1];
+      son[j] = i;
+      prnt[i] = prnt[i + 1] = j;
+    }
+    freq[T] = 0xFFFF;
+    prnt[R] = 0;
+  }
+
+  // Halves every weight (rounding up) and rebuilds the internal slots; a new node goes after
+  // every slot of equal weight.
+  void Reconstruct() {
+    int j = 0;
+    for (int i = 0; i < T; ++i) {
+      if (son[i] >= T) {
+        freq[j] = (freq[i] + 1) / 2;
+        son[j] = son[i];
+        ++j;
+      }
+    }
+    for (int i = 0, jj = kNChar; jj < T; i += 2, ++jj) {
+      const std::uint32_t f = freq[i] + freq[i + 1];
+      int k = jj - 1;
+      while (f < freq[k]) --k;
+      ++k;
+      const int moved = jj - k;
+      std::memmove(&freq[k + 1], &freq[k], sizeof(freq[0]) * static_cast<std::size_t>(moved));
+      std::memmove(&son[k + 1], &son[k], sizeof(son[0]) * static_cast<std::size_t>(moved));
+      freq[k] = f;
+      son[k] = i;
+    }
+    for (int i = 0; i < T; ++i) {
+      const int k = son[i];
+      if (k >= T) {
+        prnt[k] = i;
+      } else {
+        prnt[k] = prnt[k + 1] = i;
+      }
+    }
+  }
+
+  // Restores the order after freq[c] grew to k above freq[c + 1]: the contents of c and of l, the
+  // last slot above c still lighter than k, are exchanged, and the links of what moved are
+  // re-pointed. Returns l, where the walk to the root goes on.
+  template <bool kGallop>
+  __attribute__((always_inline)) inline int Swap(int c, std::uint32_t k) {
+    // The slots above c are in weight order and end with the sentinel, so a galloping search
+    // finds the same slot as a scan, without walking the long runs of equal weights that rare
+    // symbols sit in. Most runs are short: scan a few slots first.
+    int lo = c + 1;  // freq[lo] < k
+    int scanned = 0;
+    while (freq[lo + 1] < k && (!kGallop || ++scanned < 8)) ++lo;
+    if (kGallop && freq[lo + 1] < k) {
+      int hi = lo + 1;
+      for (int step = 1; hi < T && freq[hi] < k; step <<= 1) {
+        lo = hi;
+        hi = lo + step * 2;
+      }
+      if (hi > T) hi = T;  // freq[hi] >= k from here on
+      while (hi - lo > 1) {
+        const int mid = (lo + hi) >> 1;
+        if (freq[mid] < k) {
+          lo = mid;
+        } else {
+          hi = mid;
+        }
+      }
+    }
+    const int l = lo;
+    freq[c] = freq[l];
+    freq[l] = k;
+    const int i = son[c];
+    prnt[i] = l;
+    if (i < T) prnt[i + 1] = l;
+    const int j = son[l];
+    son[l] = i;
+    prnt[j] = c;
+    if (j < T) prnt[j + 1] = c;
+    son[c] = j;
+    return l;
+  }
+
+  // Counts one more occurrence of `symbol` and restores the order of the weights, after the
+  // symbol was coded with the tree as it stood. kGallop false is the plain upward scan, kept for
+  // the benchmark's classic-style baseline; both find the same slot.
+  template <bool kGallop = true>
+  __attribute__((always_inline)) inline void Update(int symbol) {
+    if (freq[R] == kMaxFreq) Reconstruct();
+    ClimbFrom<kGallop>(prnt[symbol + T]);
+  }
+
+  template <bool kGallop = true>
+  __attribute__((always_inline)) inline void ClimbFrom(int c) {
+    do {
+      const std::uint32_t k = ++freq[c];
+      if (k > freq[c + 1]) c = Swap<kGallop>(c, k);
+      c = prnt[c];
+    } while (c != 0);
+  }
+
+  // Update for a symbol whose slots from the root's child down to its leaf the caller has just
+  // walked (path[0] .. path[n - 1]). Until the first exchange the tree has not changed, so each
+  // slot's parent is the slot before it on the path and need not be looked up link by link.
+  __attribute__((always_inline)) inline void UpdateAlong(int symbol, const int* path, int n) {
+    if (freq[R] == kMaxFreq) {
+      Reconstruct();
+      ClimbFrom(prnt[symbol + T]);
+      return;
+    }
+    for (int d = n - 1; d >= 0; --d) {
+      const int c = path[d];
+      const std::uint32_t k = ++freq[c];
+      if (k > freq[c + 1]) {
+        const int up = prnt[Swap<true>(c, k)];
+        if (up != 0) ClimbFrom(up);
+        return;
+      }
+    }
+    ++freq[R];  // the root never moves
+  }
+};
+
+// The ring of the encoder and its search trees: one binary tree per first byte, keyed by the
+// 29 bytes that start at each position. Positions N to N + F - 2 mirror 0 to F - 2 so that a key
+// never wraps.
+template <typename Link>
+struct BasicSearchTrees {
+  std::uint8_t text[N + F - 1];
+  // kid[x][0] is the left link, kid[x][1] the right one; N + 1 + b is the anchor of first byte b,
+  // whose tree hangs from its right link. Side by side so the descent indexes the side it takes
+  // instead of branching on it.
+  Link kid[N + 257][2];
+  Link dad[N + 1];
+  int matchLength = 0;
+  int matchPosition = 0;
+
+  Link& Left(int x) { return kid[x][0]; }
+  Link& Right(int x) { return kid[x][1]; }
+
+  // The ring as the encoder starts it: spaces up to N - F, zeros behind (look-ahead and mirror);
+  // the zeros take part in comparisons until they are overwritten.
+  void Start() {
+    std::memset(text, ' ', N - F);
+    std::memset(text + (N - F), 0, F + F - 1);
+    for (int i = N + 1; i <= N + 256; ++i) Right(i) = kNil;
+    for (int i = 0; i < N; ++i) dad[i] = kNil;
+  }
+
+  // Bytes 1 to 28 of a key as four big-endian words (bytes 1-8, 9-16, 17-24 and 21-28, the last
+  // two overlapping), so that comparing words compares the bytes in order.
+  struct KeyWords {
+    std::uint64_t w[4];
+  };
+  static inline std::uint64_t LoadBig(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    return __builtin_bswap64(v);
+  }
+  static inline KeyWords WordsOf(const std::uint8_t* key) {
+    return {{LoadBig(key + 1), LoadBig(key + 9), LoadBig(key + 17), LoadBig(key + 21)}};
+  }
+  // The length of the common prefix of two keys whose first bytes are equal (F when all 29 are),
+  // and in `greater` whether the key is above the node's at the first difference.
+  static inline int CommonPrefixWords(const KeyWords& key, const std::uint8_t* node, int& greater) {
+    static_assert(F == 29);
+    constexpr int kStart[4] = {1, 9, 17, 21};
+    for (int n = 0; n < 4; ++n) {
+      const std::uint64_t y = LoadBig(node + kStart[n]);
+      if (key.w[n] != y) {
+        greater = key.w[n] > y;
+        return kStart[n] + (__builtin_clzll(key.w[n] ^ y) >> 3);
+      }
+    }
+    return F;
+  }
+  static inline int CommonPrefixBytes(const std::uint8_t* a, const std::uint8_t* b) {
+    int i = 1;
+    while (i < F && a[i] == b[i]) ++i;
+    return i;
+  }
+
+  // Counts node p, whose key shares i bytes with r's, as a match candidate: longer wins, then
+  // nearer. True when the match is the longest possible, which ends the search.
+  inline bool NoteMatch(int r, int p, int i) {
+    if (i <= kThreshold) return false;
+    const int d = ((r - p) & (N - 1)) - 1;
+    if (i > matchLength) {
+      matchPosition = d;
+      matchLength = i;
+      return i >= F;
+    }
+    if (i == matchLength && d < matchPosition) matchPosition = d;
+    return false;
+  }
+
+  // Inserts position r and leaves the best match on its search path in matchLength and
+  // matchPosition (distance back minus 1). A 29-byte match replaces the older node. kClassic
+  // compares a byte at a time and branches on the side, for the benchmark's baseline.
+  template <bool kClassic = false>
+  inline void Insert(int r) {
+    const std::uint8_t* key = &text[r];
+    int p = N + 1 + key[0];
+    int side = 1;
+    kid[r][0] = kid[r][1] = kNil;
+    matchLength = 0;
+    if constexpr (kClassic) {
+      for (;;) {
+        const int next = kid[p][side];
+        if (next == kNil) {
+          kid[p][side] = static_cast<Link>(r);
+          dad[r] = static_cast<Link>(p);
+          return;
+        }
+        p = next;
+        const int i = CommonPrefixBytes(key, &text[p]);
+        if (i < F) {
+          if (key[i] > text[p + i]) {
+            side = 1;
+          } else {
+            side = 0;
+          }
+        }
+        if (NoteMatch(r, p, i)) break;
+      }
+    } else {
+      const KeyWords words = WordsOf(key);
+      int next = kid[p][1];
+      for (;;) {
+        if (next == kNil) {
+          kid[p][side] = static_cast<Link>(r);
+          dad[r] = static_cast<Link>(p);
+          return;
+        }
+        p = next;
+        // Both children are fetched while the keys are compared, so the step down does not
+        // wait for the comparison and then for another load.
+        const int left = kid[p][0];
+        const int right = kid[p][1];
+        const int i = CommonPrefixWords(words, &text[p], side);
+        if (i >= F) {
+          matchPosition = ((r - p) & (N - 1)) - 1;
+          matchLength = F;
+          break;
+        }
+        // NoteMatch without branches: which node wins depends on the data, so a branch here
+        // is mispredicted often.
+        const int d = ((r - p) & (N - 1)) - 1;
+        const bool better =
+            (i > kThreshold) & ((i > matchLength) | ((i == matchLength) & (d < matchPosition)));
+        matchLength = better ? i : matchLength;
+        matchPosition = better ? d : matchPosition;
+        next = side ? right : left;
+      }
+    }
+    // r takes p's place; p leaves the tree.
+    dad[r] = dad[p];
+    Left(r) = Left(p);
+    Right(r) = Right(p);
+    dad[Left(p)] = static_cast<Link>(r);
+    dad[Right(p)] = static_cast<Link>(r);
+    if (Right(dad[p]) == p) {
+      Right(dad[p]) = static_cast<Link>(r);
+    } else {
+      Left(dad[p]) = static_cast<Link>(r);
+    }
+    dad[p] = kNil;
+  }
+
+  inline void Delete(int p) {
+    if (dad[p] == kNil) return;
+    int q;
+    if (Right(p) == kNil) {
+      q = Left(p);
+    } else if (Left(p) == kNil) {
+      q = Right(p);
+    } else {
+      q = Left(p);
+      if (Right(q) != kNil) {
+        do {
+          q = Right(q);
+        } while (Right(q) != kNil);
+        Right(dad[q]) = Left(q);
+        dad[Left(q)] = dad[q];
+        Left(q) = Left(p);
+        dad[Left(p)] = static_cast<Link>(q);
+      }
+      Right(q) = Right(p);
+      dad[Right(p)] = static_cast<Link>(q);
+    }
+    dad[q] = dad[p];
+    if (Right(dad[p]) == p) {
+      Right(dad[p]) = static_cast<Link>(q);
+    } else {
+      Left(dad[p]) = static_cast<Link>(q);
+    }
+    dad[p] = kNil;
+  }
+};
+
+// 16-bit links keep the ring and all three link arrays inside a 32 KB first-level cache.
+using SearchTrees = BasicSearchTrees<std::int16_t>;
+
+}  // namespace sondesk::lzhuf_detail

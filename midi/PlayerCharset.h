@@ -1,0 +1,27 @@
+#pragma once
+// The player's display shows accented letters through one-byte codes 1 to 31 (the control range,
+// which its lyric lines never need otherwise). Song texts on the PC are Windows-1252; these
+// functions translate between the two, in place.
+//
+// Codes 10 (the line feed that ends a page line), 27 and 28 carry no letter; every byte that is
+// not in the table stays as it is, so each letter of the table survives a round trip.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace sondesk {
+
+// The player code of a Windows-1252 byte, or the byte itself when it has none.
+std::uint8_t PlayerCodeOf(std::uint8_t cp1252);
+// The Windows-1252 letter of a player code, or the byte itself when it is no letter code.
+std::uint8_t LetterOfPlayerCode(std::uint8_t code);
+
+// Convert `text` from offset `from` on (a meta-event image keeps its FF, type and length bytes
+// unconverted by starting at 3).
+void ToPlayerCharset(std::string& text, std::size_t from = 0);
+void FromPlayerCharset(std::string& text, std::size_t from = 0);
+void ToPlayerCharset(std::uint8_t* bytes, std::size_t size);
+void FromPlayerCharset(std::uint8_t* bytes, std::size_t size);
+
+}  // namespace sondesk

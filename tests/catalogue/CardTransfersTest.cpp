@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include "app/Paths.h"
+#include "catalogue/CardCatalogue.h"
+#include "catalogue/CardCommands.h"
+#include "catalogue/CardTransfers.h"
+#include "midi/Mf3Header.h"
+#include "tests/catalogue/CatalogueFixture.h"
+
+namespace sondesk::test {
+namespace {
+
+// A reader card that reports the free space a test wants.
+class TightCardFiles : public ReaderCardFiles {
+ public:
+  using ReaderCardFiles::ReaderCardFiles;
+  std::uint64_t freeBytes = 0;
+  bool FreeSpace(std::uint64_t& f, std::uint32_t& unit) override {
+    f = freeBytes;
+    unit = 512;
+    return true;
+  }
+};
+
+class CardTransfersTest : public CatalogueTest {
+ protected:
+  void UseTightCard(std::uint64_t freeBytes) {
+    tight = std::make_unique<TightCardFiles>(cardDir);
+    tight->freeBytes = freeBytes;
+    cat->SetFiles(*tight);
+  }
+  std::unique_ptr<TightCardFiles> tight;
+};
+
+TEST_F(CardTransfersTest, NewSongsTakeTheNextNumbersAndTheirFolders) {
+  MakeFreshCard();
+  session->card.push_back(CardSong(57, "Old"));
+  WriteFile(CardPath(27, "00057.MF3"), MakeSong("Old"));
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha", "P1", "G1");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta", "P2", "G2");
+  const std::size_t c = AddLibrarySong("C.MF3", "Gamma", "P3", "G3");
+  session->library[a].edited = 1;
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b, c}), 1);
+  ASSERT_EQ(session->card.size(), 4u);
+  EXPECT_EQ(session->card[1].songNumber(), 58);
+  EXPECT_EQ(session->card[3].path, "00060.MF3");
+  EXPECT_EQ(ReadBytes(CardPath(27, "00058.MF3")), ReadBytes(session->library[a].path));
+  EXPECT_EQ(ReadBytes(CardPath(28, "00059.MF3")), ReadBytes(session->library[b].path));
+  EXPECT_EQ(ReadBytes(CardPath(29, "00060.MF3")), ReadBytes(session->library[c].path));
+  EXPECT_EQ(session->library[a].edited, 0);
+  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 5u * 32);
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+TEST_F(CardTransfersTest, FirstSongOfAnEmptyCardIsNumberZero) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  ASSERT_EQ(CopySongsToCard(*cat, {a}), 1);
+  EXPECT_EQ(session->card[0].songNumber(), 0);
+  EXPECT_TRUE(IsFile(CardPath(0, "00000.MF3")));
+}
+
+TEST_F(CardTransfersTest, RefusedWithoutTheReserveOrBeyondTheLimits) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const auto index0 = CardBytes("INDEX0.DAT");
+
+  UseTightCard(0);
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 0);
+  EXPECT_TRUE(ui.Shown("Space on Compact Flash insufficient"));
+  UseTightCard(150000 + 128 + 1024);  // the file rounds up to 1024 bytes: just enough
+  session->card.push_back(CardSong(32767, "Last number"));
+  ui.boxes.clear();
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 0);
+  EXPECT_TRUE(ui.ShownContaining("song numbers end at 32767"));
+
+  session->card.clear();
+  for (unsigned i = 0; i < kMaxCatalogueSongs; ++i) session->card.push_back(CardSong(i, "s"));
+  ui.boxes.clear();
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 0);
+  EXPECT_TRUE(ui.ShownContaining("at most 16000"));
+  // Nothing was written.
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), index0);
+  EXPECT_FALSE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_EQ(session->card.size(), kMaxCatalogueSongs);
+}
+
+TEST_F(CardTransfersTest, ASongThatCouldNotBeWrittenStaysOffTheCard) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t gone = AddLibrarySong("Gone.MF3", "Gone");
+  std::remove(session->library[gone].path.c_str());
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  const std::size_t c = AddLibrarySong("C.MF3", "Gamma");
+  // Song 1's place on the card is taken by a folder, so its file cannot be created.
+  MakeFolders(CardPath(1, "00001.MF3"));
+  ASSERT_EQ(CopySongsToCard(*cat, {a, gone, b, c}), 1);
+  EXPECT_TRUE(ui.Shown("Cannot open " + session->library[gone].path));
+  EXPECT_TRUE(ui.Shown("Cannot Create " + CardPath(1, "00001.MF3")));
+  EXPECT_TRUE(ui.ShownContaining("2 of 4 songs could not be copied"));
+  EXPECT_TRUE(ui.ShownContaining("\nGone\nBeta"));
+  // Only the songs on the card are in the list and the catalogue.
+  ASSERT_EQ(session->card.size(), 2u);
+  EXPECT_EQ(session->card[0].title, "Alpha");
+  EXPECT_EQ(session->card[1].title, "Gamma");
+  EXPECT_EQ(session->card[1].songNumber(), 2);
+  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 3u * 32);
+}
+
+TEST_F(CardTransfersTest, DeletingEveryOrNoSong) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b}), 1);
+  const auto index0 = CardBytes("INDEX0.DAT");
+
+  ui.boxAnswers.push_back(BoxAnswer::No);
+  EXPECT_EQ(DeleteSongsFromCard(*cat, {0, 1}, "Delete Songs from Compact Flash"), 0);
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), index0);
+  EXPECT_TRUE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_EQ(ui.boxes.back().title, "Delete Songs from Compact Flash");
+
+  // Song 1's file is already gone: the user is told, and it leaves the list all the same.
+  std::remove(CardPath(1, "00001.MF3").c_str());
+  EXPECT_EQ(DeleteSongsFromCard(*cat, {0, 1}, "Delete Songs from Compact Flash"), 1);
+  EXPECT_TRUE(ui.Shown("Cannot Delete " + CardPath(1, "00001.MF3")));
+  EXPECT_TRUE(session->card.empty());
+  EXPECT_FALSE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), std::vector<std::uint8_t>(32, 0));
+  EXPECT_EQ(CardBytes("ALPHA0.DAT"), std::vector<std::uint8_t>(52, 0xFF));
+}
+
+TEST_F(CardTransfersTest, CopiedBackUnderItsHeaderNameAndNeverOutsideTheLibrary) {
+  MakeFreshCard();
+  session->card.push_back(CardSong(3, "Plain"));
+  session->card.push_back(CardSong(4, "Evil"));
+  session->card.push_back(CardSong(5, "Taken"));
+  session->card.push_back(CardSong(6, "Taken too"));
+  WriteFile(CardPath(3, "00003.MF3"), MakeSong("Plain", "-", "-", "My Song.MID"));
+  WriteFile(CardPath(4, "00004.MF3"), MakeSong("Evil", "-", "-", "../../outside.MID"));
+  WriteFile(CardPath(5, "00005.MF3"), MakeSong("Taken", "-", "-", "Existing.MID"));
+  WriteFile(CardPath(6, "00006.MF3"), MakeSong("Taken too", "-", "-", "Existing.MID"));
+  WriteFile(JoinPath(libraryDir, "Existing.MF3"), std::string("keep me"));
+  WriteFile(JoinPath(libraryDir, "00006.MF3"), std::string("keep me too"));
+
+  EXPECT_EQ(CopySongsFromCard(*cat, {0, 1, 2, 3}), 4u);
+  EXPECT_EQ(ReadBytes(JoinPath(libraryDir, "My Song.MF3")), ReadBytes(CardPath(3, "00003.MF3")));
+  EXPECT_TRUE(IsFile(JoinPath(libraryDir, "outside.MF3")));
+  EXPECT_FALSE(IsFile(tmp / "outside.MF3"));
+  EXPECT_EQ(ReadFile(JoinPath(libraryDir, "Existing.MF3")), "keep me");
+  EXPECT_EQ(ReadBytes(JoinPath(libraryDir, "00005.MF3")), ReadBytes(CardPath(5, "00005.MF3")));
+  EXPECT_EQ(ReadFile(JoinPath(libraryDir, "00006.MF3")), "keep me too");
+  EXPECT_EQ(ReadBytes(JoinPath(libraryDir, "00006(1).MF3")), ReadBytes(CardPath(6, "00006.MF3")));
+  // The library was read again from its folder.
+  EXPECT_EQ(session->library.size(), 6u);
+
+  EXPECT_EQ(LibraryNameFromHeader("..\\a\\..b.c.MID"), "b.c");
+  EXPECT_EQ(LibraryNameFromHeader(".."), "");
+}
+
+TEST_F(CardTransfersTest, ComparisonMarksEverySongOfAShownTitle) {
+  AddLibrarySong("A.MF3", "Same");
+  AddLibrarySong("B.MF3", "Same");
+  AddLibrarySong("C.MF3", "Other");
+  session->card.push_back(CardSong(1, "Same"));
+  session->card.push_back(CardSong(2, "same"));
+  CompareLibraryAndCard(*cat);
+  EXPECT_EQ(session->library[0].inBothLists, 1);
+  EXPECT_EQ(session->library[1].inBothLists, 1);
+  EXPECT_EQ(session->library[2].inBothLists, 0);
+  EXPECT_EQ(session->card[0].inBothLists, 1);
+  EXPECT_EQ(session->card[1].inBothLists, 0);
+}
+
+}  // namespace
+}  // namespace sondesk::test

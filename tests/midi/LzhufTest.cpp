@@ -1,0 +1,157 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "midi/Lzhuf.h"
+#include "tests/support/TempDir.h"
+
+namespace sondesk {
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+const std::string kVectors = std::string(SONDESK_TEST_DATA) + "/lzhuf-vectors/";
+const char* const kVectorNames[] = {"empty",    "one_byte",    "spaces_3", "short_28",
+                                    "A_30",     "spaces_4067", "ab_2000",  "random_16k",
+                                    "far_4067", "text_20k",    "text_150k"};
+
+Bytes FromHex(const std::string& hex) {
+  Bytes b;
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
+    b.push_back(static_cast<std::uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  return b;
+}
+
+Bytes Decompress(const Bytes& stream, LzhufStatus expected = LzhufStatus::Ok) {
+  Bytes out;
+  EXPECT_EQ(LzhufDecompress(stream, out), expected);
+  return out;
+}
+
+TEST(LzhufVectors, EveryVectorIsByteExactBothWays) {
+  for (const char* name : kVectorNames) {
+    SCOPED_TRACE(name);
+    const Bytes in = test::ReadBytes(kVectors + name + ".in");
+    const Bytes lzh = test::ReadBytes(kVectors + name + ".lzh");
+    ASSERT_GE(lzh.size(), 4u);
+    EXPECT_EQ(LzhufCompress(in), lzh);
+    EXPECT_EQ(Decompress(lzh), in);
+  }
+}
+
+TEST(Lzhuf, SmallInputsGiveTheKnownStreams) {
+  EXPECT_EQ(LzhufCompress(Bytes{}), FromHex("00000000"));
+  EXPECT_EQ(LzhufCompress(Bytes{'x'}), FromHex("0100000042"));
+  EXPECT_EQ(LzhufCompress(Bytes(10, 0)), FromHex("0a000000e5680000"));
+  // Thirty equal bytes are one literal and one 29-byte match at distance 1: 8 + 8 + 9 bits.
+  EXPECT_EQ(LzhufCompress(Bytes(30, 'A')), FromHex("1e0000000b0b0000"));
+  for (std::uint8_t b : {std::uint8_t{'Z'}, std::uint8_t{0x7F}, std::uint8_t{0xFF}}) {
+    const Bytes in(30, b);
+    const Bytes z = LzhufCompress(in);
+    EXPECT_EQ(z.size(), 8u) << int(b);
+    EXPECT_EQ(Decompress(z), in);
+  }
+  // 4067 spaces match the prefilled ring from the first byte on.
+  const Bytes spaces(4067, ' ');
+  const Bytes z = LzhufCompress(spaces);
+  EXPECT_EQ(z.size(), 215u);
+  EXPECT_EQ(Decompress(z), spaces);
+  // The empty stream decodes to nothing; appending keeps what the buffer held.
+  Bytes out = {1, 2, 3};
+  EXPECT_EQ(LzhufDecompress(FromHex("00000000"), out), LzhufStatus::Ok);
+  EXPECT_EQ(out, (Bytes{1, 2, 3}));
+  EXPECT_EQ(LzhufDecompress(z, out), LzhufStatus::Ok);
+  EXPECT_EQ(out.size(), 3u + 4067u);
+}
+
+// Shapes the vectors do not have: long runs, every byte value, data that makes the tree rebuild
+// many times, and MIDI-like event streams with many short repeats.
+TEST(Lzhuf, LargerInputsRoundTrip) {
+  std::mt19937 rng(7);
+  std::vector<Bytes> inputs;
+  Bytes all;
+  for (int rep = 0; rep < 40; ++rep)
+    for (int v = 0; v < 256; ++v) all.push_back(static_cast<std::uint8_t>(v));
+  inputs.push_back(all);
+  Bytes runs;
+  while (runs.size() < 300000) runs.insert(runs.end(), rng() % 200, static_cast<std::uint8_t>(rng() % 4));
+  inputs.push_back(runs);
+  Bytes skewed;  // a few dominant symbols: deep codes on the rare ones
+  for (int i = 0; i < 400000; ++i) {
+    const unsigned x = rng() % 1000;
+    skewed.push_back(static_cast<std::uint8_t>(x < 900 ? 'a' : x < 990 ? 'b' : x % 256));
+  }
+  inputs.push_back(skewed);
+  Bytes midi;
+  for (int i = 0; i < 20000; ++i) {
+    const std::uint8_t key = static_cast<std::uint8_t>(40 + rng() % 24);
+    for (std::uint8_t b :
+         {std::uint8_t(rng() % 3 == 0 ? 0x83 : 0x00), std::uint8_t(0x90 | (i % 4)), key,
+          std::uint8_t(64 + rng() % 8), std::uint8_t(0x60), std::uint8_t(0x80 | (i % 4)), key})
+      midi.push_back(b);
+  }
+  inputs.push_back(midi);
+  for (const Bytes& in : inputs) {
+    const Bytes z = LzhufCompress(in);
+    ASSERT_GE(z.size(), 4u);
+    EXPECT_EQ(Decompress(z), in) << in.size();
+  }
+}
+
+TEST(LzhufDamage, TruncatedStreamsAndOverlongSizeWordsFailCleanly) {
+  const Bytes lzh = test::ReadBytes(kVectors + "text_20k.lzh");
+  const Bytes in = test::ReadBytes(kVectors + "text_20k.in");
+  // Every shorter stream needs bits it no longer has.
+  for (std::size_t cut = 4; cut < lzh.size(); cut += (cut < 64 || cut + 64 > lzh.size()) ? 1 : 61) {
+    Bytes out;
+    const Bytes shorter(lzh.begin(), lzh.begin() + static_cast<std::ptrdiff_t>(cut));
+    ASSERT_EQ(LzhufDecompress(shorter, out), LzhufStatus::Truncated) << cut;
+    EXPECT_LT(out.size(), in.size());
+    EXPECT_TRUE(std::equal(out.begin(), out.end(), in.begin())) << "what was decoded is right";
+  }
+  // Fewer than four bytes: no size word.
+  for (std::size_t n = 0; n < 4; ++n) Decompress(Bytes(n, 0), LzhufStatus::NoSizeWord);
+  // A size word the bits cannot give: fails without taking memory for it.
+  for (std::uint32_t size : {20480u + 5000u, 0x00FFFFFFu, 0xFFFFFFFFu}) {
+    Bytes bigger = lzh;
+    bigger[0] = static_cast<std::uint8_t>(size);
+    bigger[1] = static_cast<std::uint8_t>(size >> 8);
+    bigger[2] = static_cast<std::uint8_t>(size >> 16);
+    bigger[3] = static_cast<std::uint8_t>(size >> 24);
+    Bytes out;
+    EXPECT_EQ(LzhufDecompress(bigger, out), LzhufStatus::Truncated) << size;
+    EXPECT_LE(out.capacity(), lzh.size() * 24 + 64);  // at most 2.9 bytes per bit
+    ASSERT_GE(out.size(), in.size());
+    EXPECT_TRUE(std::equal(in.begin(), in.end(), out.begin()));
+  }
+  // A smaller size word stops early; bytes after the stream are ignored.
+  Bytes smaller = lzh;
+  smaller[0] = 100;
+  smaller[1] = 0;
+  EXPECT_EQ(Decompress(smaller), Bytes(in.begin(), in.begin() + 100));
+  Bytes trailing = lzh;
+  trailing.insert(trailing.end(), 50, 0xAB);
+  EXPECT_EQ(Decompress(trailing), in);
+}
+
+TEST(LzhufDamage, GarbageAlwaysEndsWithinItsSize) {
+  std::mt19937 rng(11);
+  for (int i = 0; i < 300; ++i) {
+    Bytes junk(4 + rng() % 300);
+    for (auto& b : junk) b = static_cast<std::uint8_t>(rng());
+    Bytes out;
+    const LzhufStatus s = LzhufDecompress(junk, out);
+    std::uint32_t size = 0;
+    ASSERT_TRUE(LzhufStoredSize(junk, size));
+    EXPECT_LE(out.size(), size);
+    if (s == LzhufStatus::Ok) {
+      EXPECT_EQ(out.size(), size);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace sondesk
