@@ -13,7 +13,8 @@
 namespace sondesk {
 
 void RegisterLyricsCommands(CLI::App& app, CliContext& ctx) {
-  auto* lyrics = app.add_subcommand("lyrics", "the lyric pages that the conversion would give the player, as boxes of four lines");
+  auto* lyrics = app.add_subcommand(
+      "lyrics", "the lyric pages that the conversion would give the player, as boxes of four lines");
   auto source = std::make_shared<std::string>();
   lyrics->add_option("SRC", *source, "a standard MIDI file (.MID, .KAR)")->required();
   lyrics->callback([&ctx, source] {
@@ -35,7 +36,8 @@ void RegisterLyricsCommands(CLI::App& app, CliContext& ctx) {
     }
     const std::string previewPath = JoinPath(session.workDir(), "TEXT.TXT");
     std::string preview;
-    if (!ReadWholeFile(previewPath, preview)) return ctx.Fail(Cp1252ToUtf8(FormatText(session.Text(9), previewPath.c_str())));
+    if (!ReadWholeFile(previewPath, preview))
+      return ctx.Fail(Cp1252ToUtf8(FormatText(session.Text(9), previewPath.c_str())));
     std::cout << Cp437ToUtf8(preview);
   });
 }

@@ -52,8 +52,8 @@ const Tune kTunes[] = {
      "E4 D4 C4 D4 | E4 E4 E4:2 | D4 D4 D4:2 | E4 G4 G4:2 | E4 D4 C4 D4 | E4 E4 E4 E4 | D4 D4 E4 D4 | C4:4",
      "\\Ma- ry had a lit- tle lamb, /lit- tle lamb, lit- tle lamb, "
      "/Ma- ry had a lit- tle lamb, /its fleece was white as snow. "
-     "\\He fol- lowed her to school one day, /school one day, school one day, "
-     "/He fol- lowed her to school one day, /which was a- gainst the rule.",
+     "\\Ev- ery- where that Ma- ry went, /Ma- ry went, Ma- ry went, "
+     "/ev- ery- where that Ma- ry went /the lamb was sure to go.",
      "C C G C C C G C C C G C C C G C"},
     {{"LONDON BRIDGE.KAR", "LONDON BRIDGE", "Traditional", "Nursery rhyme"},
      "ENGL", 108, 4, false, 0,
@@ -381,6 +381,13 @@ std::vector<std::uint8_t> DemoSongFile(std::size_t index) {
                                     static_cast<std::uint8_t>(kDivision >> 8), static_cast<std::uint8_t>(kDivision & 0xFF)};
   for (const auto* t : {&t0, &t1, &t2, &t3, &t4}) file.insert(file.end(), t->begin(), t->end());
   return file;
+}
+
+bool DemoSongWordsFitMelody(std::size_t index) {
+  if (index >= sizeof kTunes / sizeof kTunes[0]) return false;
+  std::size_t sung = 0;
+  for (const Note& n : ParseMelody(kTunes[index].melody)) sung += n.pitch >= 0 ? 1 : 0;
+  return ParseWords(kTunes[index].words).size() == sung;
 }
 
 std::vector<std::string> WriteDemoSongs(const std::string& folder) {

@@ -21,6 +21,10 @@ const std::vector<DemoSongInfo>& DemoSongList();
 // The bytes of demo song `index` as a format 1 Standard MIDI file.
 std::vector<std::uint8_t> DemoSongFile(std::size_t index);
 
+// True when song `index` has one syllable for every sung note: a word too many would shift every
+// later syllable off its note.
+bool DemoSongWordsFitMelody(std::size_t index);
+
 // Writes every demo song into `folder` (made when missing). The paths written; empty on failure.
 std::vector<std::string> WriteDemoSongs(const std::string& folder);
 

@@ -13,6 +13,7 @@
 #include "gui/FileInfoDlg.h"
 #include "gui/ListPrinter.h"
 #include "gui/MainDlg.h"
+#include "gui/OptionsDlg.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
 #include "gui/SettingsDlg.h"
@@ -283,7 +284,12 @@ void MainDlg::CmdIndexRegeneration() {
 
 void MainDlg::CmdPlaylist() {}
 void MainDlg::CmdUpdateFirmware() {}
-void MainDlg::CmdPlayerOptions() {}
+void MainDlg::CmdPlayerOptions() {
+  Catalogue* c = card_.CatalogueNow();
+  if (c == nullptr) return;
+  OptionsDlg dlg(*c, this);
+  if (dlg.opened()) dlg.exec();
+}
 
 void MainDlg::CmdProgramSettings() {
   SettingsDlg dlg(session_, [this] {

@@ -122,7 +122,7 @@ int MainDlg::Language() const {
 
 const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
-      cmd::kPlay, cmd::kStop, cmd::kPlaylist, cmd::kUpdateFirmware, cmd::kPlayerOptions,
+      cmd::kPlay, cmd::kStop, cmd::kPlaylist, cmd::kUpdateFirmware,
   };
   return later;
 }
@@ -457,6 +457,9 @@ void MainDlg::UpdateToolbarState() {
   set(cmd::kTbFromCard, onCard >= 1);
   set(cmd::kTbPlaylist, reachable);
 }
+
+QAction* MainDlg::toolbarAction(int toolbarId) const { return toolbarActions_.value(toolbarId); }
+QAction* MainDlg::menuAction(int command) const { return menuActions_.value(command); }
 
 bool MainDlg::cardWarningVisible() const { return warning_->isVisible(); }
 

@@ -15,6 +15,7 @@
 #include "gui/FileInfoDlg.h"
 #include "gui/MainDlg.h"
 #include "gui/MessageDlg.h"
+#include "gui/OptionsDlg.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
@@ -162,6 +163,16 @@ void ScreenshotTour::Next() {
       auto* box = new QMessageBox(QMessageBox::Information, Msg(s, 23), Q(FormatText(s.Text(106), "2.13")),
                                   QMessageBox::Ok, parent);
       return box;
+    });
+    Shoot(QStringLiteral("OptionsDlg"), [this, parent]() -> QWidget* {
+      Catalogue* c = window_.card().CatalogueNow();
+      if (c == nullptr) return nullptr;
+      auto* d = new OptionsDlg(*c, parent);
+      if (!d->opened()) {
+        delete d;
+        return nullptr;
+      }
+      return d;
     });
     Shoot(QStringLiteral("splash"), [] { return new SplashWindow(60000); });
     Shoot(QStringLiteral("main-nocard"), [this, &s]() -> QWidget* {

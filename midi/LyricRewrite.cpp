@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <span>
 
 #include "app/AtomicFile.h"
@@ -45,9 +46,13 @@ int NextTrackIndex(const MidiStreamReader& r) {
   return best;
 }
 
-bool Running(const MidiStreamReader& r) { return r.errorCode == kStreamOk && !r.atFileEnd && !r.allTracksEnded; }
+bool Running(const MidiStreamReader& r) {
+  return r.errorCode == kStreamOk && !r.atFileEnd && !r.allTracksEnded;
+}
 
-std::uint32_t Tick(const MidiStreamReader& r) { return static_cast<std::uint32_t>(std::min(r.now, kLatestTick)); }
+std::uint32_t Tick(const MidiStreamReader& r) {
+  return static_cast<std::uint32_t>(std::min(r.now, kLatestTick));
+}
 
 bool StartsWith(std::span<const std::uint8_t> data, std::span<const std::uint8_t> prefix) {
   return data.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), data.begin());
@@ -89,8 +94,8 @@ bool CopySong(MidiStreamReader& r, std::vector<TimedEvent>& song, std::string& l
     const auto byte = [&](std::size_t i) { return i < ev.size() ? static_cast<unsigned>(ev.bytes[i]) : 0u; };
     char line[96];
     std::snprintf(line, sizeof line, "%6ld %3ld %d %02x %02x %02x\n", static_cast<long>(Tick(r)),
-                  static_cast<long>(std::min(delta, kLatestTick)), static_cast<int>(ev.size()), byte(0), byte(1),
-                  byte(2));
+                  static_cast<long>(std::min(delta, kLatestTick)), static_cast<int>(ev.size()), byte(0),
+                  byte(1), byte(2));
     log += line;
     if (IsEndOfTrack(ev.bytes.data(), ev.size())) continue;
     song.push_back({Tick(r), ev.bytes});
@@ -105,7 +110,8 @@ bool WriteWorkFile(Session& session, const std::string& path, std::string_view d
 }
 
 bool WriteWorkFile(Session& session, const std::string& path, const std::vector<std::uint8_t>& data) {
-  return WriteWorkFile(session, path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
+  return WriteWorkFile(session, path,
+                       std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
 std::vector<std::uint8_t> MidiFileOf(std::uint16_t division, const std::vector<TimedEvent>& events) {
@@ -139,7 +145,9 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   counts = LyricRewriteCounts{};
   if (pages != nullptr) *pages = LyricLayout{};
   const std::string tunePath = JoinPath(workDir, "Tune1000.MID");
-  std::remove(tunePath.c_str());
+  // An old work file must not be converted in place of this song; unless it is this song.
+  std::error_code ec;
+  if (!std::filesystem::equivalent(sourcePath, tunePath, ec)) std::remove(tunePath.c_str());
 
   auto reader = OpenStreamReader(session, sourcePath);
   if (!reader) {
@@ -150,8 +158,8 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   Analysis a;
   const bool readWhole = reader->errorCode == kStreamOk && Analyse(*reader, a);
   if (a.roland) {
-    session.ui().ShowBox(Format("La song %s contiene SXS tipo ROLAND", Utf8ToCp1252(sourcePath).c_str()), "Attenzione",
-                    BoxIcon::Warning, BoxButtons::Ok);
+    session.ui().ShowBox(Format("La song %s contiene SXS tipo ROLAND", Utf8ToCp1252(sourcePath).c_str()),
+                         "Attenzione", BoxIcon::Warning, BoxButtons::Ok);
   }
   const bool french = session.messages().language() == static_cast<int>(Language::French);
   const LyricChoice choice = a.streams.Choose(french);
@@ -161,10 +169,12 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   // of a song would be wrong, and the reader has told the user what is broken.
   counts.sourceUnreadable = !readWhole;
   if (!readWhole) return 0;
-  if (counts.lineAdvanceCount > kOwnLyricsLineAdvances || counts.lyricCharCount <= kLyricStreamMinimum) return 0;
+  if (counts.lineAdvanceCount > kOwnLyricsLineAdvances || counts.lyricCharCount <= kLyricStreamMinimum)
+    return 0;
 
   if (a.streams.tracksBeyondSlots()) session.ui().DebugLine("Lyrics of tracks beyond the 64th are left out.");
-  if (choice.truncated) session.ui().DebugLine("Lyric text too long: what follows the 10000th character is dropped.");
+  if (choice.truncated)
+    session.ui().DebugLine("Lyric text too long: what follows the 10000th character is dropped.");
   LyricLayout layout = BuildLyricPages(choice.stream);
   if (layout.pages.empty()) return 0;
   if (layout.chordsDropped) session.ui().DebugLine("More than 200 chords: the rest is dropped.");
@@ -175,18 +185,17 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
     session.ShowCreateError(tunePath);
     return 0;
   }
+  // The song is read whole before any work file is written: the source may itself be one of them.
   const auto division = static_cast<std::uint16_t>(reader->division);
-  if (!WriteWorkFile(session, JoinPath(workDir, "TEXT.TXT"), LyricPreviewText(layout))) return 0;
-  {
-    LyricSmfWriter w(division);
-    for (const auto& e : track.events) w.Add(e.time, e.bytes);
-    if (!WriteWorkFile(session, JoinPath(workDir, "WB.MID"), w.Finish())) return 0;
-  }
   std::vector<TimedEvent> song;
   std::string log;
   const bool copied = CopySong(*reader, song, log);
   CloseStreamReader(reader);
   if (!copied) return 0;
+  LyricSmfWriter lyricFile(division);
+  for (const auto& e : track.events) lyricFile.Add(e.time, e.bytes);
+  if (!WriteWorkFile(session, JoinPath(workDir, "TEXT.TXT"), LyricPreviewText(layout))) return 0;
+  if (!WriteWorkFile(session, JoinPath(workDir, "WB.MID"), lyricFile.Finish())) return 0;
   if (!WriteWorkFile(session, JoinPath(workDir, "TEMP.MID"), MidiFileOf(division, song))) return 0;
   if (!WriteWorkFile(session, JoinPath(workDir, "LOGILE.TXT"), log)) return 0;
   if (!WriteWorkFile(session, tunePath, MergeByTime(division, song, track.events))) return 0;

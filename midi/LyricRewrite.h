@@ -12,8 +12,8 @@ namespace sondesk {
 // What the analysis of the source found, whether or not it rewrote the song: the conversion's
 // no-text warning is decided from these two counts.
 struct LyricRewriteCounts {
-  int lineAdvanceCount = 0;  // line-advance lyric events the source already holds
-  int lyricCharCount = 0;    // characters of the chosen lyric stream, 0 when none was chosen
+  int lineAdvanceCount = 0;       // line-advance lyric events the source already holds
+  int lyricCharCount = 0;         // characters of the chosen lyric stream, 0 when none was chosen
   bool sourceUnreadable = false;  // the reader could not open the source or read it to its end
 };
 

@@ -15,7 +15,9 @@ class LyricSmfWriter {
   // An event at absolute tick `time`; a time before the previous event's is taken as that one.
   // End-of-track events are left out: Finish adds the one the track needs.
   void Add(std::uint32_t time, const std::uint8_t* bytes, std::size_t size);
-  void Add(std::uint32_t time, const std::vector<std::uint8_t>& bytes) { Add(time, bytes.data(), bytes.size()); }
+  void Add(std::uint32_t time, const std::vector<std::uint8_t>& bytes) {
+    Add(time, bytes.data(), bytes.size());
+  }
 
   // The file: header (format 0, one track), the track with its end-of-track event.
   std::vector<std::uint8_t> Finish() const;

@@ -137,7 +137,8 @@ void LyricStreams::Wrap(LyricSlot& s) {
         return;
       }
       const std::uint32_t t = s.entries[insertAt - 1].time;
-      s.entries.insert(s.entries.begin() + static_cast<std::ptrdiff_t>(insertAt), LyricEntry{t, 0, LyricMark::LineBreak});
+      s.entries.insert(s.entries.begin() + static_cast<std::ptrdiff_t>(insertAt),
+                       LyricEntry{t, 0, LyricMark::LineBreak});
     }
     bool finishedInk = false;
     const std::size_t finishedEnd = inserted ? rest : rest - 1;
@@ -147,7 +148,8 @@ void LyricStreams::Wrap(LyricSlot& s) {
       for (auto& idx : next) ++idx;
     }
     s.line = std::move(next);
-    s.lineHasInk = std::any_of(s.line.begin(), s.line.end(), [&](std::size_t i) { return s.entries[i].ch != ' '; });
+    s.lineHasInk =
+        std::any_of(s.line.begin(), s.line.end(), [&](std::size_t i) { return s.entries[i].ch != ' '; });
     AdvanceLine(s, finishedInk);
   }
 }
@@ -246,7 +248,8 @@ void LyricStreams::AddMetaText(std::uint32_t time, int track, std::uint8_t type,
 
 LyricChoice LyricStreams::Choose(bool frenchRule) const {
   std::array<int, kLyricSlotCount> chars{};
-  for (int i = 0; i < kLyricSlotCount; ++i) chars[static_cast<std::size_t>(i)] = slots_[static_cast<std::size_t>(i)].LyricCharacters();
+  for (int i = 0; i < kLyricSlotCount; ++i)
+    chars[static_cast<std::size_t>(i)] = slots_[static_cast<std::size_t>(i)].LyricCharacters();
   auto pick = [&](bool bracket) {
     int best = -1;
     for (int i = 0; i < kLyricSlotCount; ++i) {
@@ -314,7 +317,8 @@ LyricChoice LyricStreams::Choose(bool frenchRule) const {
       ci = chords.size();
       continue;
     }
-    out.insert(out.end(), chords.begin() + static_cast<std::ptrdiff_t>(ci), chords.begin() + static_cast<std::ptrdiff_t>(end));
+    out.insert(out.end(), chords.begin() + static_cast<std::ptrdiff_t>(ci),
+               chords.begin() + static_cast<std::ptrdiff_t>(end));
     ci = end;
   }
   return choice;

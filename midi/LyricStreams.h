@@ -40,14 +40,16 @@ struct LyricEntry {
   LyricMark mark = LyricMark::Char;
 };
 
-inline bool IsChordEntry(const LyricEntry& e) { return e.mark == LyricMark::Chord || e.mark == LyricMark::ChordEnd; }
+inline bool IsChordEntry(const LyricEntry& e) {
+  return e.mark == LyricMark::Chord || e.mark == LyricMark::ChordEnd;
+}
 
 struct LyricSlot {
   std::vector<LyricEntry> entries;
   int chordLines = 0;
   bool bracketMode = false;
-  bool full = false;     // characters beyond the capacity were dropped
-  int lineCounter = 0;   // page line 0-3 that the characters now go to
+  bool full = false;    // characters beyond the capacity were dropped
+  int lineCounter = 0;  // page line 0-3 that the characters now go to
 
   // The current line: entry indices of its characters, and whether one of them is not a blank
   // (a line of blanks shows nothing and is no page line).

@@ -48,7 +48,9 @@ class TrackBuilder {
 
   template <typename Due>
   void ChordsWhile(Due due) {
-    while (nextChord_ < layout_.chords.size() && due(static_cast<std::int64_t>(layout_.chords[nextChord_].time))) Chord();
+    while (nextChord_ < layout_.chords.size() &&
+           due(static_cast<std::int64_t>(layout_.chords[nextChord_].time)))
+      Chord();
   }
 
   std::string Shown(const LyricLine& line) {

@@ -13,9 +13,10 @@ struct CodePair {
 
 // The letters the player's display can show, as its font numbers them.
 constexpr std::array<CodePair, 28> kPlayerLetters = {{
-    {224, 1},  {226, 2},  {228, 3},  {225, 4},  {233, 5},  {232, 6},  {235, 7},  {234, 8},  {204, 9},  {239, 11},
-    {237, 12}, {242, 13}, {244, 14}, {246, 15}, {243, 16}, {249, 17}, {251, 18}, {252, 19}, {250, 20}, {196, 21},
-    {214, 22}, {220, 23}, {231, 24}, {223, 25}, {241, 26}, {200, 29}, {209, 30}, {238, 31},
+    {224, 1},  {226, 2},  {228, 3},  {225, 4},  {233, 5},  {232, 6},  {235, 7},
+    {234, 8},  {204, 9},  {239, 11}, {237, 12}, {242, 13}, {244, 14}, {246, 15},
+    {243, 16}, {249, 17}, {251, 18}, {252, 19}, {250, 20}, {196, 21}, {214, 22},
+    {220, 23}, {231, 24}, {223, 25}, {241, 26}, {200, 29}, {209, 30}, {238, 31},
 }};
 
 struct Tables {
@@ -34,8 +35,12 @@ constexpr Tables kTables;
 
 }  // namespace
 
-std::uint8_t PlayerCodeOf(std::uint8_t cp1252) { return kTables.toPlayer[cp1252]; }
-std::uint8_t LetterOfPlayerCode(std::uint8_t code) { return kTables.fromPlayer[code]; }
+std::uint8_t PlayerCodeOf(std::uint8_t cp1252) {
+  return kTables.toPlayer[cp1252];
+}
+std::uint8_t LetterOfPlayerCode(std::uint8_t code) {
+  return kTables.fromPlayer[code];
+}
 
 void ToPlayerCharset(std::uint8_t* bytes, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) bytes[i] = kTables.toPlayer[bytes[i]];

@@ -1,5 +1,3 @@
-#include "midi/LyricRewrite.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -12,11 +10,14 @@
 #include "app/Session.h"
 #include "messages/Cp1252.h"
 #include "midi/LyricPreview.h"
+#include "midi/LyricRewrite.h"
 #include "midi/LyricStreams.h"
 #include "midi/MidiEventStore.h"
 #include "midi/MidiStreamReader.h"
+#include "midi/MidiToPayload.h"
 #include "midi/PlayerCharset.h"
 #include "midi/SxsEvent.h"
+#include "tests/midi/MidiTestSession.h"
 #include "tests/support/MidiWriter.h"
 #include "tests/support/TempDir.h"
 
@@ -33,7 +34,8 @@ struct Fixture {
   Session session;
   std::string work;
 
-  explicit Fixture(int language = 1) : session(ui, PathsFor(dir), SystemClock(), language), work(dir / "work") {}
+  explicit Fixture(int language = 1)
+      : session(ui, PathsFor(dir), SystemClock(), language), work(dir / "work") {}
 
   static Paths PathsFor(const TempDir& d) {
     Paths p;
@@ -113,7 +115,8 @@ std::map<int, std::string> ExpectedStreams(Session& session, const std::string& 
       length = (length << 7) | (b[p] & 0x7F);
       if ((b[p++] & 0x80) == 0) break;
     }
-    std::string raw(b.begin() + static_cast<std::ptrdiff_t>(p), b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), p + length)));
+    std::string raw(b.begin() + static_cast<std::ptrdiff_t>(p),
+                    b.begin() + static_cast<std::ptrdiff_t>(std::min(b.size(), p + length)));
     raw = raw.substr(0, raw.find('\0'));
     std::string text = IsMultibyteUtf8(raw) ? Utf8ToCp1252(raw) : raw;
     if (text.empty() || text.size() >= 39) continue;
@@ -160,7 +163,9 @@ MidiWriter Song(const std::vector<std::string>& syllables, bool textEvents, int 
   return w;
 }
 
-std::vector<std::string> Letters(int count) { return std::vector<std::string>(static_cast<std::size_t>(count), "a"); }
+std::vector<std::string> Letters(int count) {
+  return std::vector<std::string>(static_cast<std::size_t>(count), "a");
+}
 
 TEST(LyricRewrite, HowMuchLyricsAndWhatTheSongHoldsDecide) {
   Fixture f;
@@ -263,6 +268,12 @@ TEST(LyricRewrite, WorkFilesAndTheMergedSong) {
   EXPECT_EQ(static_cast<std::size_t>(std::count(log.begin(), log.end(), '\n')), original.size());
   EXPECT_EQ(log.substr(0, log.find('\n')), "     0   0 12 ff 03 09");
 
+  // The song copy is itself a song with lyrics: rewritten from the work folder, it must be read
+  // whole before the work files are written anew.
+  ASSERT_EQ(f.Rewrite(f.work + "/TEMP.MID", counts), 1);
+  EXPECT_EQ(PageCharacters(ReadAll(f.session, f.work + "/Tune1000.MID")),
+            Longest(ExpectedStreams(f.session, source)));
+
   const std::string preview = Cp437ToUtf8(test::ReadFile(f.work + "/TEXT.TXT"));
   std::string rule;
   for (int i = 0; i < 41; ++i) rule += "═";
@@ -278,15 +289,32 @@ TEST(LyricRewrite, EveryLyricCharacterReachesThePagesOnce) {
   std::vector<std::string> files;
   for (const auto& entry : fs::directory_iterator(SONDESK_TEST_DATA "/midi")) {
     const std::string name = entry.path().filename().string();
-    if (name.rfind("bad_", 0) != 0 && (entry.path().extension() == ".mid" || entry.path().extension() == ".kar")) {
+    if (name.rfind("bad_", 0) != 0 &&
+        (entry.path().extension() == ".mid" || entry.path().extension() == ".kar")) {
       files.push_back(entry.path().string());
     }
   }
   Fixture f;
   std::mt19937 rng(1234);
-  const std::vector<std::string> words = {"la", "lu ", "a", "mo", "re ", "cuo", "re ", "sou", "riez ", "\xC3\xA9t\xC3\xA9 ",
-                                          "\xC3\xA7\x61 ", "tr\xC3\xA8s ", "Don't ", "stop, ", "be", "lie", "ving! ",
-                                          "a longer piece of text ", "x"};
+  const std::vector<std::string> words = {"la",
+                                          "lu ",
+                                          "a",
+                                          "mo",
+                                          "re ",
+                                          "cuo",
+                                          "re ",
+                                          "sou",
+                                          "riez ",
+                                          "\xC3\xA9t\xC3\xA9 ",
+                                          "\xC3\xA7\x61 ",
+                                          "tr\xC3\xA8s ",
+                                          "Don't ",
+                                          "stop, ",
+                                          "be",
+                                          "lie",
+                                          "ving! ",
+                                          "a longer piece of text ",
+                                          "x"};
   for (int n = 0; n < 12; ++n) {
     std::vector<std::string> syllables;
     const int count = 60 + static_cast<int>(rng() % 300);
@@ -328,6 +356,40 @@ TEST(LyricRewrite, EveryLyricCharacterReachesThePagesOnce) {
   EXPECT_TRUE(f.ui.boxes.empty());
 }
 
+TEST(LyricRewrite, TheConvertedPayloadCarriesThePages) {
+  Fixture f(static_cast<int>(Language::French));
+  for (const char* name :
+       {"auld_lang_syne_192.kar", "amazing_grace_lyrics_192.mid", "au_clair_de_la_lune_utf8.mid"}) {
+    SCOPED_TRACE(name);
+    const std::string source = std::string(SONDESK_TEST_DATA "/midi/") + name;
+    MidiConversion conversion;
+    ASSERT_EQ(ConvertMidiToPayload(f.session, source, f.dir / "payload.mid", conversion), 0);
+    EXPECT_TRUE(conversion.rewritten);
+    std::vector<Event> payload;
+    for (auto& e : test::ParsePayload(test::ReadBytes(f.dir / "payload.mid")))
+      payload.push_back({e.time, e.bytes});
+    std::map<int, int> types;
+    for (const auto& e : payload) {
+      std::string text;
+      ++types[SxsOf(e, text)];
+    }
+    for (int type = kSxsPageLine1; type <= kSxsPageLine4; ++type) EXPECT_GT(types[type], 0) << type;
+    EXPECT_GT(types[kSxsLineAdvance], 6);
+    std::string shown = PageCharacters(payload);
+    EXPECT_EQ(shown, Longest(ExpectedStreams(f.session, source)));
+    if (std::string(name).find("clair") != std::string::npos) {
+      // "écrire" on the player: é is its code 5, and the card copy turns it back.
+      EXPECT_NE(shown.find("\x05"
+                           "crire"),
+                std::string::npos);
+      FromPlayerCharset(shown);
+      EXPECT_NE(shown.find("\xE9"
+                           "crire"),
+                std::string::npos);
+    }
+  }
+}
+
 TEST(LyricRewrite, FrenchLettersBecomePlayerCodes) {
   Fixture f(static_cast<int>(Language::French));
   std::vector<std::string> syllables;
@@ -359,7 +421,8 @@ TEST(LyricRewrite, BadSourcesAreConvertedAsTheyStand) {
   // A song cut short: the reader's message, and no pages from half a song.
   const auto whole = Song(Letters(300), false).Build();
   const std::string cut = f.dir / "cut.mid";
-  test::WriteFile(cut, std::vector<std::uint8_t>(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
+  test::WriteFile(cut, std::vector<std::uint8_t>(
+                           whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(whole.size() / 2)));
   EXPECT_EQ(f.Rewrite(cut, counts), 0);
   EXPECT_TRUE(counts.sourceUnreadable);
   EXPECT_FALSE(f.WorkFile("Tune1000.MID"));

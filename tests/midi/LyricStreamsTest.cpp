@@ -1,10 +1,9 @@
-#include "midi/LyricStreams.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 
 #include "midi/LyricPages.h"
+#include "midi/LyricStreams.h"
 #include "midi/LyricTrack.h"
 
 namespace sondesk {
@@ -21,16 +20,27 @@ std::string Show(const std::vector<LyricEntry>& entries) {
   bool inChord = false;
   for (const auto& e : entries) {
     switch (e.mark) {
-      case LyricMark::Char: out.push_back(static_cast<char>(e.ch)); break;
-      case LyricMark::LineBreak: out.push_back('|'); break;
-      case LyricMark::PageBreak: out.push_back('#'); break;
-      case LyricMark::TrackName: out.push_back('%'); break;
+      case LyricMark::Char:
+        out.push_back(static_cast<char>(e.ch));
+        break;
+      case LyricMark::LineBreak:
+        out.push_back('|');
+        break;
+      case LyricMark::PageBreak:
+        out.push_back('#');
+        break;
+      case LyricMark::TrackName:
+        out.push_back('%');
+        break;
       case LyricMark::Chord:
         if (!inChord) out.push_back('{');
         inChord = true;
         out.push_back(static_cast<char>(e.ch));
         break;
-      case LyricMark::ChordEnd: out.push_back('}'); inChord = false; break;
+      case LyricMark::ChordEnd:
+        out.push_back('}');
+        inChord = false;
+        break;
     }
   }
   return out;
@@ -43,8 +53,10 @@ std::string Lines(const LyricPage& page) {
 }
 
 // Lyric events of one character each, a tick apart from `start` on.
-void Syllables(LyricStreams& s, int track, std::uint8_t type, const std::string& text, std::uint32_t start = 10) {
-  for (std::size_t i = 0; i < text.size(); ++i) s.AddMetaText(start + static_cast<std::uint32_t>(i), track, type, text.substr(i, 1));
+void Syllables(LyricStreams& s, int track, std::uint8_t type, const std::string& text,
+               std::uint32_t start = 10) {
+  for (std::size_t i = 0; i < text.size(); ++i)
+    s.AddMetaText(start + static_cast<std::uint32_t>(i), track, type, text.substr(i, 1));
 }
 
 TEST(LyricStreams, TuneThousandConventions) {
@@ -71,11 +83,11 @@ TEST(LyricStreams, TuneThousandConventions) {
 
 TEST(LyricStreams, ChordLines) {
   LyricStreams s;
-  s.AddMetaText(10, 0, kText, "Am  ");    // a chord: '~', the name and one blank
-  s.AddMetaText(20, 0, kText, "Amore");   // an ordinary word
-  s.AddMetaText(30, 0, kText, "sol  ");   // solfege names in any case
-  s.AddMetaText(40, 0, kText, "C/G  ");   // a slash is part of a chord
-  s.AddMetaText(50, 0, kLyric, "Am  ");   // lyric events are chords only with '%'
+  s.AddMetaText(10, 0, kText, "Am  ");   // a chord: '~', the name and one blank
+  s.AddMetaText(20, 0, kText, "Amore");  // an ordinary word
+  s.AddMetaText(30, 0, kText, "sol  ");  // solfege names in any case
+  s.AddMetaText(40, 0, kText, "C/G  ");  // a slash is part of a chord
+  s.AddMetaText(50, 0, kLyric, "Am  ");  // lyric events are chords only with '%'
   s.AddMetaText(60, 0, kLyric, "%G7");
   EXPECT_EQ(Show(s.slot(kTextSlotOffset).entries), "{~Am }Amore{~sol }{~C/G }");
   EXPECT_EQ(Show(s.slot(0).entries), "Am  {~G7}");
@@ -103,8 +115,8 @@ TEST(LyricStreams, LongLinesBreakAtPunctuationOrBlank) {
   // No blank at all: the break follows the 39th character. The fourth line of a page is shorter.
   LyricStreams u;
   Syllables(u, 0, kLyric, std::string(39 * 3 + 33, 'x'));
-  EXPECT_EQ(Show(u.slot(0).entries), std::string(39, 'x') + "|" + std::string(39, 'x') + "|" + std::string(39, 'x') +
-                                         "|" + std::string(32, 'x') + "|x");
+  EXPECT_EQ(Show(u.slot(0).entries), std::string(39, 'x') + "|" + std::string(39, 'x') + "|" +
+                                         std::string(39, 'x') + "|" + std::string(32, 'x') + "|x");
 }
 
 TEST(LyricStreams, ChoiceOfStream) {
@@ -161,8 +173,8 @@ TEST(LyricStreams, CapacityIsNeverExceeded) {
 TEST(LyricPages, FourLinesAPageAndNoEmptyPage) {
   LyricStreams s;
   s.AddMetaText(0, 0, kName, "Title");
-  s.AddMetaText(10, 0, kLyric, "\\one/two//three/");   // page break; the empty line is dropped
-  s.AddMetaText(20, 0, kLyric, "four/five\\\\six");     // a fifth line opens the next page
+  s.AddMetaText(10, 0, kLyric, "\\one/two//three/");  // page break; the empty line is dropped
+  s.AddMetaText(20, 0, kLyric, "four/five\\\\six");   // a fifth line opens the next page
   const LyricLayout layout = BuildLyricPages(s.slot(0).entries);
   ASSERT_EQ(layout.pages.size(), 4u);
   EXPECT_EQ(Lines(layout.pages[0]), "Title||||");
@@ -177,14 +189,15 @@ TEST(LyricPages, ChordsAreCollectedUpTo200) {
   std::vector<LyricEntry> stream;
   for (std::uint32_t i = 0; i < 205; ++i) {
     stream.push_back({i, 'a', LyricMark::Char});
-    for (char c : std::string("~Cmaj7sus4add9")) stream.push_back({i, static_cast<std::uint8_t>(c), LyricMark::Chord});
+    for (char c : std::string("~Cmaj7sus4add9"))
+      stream.push_back({i, static_cast<std::uint8_t>(c), LyricMark::Chord});
     stream.push_back({i, 0, LyricMark::ChordEnd});
   }
   const LyricLayout layout = BuildLyricPages(stream);
   ASSERT_EQ(layout.chords.size(), kLyricChordCapacity);
   EXPECT_TRUE(layout.chordsDropped);
   EXPECT_EQ(layout.chords[0].text, "Cmaj7sus4a");  // ten characters, no '~'
-  EXPECT_EQ(layout.pages.size(), 1u);             // chords never split a line
+  EXPECT_EQ(layout.pages.size(), 1u);              // chords never split a line
 }
 
 // The events of a lyric track, one line each: "time B0 1F n" / "time SXS type text".
@@ -236,7 +249,8 @@ TEST(LyricTrack, FullLinesHaveNoLineFeed) {
   EXPECT_EQ(events[3], "40 S4:" + std::string(38, 'x'));
   EXPECT_EQ(events[4], "45 S5:" + std::string(39, 'y'));
   EXPECT_TRUE(track.linesCut);
-  EXPECT_EQ(MakeSxsEvent(0x08, ""), (std::vector<std::uint8_t>{0xF0, 0x06, 0x00, 0x20, 0x24, 0x00, 0x08, 0xF7}));
+  EXPECT_EQ(MakeSxsEvent(0x08, ""),
+            (std::vector<std::uint8_t>{0xF0, 0x06, 0x00, 0x20, 0x24, 0x00, 0x08, 0xF7}));
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
-#include "midi/PlayerCharset.h"
-
 #include <gtest/gtest.h>
+
+#include "midi/PlayerCharset.h"
 
 namespace sondesk {
 namespace {
 
 TEST(PlayerCharset, LettersMapToTheirCodesAndBack) {
-  const std::string letters = "\xE0\xE2\xE4\xE1\xE9\xE8\xEB\xEA\xCC\xEF\xED\xF2\xF4\xF6\xF3\xF9\xFB\xFC\xFA\xC4\xD6\xDC"
-                              "\xE7\xDF\xF1\xC8\xD1\xEE";
-  const std::string codes = "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0B\x0C\x0D\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17"
-                            "\x18\x19\x1A\x1D\x1E\x1F";
+  const std::string letters =
+      "\xE0\xE2\xE4\xE1\xE9\xE8\xEB\xEA\xCC\xEF\xED\xF2\xF4\xF6\xF3\xF9\xFB\xFC\xFA\xC4\xD6\xDC"
+      "\xE7\xDF\xF1\xC8\xD1\xEE";
+  const std::string codes =
+      "\x01\x02\x03\x04\x05\x06\x07\x08\x09\x0B\x0C\x0D\x0E\x0F\x10\x11\x12\x13\x14\x15\x16\x17"
+      "\x18\x19\x1A\x1D\x1E\x1F";
   std::string text = letters;
   ToPlayerCharset(text);
   EXPECT_EQ(text, codes);
@@ -27,9 +29,12 @@ TEST(PlayerCharset, LettersMapToTheirCodesAndBack) {
 
 TEST(PlayerCharset, StartsWhereItIsTold) {
   // A meta-event image: FF, type and length stay, the text behind them is converted.
-  std::string image = "\xFF\x05\x04" "t\xE8te";
+  std::string image =
+      "\xFF\x05\x04"
+      "t\xE8te";
   ToPlayerCharset(image, 3);
-  EXPECT_EQ(image, std::string("\xFF\x05\x04" "t\x06te"));
+  EXPECT_EQ(image, std::string("\xFF\x05\x04"
+                               "t\x06te"));
   std::string shortText = "\xE8";
   ToPlayerCharset(shortText, 3);  // nothing behind the offset: nothing happens
   EXPECT_EQ(shortText, "\xE8");

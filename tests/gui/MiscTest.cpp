@@ -1,0 +1,120 @@
+#include "MiscTest.h"
+
+#include <QPdfWriter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "GuiFixture.h"
+#include "gui/DemoSongs.h"
+#include "gui/DriveList.h"
+#include "gui/ListPrinter.h"
+#include "gui/ProgressDialog.h"
+#include "gui/SingleInstance.h"
+
+using namespace sondesk;
+using namespace sondesk::test;
+
+void MiscTest::printPagesFollowThePageGeometry() {
+  const PrintLayout portrait = ComputePrintLayout(4800, 6800);
+  QCOMPARE(portrait.fontHeight, 6800 / 80);
+  QCOMPARE(portrait.fontWidth, 4800 / 120);
+  QCOMPARE(portrait.pitch, 6800 / 80 + 5);
+  QCOMPARE(portrait.linesPerPage, static_cast<int>((6800 - 680.0) / portrait.pitch));
+  const PrintLayout landscape = ComputePrintLayout(6800, 4800);
+  QCOMPARE(landscape.fontHeight, 4800 / 50);
+  QCOMPARE(landscape.fontWidth, 6800 / 175);
+  // 61 rows with 31 lines a page: 30 rows a page, three pages.
+  QCOMPARE(PrintPageCount(61, 31), 3);
+  QCOMPARE(PrintPageCount(60, 31), 2);
+  QCOMPARE(PrintPageCount(0, 31), 1);
+
+  QTemporaryDir dir;
+  QPdfWriter pdf(dir.filePath(QStringLiteral("list.pdf")));
+  pdf.setResolution(300);
+  PrintJob job;
+  job.title = QStringLiteral("Lista delle song su Hard Disk");
+  job.pageFormat = QStringLiteral("Page %d of %d");
+  job.date = QStringLiteral("01/02/2026");
+  const PrintLayout l = ComputePrintLayout(pdf.width(), pdf.height());
+  for (int i = 0; i < 2 * (l.linesPerPage - 1) + 1; ++i) job.rows.push_back({QStringLiteral("T%1").arg(i), {}, {}});
+  QCOMPARE(PaintSongPages(pdf, job), 3);
+}
+
+void MiscTest::progressWindowShowsTheRun() {
+  GuiFixture f;
+  Progress& p = f.session->progress();
+  ProgressDialog* view = f.ui.progressDialog();
+  QVERIFY(view != nullptr);
+  p.ProgressStartTimed(0);
+  QVERIFY(!view->isOpen());
+  p.ProgressStartTimed(10);
+  p.ProgressSetLine1("Reading songs from Hard Disk...");
+  p.ProgressStepTimed(1);
+  p.ProgressStepTimed(1);
+  QVERIFY(view->isOpen());
+  QVERIFY(view->isVisible());
+  QCOMPARE(view->maximum(), 11);
+  QCOMPARE(view->position(), 2);
+  QCOMPARE(view->line1(), QStringLiteral("Reading songs from Hard Disk..."));
+  p.ProgressEnd();
+  QVERIFY(!view->isOpen());
+  QVERIFY(!view->isVisible());
+}
+
+void MiscTest::secondCopyRaisesTheFirst() {
+  QTemporaryDir dir;
+  const QString scope = dir.path();
+  SingleInstance first(scope);
+  int raised = 0;
+  first.SetRaiseHandler([&] { ++raised; });
+  QVERIFY(first.Claim());
+  // The second copy runs in a thread of its own here; in life it is another process.
+  bool secondClaimed = true;
+  std::thread second([&] {
+    SingleInstance other(scope);
+    secondClaimed = other.Claim();
+  });
+  QTRY_COMPARE_WITH_TIMEOUT(raised, 1, 5000);
+  second.join();
+  QVERIFY(!secondClaimed);
+  // Another settings folder is another program.
+  QTemporaryDir elsewhere;
+  SingleInstance third(elsewhere.path());
+  QVERIFY(third.Claim());
+}
+
+void MiscTest::demoSongsAreKaraokeFiles() {
+  QVERIFY(DemoSongList().size() >= 5);
+  for (std::size_t i = 0; i < DemoSongList().size(); ++i) {
+    QVERIFY2(DemoSongWordsFitMelody(i), DemoSongList()[i].fileName);
+    const std::vector<std::uint8_t> file = DemoSongFile(i);
+    QVERIFY(file.size() > 200);
+    QCOMPARE(std::string(file.begin(), file.begin() + 4), std::string("MThd"));
+    const std::string bytes(file.begin(), file.end());
+    QVERIFY(bytes.find("@KMIDI KARAOKE FILE") != std::string::npos);
+    QVERIFY(bytes.find("\xFF\x01\x01\\") != std::string::npos || bytes.find('\\') != std::string::npos);
+    QVERIFY(bytes.find('/') != std::string::npos);
+  }
+  GuiFixture f(1, false);
+  const std::vector<std::string> written = WriteDemoSongs(f.Dir("songs"));
+  QCOMPARE(written.size(), DemoSongList().size());
+}
+
+void MiscTest::fileFiltersTakeBothCases() {
+  QCOMPARE(QtUi::QtFilter("Database with delimited fields (*.TXT)|*.TXT"),
+           QStringLiteral("Database with delimited fields (*.TXT *.txt)"));
+  QCOMPARE(QtUi::QtFilter(std::string("MIDIFILE (*.MID)\0*.MID;*.KAR\0", 28)),
+           QStringLiteral("MIDIFILE (*.MID *.mid *.KAR *.kar)"));
+  QCOMPARE(QtUi::QtFilter("MIDIFILE (*.MID) (*.MID *.mid)"), QStringLiteral("MIDIFILE (*.MID) (*.MID *.mid)"));
+}
+
+void MiscTest::drivesAreDescribedByKindAndSize() {
+  QCOMPARE(DriveSizeText(-1), QStringLiteral("?"));
+  QCOMPARE(DriveSizeText(64LL * 1024 * 1024), QStringLiteral(" 64.0 MB"));
+  QCOMPARE(DriveSizeText(2LL * 1024 * 1024 * 1024), QStringLiteral(" 2.0 GB"));
+  QCOMPARE(DriveKindWord("/dev/sdb1", "vfat", true), QStringLiteral(" Removable"));
+  QCOMPARE(DriveKindWord("/dev/sda2", "ext4", false), QStringLiteral(" Fixed"));
+  QCOMPARE(DriveKindWord("/dev/sr0", "iso9660", false), QStringLiteral(" CD-ROM"));
+  QCOMPARE(DriveKindWord("server:/x", "nfs4", false), QStringLiteral(" Remote"));
+  QCOMPARE(DriveKindWord("tmpfs", "tmpfs", false), QStringLiteral(" Ram Disk"));
+}

@@ -1,0 +1,13 @@
+#pragma once
+#include <QObject>
+
+class MiscTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void printPagesFollowThePageGeometry();
+  void progressWindowShowsTheRun();
+  void secondCopyRaisesTheFirst();
+  void demoSongsAreKaraokeFiles();
+  void fileFiltersTakeBothCases();
+  void drivesAreDescribedByKindAndSize();
+};

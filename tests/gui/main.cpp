@@ -1,0 +1,32 @@
+// The desktop program's tests, one QtTest class per area, run in one process on the offscreen
+// platform.
+#include <QApplication>
+#include <QTest>
+
+#include "DialogsTest.h"
+#include "MainWindowTest.h"
+#include "MiscTest.h"
+#include "SongListOrderTest.h"
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  int status = 0;
+  {
+    SongListOrderTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  {
+    MainWindowTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  {
+    DialogsTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  {
+    MiscTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  return status;
+}
