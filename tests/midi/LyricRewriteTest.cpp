@@ -313,6 +313,7 @@ TEST(LyricRewrite, EveryLyricCharacterReachesThePagesOnce) {
                                           "be",
                                           "lie",
                                           "ving! ",
+                                          "\xE0 ",
                                           "a longer piece of text ",
                                           "x"};
   for (int n = 0; n < 12; ++n) {
@@ -386,28 +387,10 @@ TEST(LyricRewrite, TheConvertedPayloadCarriesThePages) {
       EXPECT_NE(shown.find("\xE9"
                            "crire"),
                 std::string::npos);
+      const std::string preview = Cp437ToUtf8(test::ReadFile(f.work + "/TEXT.TXT"));
+      EXPECT_NE(preview.find("║ pour écrire un "), std::string::npos);
     }
   }
-}
-
-TEST(LyricRewrite, FrenchLettersBecomePlayerCodes) {
-  Fixture f(static_cast<int>(Language::French));
-  std::vector<std::string> syllables;
-  for (int i = 0; i < 30; ++i) {
-    syllables.push_back("\xC3\xA9t\xC3\xA9 ");  // "été " in UTF-8
-    syllables.push_back("\xE0 ");               // "à " in Windows-1252
-  }
-  const std::string path = f.dir / "ete.mid";
-  Song(syllables, false).Save(path);
-  LyricRewriteCounts counts;
-  LyricLayout layout;
-  ASSERT_EQ(RewriteLyricSong(f.session, path, f.work, counts, &layout), 1);
-  const auto merged = ReadAll(f.session, f.work + "/Tune1000.MID");
-  std::string shown = PageCharacters(merged);
-  EXPECT_EQ(shown.substr(0, 10), "Voice\x05t\x05\x01\x05");
-  FromPlayerCharset(shown);
-  EXPECT_EQ(shown.substr(5, 5), "\xE9t\xE9\xE0\xE9");
-  EXPECT_NE(Cp437ToUtf8(test::ReadFile(f.work + "/TEXT.TXT")).find("été à été"), std::string::npos);
 }
 
 TEST(LyricRewrite, BadSourcesAreConvertedAsTheyStand) {
