@@ -19,7 +19,7 @@ CatalogueRecord MakeTitleRecord(std::uint16_t number, std::string_view text) {
   CatalogueRecord r{};
   PutLe16(r.data(), number);
   const std::string_view name = CutName(text);
-  std::memcpy(r.data() + 2, name.data(), name.size());
+  if (!name.empty()) std::memcpy(r.data() + 2, name.data(), name.size());
   return r;
 }
 
@@ -27,7 +27,7 @@ CatalogueRecord MakeDirectoryRecord(std::string_view name, std::uint16_t positio
   CatalogueRecord r{};
   PutLe16(r.data(), kDirectoryEntryMark);
   const std::string_view cut = CutName(name);
-  std::memcpy(r.data() + 2, cut.data(), cut.size());
+  if (!cut.empty()) std::memcpy(r.data() + 2, cut.data(), cut.size());
   PutLe16(r.data() + 30, position);
   return r;
 }

@@ -14,7 +14,10 @@ int ReadPlayerOptions(Catalogue& cat) {
     CardAccess access(cat.files());
     ok = cat.files().ReadFileStart(kRootFolder, "SETUP.DAT", kPlayerOptionsSize, bytes);
   }
-  if (ok) std::memcpy(cat.options.bytes.data(), bytes.data(), std::min(bytes.size(), kPlayerOptionsSize));
+  // An empty SETUP.DAT changes nothing (and memcpy must not see its null buffer).
+  if (ok && !bytes.empty()) {
+    std::memcpy(cat.options.bytes.data(), bytes.data(), std::min(bytes.size(), kPlayerOptionsSize));
+  }
   s.BusyCursorOff();
   return ok ? 1 : 0;
 }
