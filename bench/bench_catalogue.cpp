@@ -84,7 +84,8 @@ class BenchCard {
     }
   }
 
-  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> ReadRoot(const std::vector<std::string>& names) {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> ReadRoot(
+      const std::vector<std::string>& names) {
     std::vector<std::pair<std::string, std::vector<std::uint8_t>>> out;
     for (const std::string& n : names) {
       std::vector<std::uint8_t> bytes;
@@ -105,7 +106,9 @@ class BenchCard {
 const std::vector<std::string> kIndexNames = {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT",
                                               "INDEX4.DAT", "ALPHA0.DAT", "ALPHA1.DAT", "ALPHA2.DAT"};
 
-double Seconds(Clock::time_point a, Clock::time_point b) { return std::chrono::duration<double>(b - a).count(); }
+double Seconds(Clock::time_point a, Clock::time_point b) {
+  return std::chrono::duration<double>(b - a).count();
+}
 
 void BM_RebuildCardCatalogue(benchmark::State& state) {
   BenchCard bench;
@@ -149,7 +152,8 @@ void BM_CarryOverPlaylists(benchmark::State& state) {
     full[static_cast<std::size_t>(n)] = SerializePlaylist(entries);
   }
   std::vector<std::pair<std::string, std::vector<std::uint8_t>>> same;
-  for (int n = 0; n < 16; ++n) same.emplace_back(Format("PLAY%d.PLL", n + 1), full[static_cast<std::size_t>(n)]);
+  for (int n = 0; n < 16; ++n)
+    same.emplace_back(Format("PLAY%d.PLL", n + 1), full[static_cast<std::size_t>(n)]);
   double carry = 0, plain = 0;
   for (auto _ : state) {
     state.PauseTiming();

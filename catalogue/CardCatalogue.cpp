@@ -26,7 +26,8 @@ class SongsByNumber {
   }
   template <typename F>
   void ForEach(std::uint16_t number, F&& f) const {
-    for (std::int32_t i = head_[number]; i >= 0; i = next_[static_cast<std::size_t>(i)]) f(static_cast<std::size_t>(i));
+    for (std::int32_t i = head_[number]; i >= 0; i = next_[static_cast<std::size_t>(i)])
+      f(static_cast<std::size_t>(i));
   }
 
  private:
@@ -69,10 +70,13 @@ std::string CataloguePath(const Catalogue& cat, const std::string& name) {
 std::uint32_t CatalogueUploadSize(Catalogue& cat, IndexFile file) {
   const std::uint32_t songs = static_cast<std::uint32_t>(cat.session().card.size());
   switch (file) {
-    case IndexFile::Index0: return cat.files().ProgressUnitsForSize(32 * songs);
+    case IndexFile::Index0:
+      return cat.files().ProgressUnitsForSize(32 * songs);
     case IndexFile::Index1:
-    case IndexFile::Index2: return cat.files().ProgressUnitsForSize(64 * songs);
-    default: return 0;
+    case IndexFile::Index2:
+      return cat.files().ProgressUnitsForSize(64 * songs);
+    default:
+      return 0;
   }
 }
 
@@ -189,10 +193,14 @@ int RebuildCardCatalogue(Catalogue& cat) {
     const char* line;
   };
   static const Send kSends[] = {
-      {IndexFile::Index0, "Update Index Titles"},   {IndexFile::Index1, "Update Index Authors"},
-      {IndexFile::Index2, "Update Index Category"}, {IndexFile::Alpha0, "Update Alpha Titles"},
-      {IndexFile::Alpha1, nullptr},                 {IndexFile::Alpha2, nullptr},
-      {IndexFile::Index3, "Update Alpha Authors"},  {IndexFile::Index4, "Update Alpha Category"},
+      {IndexFile::Index0, "Update Index Titles"},
+      {IndexFile::Index1, "Update Index Authors"},
+      {IndexFile::Index2, "Update Index Category"},
+      {IndexFile::Alpha0, "Update Alpha Titles"},
+      {IndexFile::Alpha1, nullptr},
+      {IndexFile::Alpha2, nullptr},
+      {IndexFile::Index3, "Update Alpha Authors"},
+      {IndexFile::Index4, "Update Alpha Category"},
   };
   int result = 1;
   for (const Send& send : kSends) {

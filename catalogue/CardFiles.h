@@ -18,7 +18,9 @@ inline constexpr int kSongFolderCount = 31;
 
 // A song's file and folder on the card: song 1234 is 01234.MF3 in folder 25.
 std::string SongFileName(unsigned songNumber);  // "%05d.MF3"
-inline int SongFolderOf(unsigned songNumber) { return static_cast<int>(songNumber % kSongFolderCount); }
+inline int SongFolderOf(unsigned songNumber) {
+  return static_cast<int>(songNumber % kSongFolderCount);
+}
 
 // One entry of a folder listing, in directory order.
 struct CardFolderItem {
@@ -42,7 +44,8 @@ class CardFiles {
   // The whole file; false when it is absent or cannot be read.
   virtual bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) = 0;
   // At most `count` bytes from the start of the file.
-  virtual bool ReadFileStart(int folder, const std::string& name, std::size_t count, std::vector<std::uint8_t>& out);
+  virtual bool ReadFileStart(int folder, const std::string& name, std::size_t count,
+                             std::vector<std::uint8_t>& out);
   // Creates the file or replaces one of that name.
   virtual bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) = 0;
   // As WriteFile, but an interruption at any point leaves either the old file or the new one whole.
@@ -67,7 +70,10 @@ class CardFiles {
 
   // Progress items that writing one file of `bytes` takes, beside a fixed count per file; over the
   // link these are its sectors in whole clusters. Zero where the file layer reports no progress.
-  virtual std::uint32_t ProgressUnitsForSize(std::uint32_t bytes) { (void)bytes; return 0; }
+  virtual std::uint32_t ProgressUnitsForSize(std::uint32_t bytes) {
+    (void)bytes;
+    return 0;
+  }
   virtual std::uint32_t ProgressUnitsPerFile() { return 0; }
   // Whether reads and writes move the progress bar themselves (the link does, per sector).
   virtual bool StepsProgress() const { return false; }

@@ -61,11 +61,12 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     return 0;
   }
   if (highest + static_cast<long long>(n) >= static_cast<long long>(kSongNumberLimit)) {
-    s.ShowBox(Format("The card's highest song number is %d and song numbers end at %u: %zu songs cannot be "
-                     "added.\nRecovering the catalogue numbers nothing anew; delete songs from the card first.\n"
-                     "Nothing was copied.",
-                     highest, kSongNumberLimit - 1, n),
-              22, BoxIcon::Warning, BoxButtons::Ok);
+    s.ShowBox(
+        Format("The card's highest song number is %d and song numbers end at %u: %zu songs cannot be "
+               "added.\nRecovering the catalogue numbers nothing anew; delete songs from the card first.\n"
+               "Nothing was copied.",
+               highest, kSongNumberLimit - 1, n),
+        22, BoxIcon::Warning, BoxButtons::Ok);
     return 0;
   }
 
@@ -152,8 +153,8 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
   s.BusyCursorOff();
 
   if (!notCopied.empty()) {
-    std::string text = Format("%zu of %zu songs could not be copied and are not in the card's catalogue:",
-                              notCopied.size(), n);
+    std::string text = Format(
+        "%zu of %zu songs could not be copied and are not in the card's catalogue:", notCopied.size(), n);
     for (std::size_t i = 0; i < notCopied.size() && i < 20; ++i) text += "\n" + notCopied[i];
     if (notCopied.size() > 20) text += "\n...";
     s.ShowBox(text, 22, BoxIcon::Warning, BoxButtons::Ok);
@@ -170,8 +171,8 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
     s.BusyCursorOff();
     return 0;
   }
-  if (s.ui().ShowBox(FormatText(s.Text(117), static_cast<int>(c)), title, BoxIcon::Warning, BoxButtons::YesNo) !=
-      BoxAnswer::Yes) {
+  if (s.ui().ShowBox(FormatText(s.Text(117), static_cast<int>(c)), title, BoxIcon::Warning,
+                     BoxButtons::YesNo) != BoxAnswer::Yes) {
     s.BusyCursorOff();
     return 0;
   }
@@ -186,14 +187,16 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
     const int folder = SongFolderOf(e.songNumber());
     const std::string name = SongFileName(e.songNumber());
     if (!files.DeleteFile(folder, name)) {
-      s.ShowBox(FormatText(s.Text(13), files.DisplayName(folder, name).c_str()), 21, BoxIcon::Stop, BoxButtons::Ok);
+      s.ShowBox(FormatText(s.Text(13), files.DisplayName(folder, name).c_str()), 21, BoxIcon::Stop,
+                BoxButtons::Ok);
     }
     progress.ProgressStepTimed(10);
   }
   files.Commit();
   auto& entries = s.card.entries();
-  entries.erase(std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
-                entries.end());
+  entries.erase(
+      std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
+      entries.end());
   RebuildCardCatalogue(cat);
   progress.ProgressEnd();
   s.BusyCursorOff();
@@ -208,8 +211,9 @@ std::string LibraryNameFromHeader(const std::string& headerName) {
   if (dot != std::string::npos) name = name.substr(0, dot);
   for (std::size_t p; (p = name.find("..")) != std::string::npos;) name.erase(p, 2);
   // Nothing that a folder would read as hidden or as a control sequence.
-  name.erase(std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }),
-             name.end());
+  name.erase(
+      std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }),
+      name.end());
   while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(name.begin());
   while (!name.empty() && name.back() == ' ') name.pop_back();
   return name;

@@ -25,7 +25,8 @@ int CopySongsToCard(Catalogue& catalogue, const std::vector<std::size_t>& select
 // After the user confirmed, deletes the selected songs' files from the card, removes them from the
 // card list (also a song whose file could not be deleted) and rebuilds the catalogue. 1 when songs
 // were deleted, 0 when nothing was selected or the user declined.
-int DeleteSongsFromCard(Catalogue& catalogue, const std::vector<std::size_t>& selected, const std::string& title);
+int DeleteSongsFromCard(Catalogue& catalogue, const std::vector<std::size_t>& selected,
+                        const std::string& title);
 
 // Copies the selected card songs into the library folder, each named after the file name in its
 // header (or after its song number when that name is taken), then reads the library again.

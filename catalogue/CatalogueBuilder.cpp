@@ -26,9 +26,13 @@ void SetField(std::array<char, N>& field, const std::string& text) {
   std::memcpy(field.data(), text.data(), n);
 }
 
-void Append(std::vector<std::uint8_t>& out, const CatalogueRecord& r) { out.insert(out.end(), r.begin(), r.end()); }
+void Append(std::vector<std::uint8_t>& out, const CatalogueRecord& r) {
+  out.insert(out.end(), r.begin(), r.end());
+}
 
-void AppendTerminator(std::vector<std::uint8_t>& out) { out.resize(out.size() + kCatalogueRecordSize, 0); }
+void AppendTerminator(std::vector<std::uint8_t>& out) {
+  out.resize(out.size() + kCatalogueRecordSize, 0);
+}
 
 struct LetterTable {
   std::array<std::uint16_t, kLetterCount> values;
@@ -46,7 +50,9 @@ struct LetterTable {
 };
 }  // namespace
 
-const char* IndexFileName(IndexFile file) { return kIndexFileNames[static_cast<int>(file)]; }
+const char* IndexFileName(IndexFile file) {
+  return kIndexFileNames[static_cast<int>(file)];
+}
 
 CatalogueWorkStore::CatalogueWorkStore() {
   entries_.reserve(kMaxCatalogueSongs);
@@ -91,7 +97,8 @@ void CatalogueWorkStore::RankGroups(bool byPerformer) {
   groupIds_.clear();
   groups_.clear();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const auto [it, added] = groupIds_.emplace(FieldView(group(entries_[i])), static_cast<std::uint32_t>(groups_.size()));
+    const auto [it, added] =
+        groupIds_.emplace(FieldView(group(entries_[i])), static_cast<std::uint32_t>(groups_.size()));
     if (added) groups_.push_back(static_cast<std::uint16_t>(i));
     entries_[i].groupRank = it->second;
   }
@@ -101,12 +108,14 @@ void CatalogueWorkStore::RankGroups(bool byPerformer) {
   // From first-seen numbers to places in group order.
   std::vector<std::uint32_t>& rankOf = rankScratch_;
   rankOf.assign(groups_.size(), 0);
-  for (std::size_t r = 0; r < groups_.size(); ++r) rankOf[entries_[groups_[r]].groupRank] = static_cast<std::uint32_t>(r);
+  for (std::size_t r = 0; r < groups_.size(); ++r)
+    rankOf[entries_[groups_[r]].groupRank] = static_cast<std::uint32_t>(r);
   for (Entry& e : entries_) e.groupRank = rankOf[e.groupRank];
 }
 
 void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t>& index,
-                                      std::vector<std::uint8_t>& directory, std::vector<std::uint8_t>& letters) {
+                                      std::vector<std::uint8_t>& directory,
+                                      std::vector<std::uint8_t>& letters) {
   RankGroups(byPerformer);
   // By group, and within a group in title order: a counting sort over the title order, since the
   // groups' places are known. The entries stay where they are.

@@ -11,9 +11,9 @@
 //   ALPHA2.DAT  letter table over INDEX4.DAT
 
 #include <array>
+#include <cstdint>
 #include <string_view>
 #include <unordered_map>
-#include <cstdint>
 #include <vector>
 
 #include "app/SongEntry.h"
@@ -60,7 +60,7 @@ class CatalogueWorkStore {
   std::vector<Entry> entries_;
   std::vector<std::uint16_t> sorted_;      // entry indexes in the order of the file being written
   std::vector<std::uint16_t> titleOrder_;  // entry indexes in title order
-  std::vector<std::uint16_t> groups_;  // one entry index per distinct group, in group order
+  std::vector<std::uint16_t> groups_;      // one entry index per distinct group, in group order
   std::unordered_map<std::string_view, std::uint32_t> groupIds_;
   std::vector<std::uint32_t> rankScratch_;
 };

@@ -12,8 +12,12 @@ namespace {
 const char* const kPresenceFiles[] = {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT",
                                       "INDEX4.DAT", "SETUP.DAT",  "ALPHA0.DAT"};
 
-std::vector<std::uint8_t> EmptyIndexFile() { return std::vector<std::uint8_t>(kCatalogueRecordSize, 0); }
-std::vector<std::uint8_t> EmptyLetterTable() { return std::vector<std::uint8_t>(kLetterTableSize, 0xFF); }
+std::vector<std::uint8_t> EmptyIndexFile() {
+  return std::vector<std::uint8_t>(kCatalogueRecordSize, 0);
+}
+std::vector<std::uint8_t> EmptyLetterTable() {
+  return std::vector<std::uint8_t>(kLetterTableSize, 0xFF);
+}
 
 // The part of a song file that recovery reads: the header and a little more, as one cluster of
 // the smallest cards always gave.
@@ -89,7 +93,9 @@ int CheckCatalogue(Catalogue& cat) {
   return 1;
 }
 
-int CreateEmptyCatalogue(Catalogue& cat) { return CheckCatalogue(cat); }
+int CreateEmptyCatalogue(Catalogue& cat) {
+  return CheckCatalogue(cat);
+}
 
 void EmptyCard(Catalogue& cat) {
   Session& s = cat.session();
@@ -128,7 +134,8 @@ int RecoverableSongNumber(const std::string& name, int folder) {
     if (!std::isdigit(static_cast<unsigned char>(name[i]))) return -1;
     number = number * 10 + (name[i] - '0');
   }
-  if (number >= static_cast<int>(kSongNumberLimit) || SongFolderOf(static_cast<unsigned>(number)) != folder) return -1;
+  if (number >= static_cast<int>(kSongNumberLimit) || SongFolderOf(static_cast<unsigned>(number)) != folder)
+    return -1;
   return number;
 }
 
@@ -197,9 +204,10 @@ int RecoverCatalogue(Catalogue& cat) {
   if (!passedOver.empty() || beyondLimit > 0) {
     std::string text;
     if (!passedOver.empty()) {
-      text = Format("%zu files in the song folders do not carry the number of a song of their folder and were "
-                    "left out of the catalogue, since the player could not find them:",
-                    passedOver.size());
+      text = Format(
+          "%zu files in the song folders do not carry the number of a song of their folder and were "
+          "left out of the catalogue, since the player could not find them:",
+          passedOver.size());
       for (std::size_t k = 0; k < passedOver.size() && k < 10; ++k) text += "\n" + passedOver[k];
       if (passedOver.size() > 10) text += "\n...";
     }

@@ -6,7 +6,9 @@
 namespace sondesk {
 
 namespace {
-std::string DirOf(int folder) { return folder == kRootFolder ? std::string() : std::to_string(folder); }
+std::string DirOf(int folder) {
+  return folder == kRootFolder ? std::string() : std::to_string(folder);
+}
 }  // namespace
 
 void FatCardFiles::RequestAccess() {
@@ -78,7 +80,9 @@ bool FatCardFiles::FolderExists(int folder) {
   return fs_.FindInRoot(SongFolderName11(folder), ref) == 1 && ref.entry.IsDirectory();
 }
 
-bool FatCardFiles::CreateFolder(int folder) { return fs_.CreateDirectory(SongFolderName11(folder)) == 1; }
+bool FatCardFiles::CreateFolder(int folder) {
+  return fs_.CreateDirectory(SongFolderName11(folder)) == 1;
+}
 
 bool FatCardFiles::ListFolder(int folder, std::vector<CardFolderItem>& out) {
   out.clear();
@@ -97,7 +101,9 @@ bool FatCardFiles::ListFolder(int folder, std::vector<CardFolderItem>& out) {
   return true;
 }
 
-void FatCardFiles::Commit() { fs_.FlushFat(); }
+void FatCardFiles::Commit() {
+  fs_.FlushFat();
+}
 
 int FatCardFiles::FormatCard() {
   const int result = fs_.FormatCard();

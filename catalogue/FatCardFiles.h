@@ -22,7 +22,8 @@ class FatCardFiles : public CardFiles {
   void ReleaseAccess() override;
 
   bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) override;
-  bool ReadFileStart(int folder, const std::string& name, std::size_t count, std::vector<std::uint8_t>& out) override;
+  bool ReadFileStart(int folder, const std::string& name, std::size_t count,
+                     std::vector<std::uint8_t>& out) override;
   bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool DeleteFile(int folder, const std::string& name) override;

@@ -13,17 +13,17 @@ std::vector<std::uint8_t> DefaultSetupFile() {
 
 const std::vector<PlayerSetting>& PlayerSettings() {
   static const std::vector<PlayerSetting> settings = {
-      {0, 208, {57, 58, 59, 60, 61}, false},  // Pedal Mode
-      {1, 209, {}, false},                    // Melody Track: the MIDI channel 1 to 16
-      {2, 210, {62, 63}, false},              // Playlist Mode
-      {3, 211, {64, 65, 66}, false},          // Chords Mode
-      {4, 212, {72, 73, 74, 75}, false},      // Color Setup
-      {5, 213, {67, 68, 69}, true},           // Video Mode
-      {6, 214, {70, 71}, false},              // Video Mixer
-      {8, 217, {84, 85}, false},              // Fast Run
-      {9, 216, {81, 82, 83}, false},          // Echo
-      {10, 215, {76, 77, 78, 79, 80}, false}, // Equalization
-      {11, 218, {86, 87}, false},             // Text Justification
+      {0, 208, {57, 58, 59, 60, 61}, false},   // Pedal Mode
+      {1, 209, {}, false},                     // Melody Track: the MIDI channel 1 to 16
+      {2, 210, {62, 63}, false},               // Playlist Mode
+      {3, 211, {64, 65, 66}, false},           // Chords Mode
+      {4, 212, {72, 73, 74, 75}, false},       // Color Setup
+      {5, 213, {67, 68, 69}, true},            // Video Mode
+      {6, 214, {70, 71}, false},               // Video Mixer
+      {8, 217, {84, 85}, false},               // Fast Run
+      {9, 216, {81, 82, 83}, false},           // Echo
+      {10, 215, {76, 77, 78, 79, 80}, false},  // Equalization
+      {11, 218, {86, 87}, false},              // Text Justification
   };
   return settings;
 }
@@ -47,8 +47,8 @@ std::string PlayerOptionText(const PlayerOptions& options, const PlayerSetting& 
   return index < values.size() ? values[index] : std::string();
 }
 
-bool SetPlayerOption(PlayerOptions& options, const MessageTable& messages, bool enableRoll, const std::string& label,
-                     const std::string& value, std::string& error) {
+bool SetPlayerOption(PlayerOptions& options, const MessageTable& messages, bool enableRoll,
+                     const std::string& label, const std::string& value, std::string& error) {
   for (const PlayerSetting& setting : PlayerSettings()) {
     if (::strcasecmp(messages[setting.labelMessage].c_str(), label.c_str()) != 0) continue;
     const std::vector<std::string> values = PlayerSettingValues(setting, messages, enableRoll);

@@ -24,8 +24,8 @@ std::vector<std::uint8_t> DefaultSetupFile();
 
 // One setting of the options dialog.
 struct PlayerSetting {
-  std::size_t byte;      // its byte in the record
-  int labelMessage;      // "Pedal Mode" ...
+  std::size_t byte;                // its byte in the record
+  int labelMessage;                // "Pedal Mode" ...
   std::vector<int> valueMessages;  // message numbers of its values in index order; empty for Melody Track
   bool rollingOnly = false;        // Video Mode: the third value only when EnableRoll is set
 };
@@ -45,7 +45,7 @@ std::string PlayerOptionText(const PlayerOptions& options, const PlayerSetting& 
 
 // Sets the setting whose label is `label` to the value whose text is `value` (both compared
 // without regard to case). False with `error` saying why when either is unknown.
-bool SetPlayerOption(PlayerOptions& options, const MessageTable& messages, bool enableRoll, const std::string& label,
-                     const std::string& value, std::string& error);
+bool SetPlayerOption(PlayerOptions& options, const MessageTable& messages, bool enableRoll,
+                     const std::string& label, const std::string& value, std::string& error);
 
 }  // namespace sondesk

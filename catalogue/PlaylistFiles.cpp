@@ -48,7 +48,8 @@ std::vector<std::uint8_t> SerializePlaylistIndex(const PlaylistTable& table) {
   for (const PlaylistSlot& slot : table.slots) {
     if (!slot.used()) continue;
     std::uint8_t* e = out.data() + n * kPlaylistIndexEntrySize;
-    const std::string display = slot.displayName.substr(0, std::min(slot.displayName.find('\0'), kPlaylistDisplayNameMax));
+    const std::string display =
+        slot.displayName.substr(0, std::min(slot.displayName.find('\0'), kPlaylistDisplayNameMax));
     std::memcpy(e, display.data(), display.size());
     const std::string base = Trim(slot.baseName).substr(0, kPlaylistBaseNameMax);
     std::memcpy(e + 24, base.data(), base.size());

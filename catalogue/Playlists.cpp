@@ -185,8 +185,8 @@ int DeletePlaylist(Catalogue& cat, int slotIndex) {
   PlaylistSlot& slot = table.slots[static_cast<std::size_t>(slotIndex)];
   if (!slot.used()) return 0;
   table.current = slotIndex;
-  if (s.ShowBox(FormatText(s.Text(52), slot.displayName.c_str()), 22, BoxIcon::Question, BoxButtons::OkCancel) !=
-      BoxAnswer::Ok) {
+  if (s.ShowBox(FormatText(s.Text(52), slot.displayName.c_str()), 22, BoxIcon::Question,
+                BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return 0;
   }
   CardAccess access(cat.files());
@@ -215,7 +215,8 @@ int AddSongsToPlaylist(Catalogue& cat, PlaylistEdit& edit, const std::vector<std
                        std::size_t position) {
   Session& s = cat.session();
   if (edit.songs.size() + cardSongs.size() > kPlaylistMaxSongs) {
-    s.ShowBox(FormatText(s.Text(49), static_cast<int>(kPlaylistMaxSongs)), 22, BoxIcon::Warning, BoxButtons::Ok);
+    s.ShowBox(FormatText(s.Text(49), static_cast<int>(kPlaylistMaxSongs)), 22, BoxIcon::Warning,
+              BoxButtons::Ok);
     return 0;
   }
   std::vector<SongEntry> added;
@@ -228,7 +229,8 @@ int AddSongsToPlaylist(Catalogue& cat, PlaylistEdit& edit, const std::vector<std
   return 1;
 }
 
-int MovePlaylistSongs(Catalogue& cat, PlaylistEdit& edit, const std::vector<std::size_t>& rows, std::size_t target) {
+int MovePlaylistSongs(Catalogue& cat, PlaylistEdit& edit, const std::vector<std::size_t>& rows,
+                      std::size_t target) {
   const std::size_t c = edit.songs.size();
   std::vector<bool> isSelected(c, false);
   for (std::size_t r : rows) {

@@ -75,7 +75,8 @@ bool ReaderCardFiles::WriteFile(int folder, const std::string& name, const std::
   return ok;
 }
 
-bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) {
+bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name,
+                                  const std::vector<std::uint8_t>& data) {
   return WriteFileAtomically(PathOf(folder, name), data);
 }
 
@@ -83,7 +84,9 @@ bool ReaderCardFiles::DeleteFile(int folder, const std::string& name) {
   return ::unlink(PathOf(folder, name).c_str()) == 0;
 }
 
-bool ReaderCardFiles::FileExists(int folder, const std::string& name) { return IsFile(PathOf(folder, name)); }
+bool ReaderCardFiles::FileExists(int folder, const std::string& name) {
+  return IsFile(PathOf(folder, name));
+}
 
 long long ReaderCardFiles::FileSize(int folder, const std::string& name) {
   struct stat st {};
@@ -91,7 +94,9 @@ long long ReaderCardFiles::FileSize(int folder, const std::string& name) {
   return static_cast<long long>(st.st_size);
 }
 
-bool ReaderCardFiles::FolderExists(int folder) { return IsFolder(FolderPath(folder)); }
+bool ReaderCardFiles::FolderExists(int folder) {
+  return IsFolder(FolderPath(folder));
+}
 
 bool ReaderCardFiles::CreateFolder(int folder) {
   const std::string path = FolderPath(folder);

@@ -34,7 +34,8 @@ int WritePlayerOptions(Catalogue& cat) {
   s.BusyCursorOff();
   if (!ok) {
     // Told over the desktop, with OK alone.
-    s.ShowBox(FormatText(s.Text(cat.linkMode() ? 10 : 11), "SETUP.DAT"), 22, BoxIcon::Warning, BoxButtons::Ok);
+    s.ShowBox(FormatText(s.Text(cat.linkMode() ? 10 : 11), "SETUP.DAT"), 22, BoxIcon::Warning,
+              BoxButtons::Ok);
     return 0;
   }
   return 1;

@@ -13,7 +13,8 @@ void TitleIndexImage::Assign(const std::vector<std::uint8_t>& bytes) {
   }
 }
 
-TitlePositionLookup::TitlePositionLookup(const TitleIndexImage& image, std::size_t limit) : first_(65536, -1) {
+TitlePositionLookup::TitlePositionLookup(const TitleIndexImage& image, std::size_t limit)
+    : first_(65536, -1) {
   limit = std::min(limit, image.count());
   // Walk backwards so the first occurrence is the one that stays.
   for (std::size_t i = limit; i-- > 0;) first_[image.SongNumberAt(i)] = static_cast<std::int32_t>(i);

@@ -24,7 +24,9 @@ namespace sondesk {
 
 namespace {
 
-std::string Out(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
+std::string Out(const std::string& cp1252) {
+  return Cp1252ToUtf8(cp1252);
+}
 
 // The card of one command: the way to it and the catalogue over it.
 struct OpenCard {
@@ -189,7 +191,8 @@ void Free(CliContext& ctx) {
   Session& s = ctx.session();
   if (card->connection) {
     CardFileSystem& fs = card->connection->fs();
-    const long kbytes = static_cast<long>(fs.FreeClusters()) * static_cast<long>(fs.geometry().SecPerClust) / 2;
+    const long kbytes =
+        static_cast<long>(fs.FreeClusters()) * static_cast<long>(fs.geometry().SecPerClust) / 2;
     std::printf("Size=%ldMB Disponibile:%ldKB\n", static_cast<long>(fs.geometry().SizeMB), kbytes);
     return;
   }
@@ -251,7 +254,8 @@ std::unique_ptr<OpenCard> OpenPlaylists(CliContext& ctx) {
 bool Edit(CliContext& ctx, OpenCard& card, int n, PlaylistEdit& edit) {
   int slot = 0;
   if (!Slot(ctx, card.cat(), n, slot)) return false;
-  if (LoadPlaylist(card.cat(), card.cat().playlists.slots[static_cast<std::size_t>(slot)].baseName, edit) != 1) {
+  if (LoadPlaylist(card.cat(), card.cat().playlists.slots[static_cast<std::size_t>(slot)].baseName, edit) !=
+      1) {
     ctx.Fail("the playlist cannot be read");
     return false;
   }
@@ -360,8 +364,9 @@ void OptionsShow(CliContext& ctx) {
   const bool roll = s.settings().enableRoll != 0;
   for (const PlayerSetting& setting : PlayerSettings()) {
     const std::string value = PlayerOptionText(card->cat().options, setting, s.messages(), roll);
-    std::printf("%s: %s\n", Out(s.Text(setting.labelMessage)).c_str(),
-                value.empty() ? Format("(%u)", card->cat().options.bytes[setting.byte]).c_str() : Out(value).c_str());
+    std::printf(
+        "%s: %s\n", Out(s.Text(setting.labelMessage)).c_str(),
+        value.empty() ? Format("(%u)", card->cat().options.bytes[setting.byte]).c_str() : Out(value).c_str());
   }
 }
 
@@ -408,17 +413,25 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   del->add_option("NUMBER", *delNumbers, "song numbers")->required();
   del->callback([&ctx, delNumbers] { Delete(ctx, *delNumbers); });
 
-  card->add_subcommand("free", "the card's free space as the status bar shows it")->callback([&ctx] { Free(ctx); });
-  card->add_subcommand("check", "create the catalogue pieces the card lacks")->callback([&ctx] { Check(ctx); });
+  card->add_subcommand("free", "the card's free space as the status bar shows it")->callback([&ctx] {
+    Free(ctx);
+  });
+  card->add_subcommand("check", "create the catalogue pieces the card lacks")->callback([&ctx] {
+    Check(ctx);
+  });
   card->add_subcommand("recover", "rebuild the catalogue from the songs in the card's folders (asks first)")
       ->callback([&ctx] { Recover(ctx); });
 
-  CLI::App* pl = app.add_subcommand("playlist", "the card's 16 playlists (N counts from 1 as `playlist list` shows)");
+  CLI::App* pl =
+      app.add_subcommand("playlist", "the card's 16 playlists (N counts from 1 as `playlist list` shows)");
   pl->require_subcommand(1);
-  pl->add_subcommand("list", "one playlist a line: N, file, songs, name")->callback([&ctx] { PlaylistList(ctx); });
+  pl->add_subcommand("list", "one playlist a line: N, file, songs, name")->callback([&ctx] {
+    PlaylistList(ctx);
+  });
 
   auto n = std::make_shared<int>(0);
-  auto* show = pl->add_subcommand("show", "the songs of playlist N: index (from 0), number, title, performer, category");
+  auto* show = pl->add_subcommand(
+      "show", "the songs of playlist N: index (from 0), number, title, performer, category");
   show->add_option("N", *n)->required();
   show->callback([&ctx, n] { PlaylistShow(ctx, *n); });
 
@@ -444,7 +457,8 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
 
   auto position = std::make_shared<std::size_t>(0);
   auto rows = std::make_shared<std::vector<std::size_t>>();
-  auto* move = pl->add_subcommand("move", "move the songs at INDEX... of playlist N to position POS (from 0)");
+  auto* move =
+      pl->add_subcommand("move", "move the songs at INDEX... of playlist N to position POS (from 0)");
   move->add_option("N", *n)->required();
   move->add_option("POS", *position)->required();
   move->add_option("INDEX", *rows)->required();

@@ -106,8 +106,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   FuzzedDataProvider in(data, size);
   MemoryCardFiles files;
   Catalogue cat(session, files);
-  for (const char* name : {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT", "INDEX4.DAT", "ALPHA0.DAT",
-                           "SETUP.DAT"}) {
+  for (const char* name :
+       {"INDEX0.DAT", "INDEX1.DAT", "INDEX2.DAT", "INDEX3.DAT", "INDEX4.DAT", "ALPHA0.DAT", "SETUP.DAT"}) {
     files.WriteFile(kRootFolder, name, {});
   }
   switch (in.ConsumeIntegralInRange<int>(0, 3)) {
@@ -130,7 +130,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         PlaylistEdit edit;
         LoadPlaylist(cat, cat.playlists.slots[i].baseName, edit);
         AddSongsToPlaylist(cat, edit, {0, 1}, in.ConsumeIntegral<std::uint16_t>());
-        MovePlaylistSongs(cat, edit, {in.ConsumeIntegral<std::uint8_t>(), 0}, in.ConsumeIntegral<std::uint16_t>());
+        MovePlaylistSongs(cat, edit, {in.ConsumeIntegral<std::uint8_t>(), 0},
+                          in.ConsumeIntegral<std::uint16_t>());
         DeletePlaylistSongs(cat, edit, {in.ConsumeIntegral<std::uint8_t>()});
       }
       cat.KeepPreviousTitleIndex();
@@ -147,7 +148,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 2: {
       files.WriteFile(kRootFolder, "SETUP.DAT", Bytes(in, 512));
       ReadPlayerOptions(cat);
-      for (const PlayerSetting& s : PlayerSettings()) PlayerOptionText(cat.options, s, session.messages(), true);
+      for (const PlayerSetting& s : PlayerSettings())
+        PlayerOptionText(cat.options, s, session.messages(), true);
       std::string error;
       SetPlayerOption(cat.options, session.messages(), false, in.ConsumeRandomLengthString(32),
                       in.ConsumeRandomLengthString(32), error);

@@ -34,15 +34,20 @@ QIcon SvgIcon(const QString& name) {
 }
 
 QIcon ToolbarImage(int image) {
-  static const char* const names[] = {"connect", "import",  "floppy",   "delete", "editinfo",
-                                      "",        "playlist", "play",    "stop",   "tocard",
-                                      "fromcard", "search", "www",      "update", "print"};
-  if (image < 0 || image >= static_cast<int>(sizeof names / sizeof names[0]) || names[image][0] == '\0') return {};
+  static const char* const names[] = {"connect",  "import",   "floppy", "delete", "editinfo",
+                                      "",         "playlist", "play",   "stop",   "tocard",
+                                      "fromcard", "search",   "www",    "update", "print"};
+  if (image < 0 || image >= static_cast<int>(sizeof names / sizeof names[0]) || names[image][0] == '\0')
+    return {};
   return SvgIcon(QString::fromLatin1(names[image]));
 }
 
-QIcon SongListIcon(int icon) { return SvgIcon(icon == 4 ? QStringLiteral("song-both") : QStringLiteral("song")); }
+QIcon SongListIcon(int icon) {
+  return SvgIcon(icon == 4 ? QStringLiteral("song-both") : QStringLiteral("song"));
+}
 
-QIcon AppIcon() { return SvgIcon(QStringLiteral("sondesk")); }
+QIcon AppIcon() {
+  return SvgIcon(QStringLiteral("sondesk"));
+}
 
 }  // namespace sondesk

@@ -98,7 +98,9 @@ Link* CardReach::link() {
   return &static_cast<LinkSectorDevice&>(connection_->device()).link();
 }
 
-CardFileSystem* CardReach::fileSystem() { return connection_ ? &connection_->fs() : nullptr; }
+CardFileSystem* CardReach::fileSystem() {
+  return connection_ ? &connection_->fs() : nullptr;
+}
 
 bool CardReach::DeviceLost() const {
   if (!connection_) return false;

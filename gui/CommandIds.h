@@ -47,16 +47,26 @@ inline constexpr int kTbSearch = 1004;
 // The menu command a toolbar number stands for (a menu number stands for itself).
 constexpr int MenuCommandOf(int id) {
   switch (id) {
-    case kTbConnect: return kConnect;
-    case kTbDelete: return kDeleteSong;
-    case kTbEditInfo: return kEditInfo;
-    case kTbPlaylist: return kPlaylist;
-    case kTbPlay: return kPlay;
-    case kTbStop: return kStop;
-    case kTbToCard: return kTransferToCard;
-    case kTbFromCard: return kTransferFromCard;
-    case kTbSearch: return kFind;
-    default: return id;
+    case kTbConnect:
+      return kConnect;
+    case kTbDelete:
+      return kDeleteSong;
+    case kTbEditInfo:
+      return kEditInfo;
+    case kTbPlaylist:
+      return kPlaylist;
+    case kTbPlay:
+      return kPlay;
+    case kTbStop:
+      return kStop;
+    case kTbToCard:
+      return kTransferToCard;
+    case kTbFromCard:
+      return kTransferFromCard;
+    case kTbSearch:
+      return kFind;
+    default:
+      return id;
   }
 }
 

@@ -11,7 +11,8 @@
 
 namespace sondesk {
 
-DbInfoDlg::DbInfoDlg(const Session& session, const QString& name, const QStringList& candidates, QWidget* parent)
+DbInfoDlg::DbInfoDlg(const Session& session, const QString& name, const QStringList& candidates,
+                     QWidget* parent)
     : QDialog(parent) {
   setObjectName("DbInfoDlg");
   setWindowTitle(Msg(session, 200));
@@ -65,6 +66,8 @@ DbInfoDlg::DbInfoDlg(const Session& session, const QString& name, const QStringL
   setMinimumWidth(380);
 }
 
-QString DbInfoDlg::name() const { return edit_->text().trimmed(); }
+QString DbInfoDlg::name() const {
+  return edit_->text().trimmed();
+}
 
 }  // namespace sondesk

@@ -15,7 +15,8 @@ class Session;
 class DbInfoDlg : public QDialog {
   Q_OBJECT
  public:
-  DbInfoDlg(const Session& session, const QString& name, const QStringList& candidates, QWidget* parent = nullptr);
+  DbInfoDlg(const Session& session, const QString& name, const QStringList& candidates,
+            QWidget* parent = nullptr);
 
   bool confirmed() const { return confirmed_; }
   QString name() const;

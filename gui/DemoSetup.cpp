@@ -24,11 +24,16 @@ DemoPaths DemoPathsFor(const Paths& user) {
 
 int LanguageOfLocale() {
   switch (QLocale::system().language()) {
-    case QLocale::Italian: return 0;
-    case QLocale::French: return 2;
-    case QLocale::German: return 3;
-    case QLocale::Spanish: return 4;
-    default: return 1;
+    case QLocale::Italian:
+      return 0;
+    case QLocale::French:
+      return 2;
+    case QLocale::German:
+      return 3;
+    case QLocale::Spanish:
+      return 4;
+    default:
+      return 1;
   }
 }
 
@@ -62,7 +67,8 @@ std::size_t ImportDemoSongs(Session& session, const DemoPaths& demo) {
   progress.ProgressSetLine1(session.Text(121));
   for (std::size_t i = 0; i < files.size(); ++i) {
     ImportSongFile(session, run, files[i], Format("%d.MID", static_cast<int>(i)), false);
-    progress.ProgressSetLine2(FormatText(session.Text(116), static_cast<int>(i + 1), static_cast<int>(files.size())));
+    progress.ProgressSetLine2(
+        FormatText(session.Text(116), static_cast<int>(i + 1), static_cast<int>(files.size())));
     progress.ProgressStepTimed(1);
   }
   progress.ProgressEnd();

@@ -23,9 +23,9 @@ struct Tune {
   DemoSongInfo info;
   const char* languageTag;  // the '@L' line
   int bpm;
-  int beatsPerBar;          // quarter beats a bar
-  bool sixEight;            // a bar of two dotted beats
-  int program;              // melody instrument
+  int beatsPerBar;  // quarter beats a bar
+  bool sixEight;    // a bar of two dotted beats
+  int program;      // melody instrument
   const char* melody;
   const char* words;
   const char* chords;
@@ -33,7 +33,11 @@ struct Tune {
 
 const Tune kTunes[] = {
     {{"TWINKLE TWINKLE.KAR", "TWINKLE TWINKLE", "Traditional", "Nursery rhyme"},
-     "ENGL", 100, 4, false, 73,
+     "ENGL",
+     100,
+     4,
+     false,
+     73,
      "C4 C4 G4 G4 | A4 A4 G4:2 | F4 F4 E4 E4 | D4 D4 C4:2 | G4 G4 F4 F4 | E4 E4 D4:2 | "
      "G4 G4 F4 F4 | E4 E4 D4:2 | C4 C4 G4 G4 | A4 A4 G4:2 | F4 F4 E4 E4 | D4 D4 C4:2 | "
      "C4 C4 G4 G4 | A4 A4 G4:2 | F4 F4 E4 E4 | D4 D4 C4:2 | G4 G4 F4 F4 | E4 E4 D4:2 | "
@@ -44,10 +48,15 @@ const Tune kTunes[] = {
      "\\When the bla- zing sun is gone, /When he no- thing shines up- on, "
      "/Then you show your lit- tle light, /Twin- kle, twin- kle, all the night. "
      "/Twin- kle, twin- kle, lit- tle star, /How I won- der what you are!",
-     "C C F C G C G C C G C G C G C G C C F C G C G C G C G C G C F C G C G C G C G C G C G C G C F C G C G C "
+     "C C F C G C G C C G C G C G C G C C F C G C G C G C G C G C F C G C G C G C G C G C G C G C F C G C G "
+     "C "
      "C C"},
     {{"MARY HAD A LITTLE LAMB.KAR", "MARY HAD A LITTLE LAMB", "Sarah Josepha Hale", "Nursery rhyme"},
-     "ENGL", 112, 4, false, 11,
+     "ENGL",
+     112,
+     4,
+     false,
+     11,
      "E4 D4 C4 D4 | E4 E4 E4:2 | D4 D4 D4:2 | E4 G4 G4:2 | E4 D4 C4 D4 | E4 E4 E4 E4 | D4 D4 E4 D4 | C4:4 | "
      "E4 D4 C4 D4 | E4 E4 E4:2 | D4 D4 D4:2 | E4 G4 G4:2 | E4 D4 C4 D4 | E4 E4 E4 E4 | D4 D4 E4 D4 | C4:4",
      "\\Ma- ry had a lit- tle lamb, /lit- tle lamb, lit- tle lamb, "
@@ -56,10 +65,16 @@ const Tune kTunes[] = {
      "/ev- ery- where that Ma- ry went /the lamb was sure to go.",
      "C C G C C C G C C C G C C C G C"},
     {{"LONDON BRIDGE.KAR", "LONDON BRIDGE", "Traditional", "Nursery rhyme"},
-     "ENGL", 108, 4, false, 0,
-     "G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4 E4 F4:2 | E4 F4 G4:2 | G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4:2 G4:2 | "
+     "ENGL",
+     108,
+     4,
+     false,
+     0,
+     "G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4 E4 F4:2 | E4 F4 G4:2 | G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4:2 "
+     "G4:2 | "
      "E4 C4:3 | "
-     "G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4 E4 F4:2 | E4 F4 G4:2 | G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4:2 G4:2 | "
+     "G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4 E4 F4:2 | E4 F4 G4:2 | G4:1.5 A4:.5 G4 F4 | E4 F4 G4:2 | D4:2 "
+     "G4:2 | "
      "E4 C4:3",
      "\\Lon- don Bridge is fall- ing down, /fall- ing down, fall- ing down. "
      "/Lon- don Bridge is fall- ing down, /my fair la- dy. "
@@ -67,7 +82,11 @@ const Tune kTunes[] = {
      "/Build it up with i- ron bars, /my fair la- dy.",
      "C C G C C C G C C C G C C C G C"},
     {{"ROW YOUR BOAT.KAR", "ROW YOUR BOAT", "Traditional", "Round"},
-     "ENGL", 90, 3, true, 24,
+     "ENGL",
+     90,
+     3,
+     true,
+     24,
      "C4:1.5 C4:1.5 | C4 D4:.5 E4:1.5 | E4 D4:.5 E4 F4:.5 | G4:3 | "
      "C5:.5 C5:.5 C5:.5 G4:.5 G4:.5 G4:.5 | E4:.5 E4:.5 E4:.5 C4:.5 C4:.5 C4:.5 | G4 F4:.5 E4 D4:.5 | C4:3 | "
      "C4:1.5 C4:1.5 | C4 D4:.5 E4:1.5 | E4 D4:.5 E4 F4:.5 | G4:3 | "
@@ -78,7 +97,11 @@ const Tune kTunes[] = {
      "/Mer- ri- ly, mer- ri- ly, mer- ri- ly, mer- ri- ly, /life is but a dream.",
      "C C C C C C G C C C C C C C G C"},
     {{"FRERE JACQUES.KAR", "FRERE JACQUES", "Traditionnel", "Comptine"},
-     "FREN", 104, 4, false, 9,
+     "FREN",
+     104,
+     4,
+     false,
+     9,
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
      "G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | C4 G3 C4:2 | C4 G3 C4:2 | "
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
@@ -89,7 +112,11 @@ const Tune kTunes[] = {
      "/Son- nez les ma- ti- nes, /Son- nez les ma- ti- nes, /Ding, dang, dong. /Ding, dang, dong.",
      "C C C C C C C C C C C C C C C C"},
     {{"FRA MARTINO.KAR", "FRA MARTINO", "Tradizionale", "Filastrocca"},
-     "ITAL", 100, 4, false, 19,
+     "ITAL",
+     100,
+     4,
+     false,
+     19,
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
      "G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | C4 G3 C4:2 | C4 G3 C4:2 | "
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
@@ -100,7 +127,11 @@ const Tune kTunes[] = {
      "/Suo- na le cam- pa- ne, /suo- na le cam- pa- ne, /din, don, dan. /din, don, dan.",
      "C C C C C C C C C C C C C C C C"},
     {{"MARTINILLO.KAR", "MARTINILLO", "Tradicional", "Infantil"},
-     "SPAN", 100, 4, false, 21,
+     "SPAN",
+     100,
+     4,
+     false,
+     21,
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
      "G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | C4 G3 C4:2 | C4 G3 C4:2 | "
      "C4 D4 E4 C4 | C4 D4 E4 C4 | E4 F4 G4:2 | E4 F4 G4:2 | G4:.5 A4:.5 G4:.5 F4:.5 E4 C4 | "
@@ -111,10 +142,16 @@ const Tune kTunes[] = {
      "/To- ca la cam- pa- na, /to- ca la cam- pa- na, /din, don, dan. /din, don, dan.",
      "C C C C C C C C C C C C C C C C"},
     {{"AN DIE FREUDE.KAR", "AN DIE FREUDE", "L. van Beethoven", "Klassik"},
-     "GERM", 96, 4, false, 48,
-     "E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | E4:1.5 D4:.5 D4:2 | E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | "
+     "GERM",
+     96,
+     4,
+     false,
+     48,
+     "E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | E4:1.5 D4:.5 D4:2 | E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 "
+     "| "
      "D4:1.5 C4:.5 C4:2 | "
-     "E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | E4:1.5 D4:.5 D4:2 | E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | "
+     "E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 | E4:1.5 D4:.5 D4:2 | E4 E4 F4 G4 | G4 F4 E4 D4 | C4 C4 D4 E4 "
+     "| "
      "D4:1.5 C4:.5 C4:2",
      "\\Freu- de, schö- ner Göt- ter- fun- ken, /Toch- ter aus E- ly- si- um, "
      "/wir be- tre- ten feu- er- trun- ken, /Himm- li- sche, dein Hei- lig- tum! "
@@ -190,7 +227,9 @@ int ChordRoot(const std::string& chord) {
 
 class TrackWriter {
  public:
-  void Event(int tick, std::initializer_list<std::uint8_t> bytes) { Put(tick, std::vector<std::uint8_t>(bytes)); }
+  void Event(int tick, std::initializer_list<std::uint8_t> bytes) {
+    Put(tick, std::vector<std::uint8_t>(bytes));
+  }
   void Meta(int tick, std::uint8_t type, const std::string& text) {
     std::vector<std::uint8_t> b = {0xFF, type};
     AppendVlq(b, static_cast<std::uint32_t>(text.size()));
@@ -240,12 +279,15 @@ struct Timed {
 };
 
 std::vector<std::uint8_t> Finish(TrackWriter& w, std::vector<Timed>& events, int end) {
-  std::stable_sort(events.begin(), events.end(),
-                   [](const Timed& a, const Timed& b) { return a.tick != b.tick ? a.tick < b.tick : a.order < b.order; });
+  std::stable_sort(events.begin(), events.end(), [](const Timed& a, const Timed& b) {
+    return a.tick != b.tick ? a.tick < b.tick : a.order < b.order;
+  });
   for (const Timed& e : events) {
     std::vector<std::uint8_t> b = e.bytes;
-    if (b.size() == 3) w.Event(e.tick, {b[0], b[1], b[2]});
-    else if (b.size() == 2) w.Event(e.tick, {b[0], b[1]});
+    if (b.size() == 3)
+      w.Event(e.tick, {b[0], b[1], b[2]});
+    else if (b.size() == 2)
+      w.Event(e.tick, {b[0], b[1]});
   }
   return w.Finish(end);
 }
@@ -282,7 +324,7 @@ std::vector<std::uint8_t> DemoSongFile(std::size_t index) {
   // Track 0: tempo, metre, the song's name.
   TrackWriter conductor;
   conductor.Meta(0, 0x03, Utf8ToCp1252(tune.info.title));
-  conductor.Meta(0, 0x02, "Public domain - arranged for SonDesk");
+  conductor.Meta(0, 0x02, "Traditional, public domain");
   const std::uint32_t usPerQuarter = 60000000u / static_cast<std::uint32_t>(tune.bpm);
   conductor.Event(0, {0xFF, 0x51, 0x03, static_cast<std::uint8_t>(usPerQuarter >> 16),
                       static_cast<std::uint8_t>(usPerQuarter >> 8), static_cast<std::uint8_t>(usPerQuarter)});
@@ -306,7 +348,8 @@ std::vector<std::uint8_t> DemoSongFile(std::size_t index) {
   {
     int tick = lead;
     for (std::size_t i = 0; i < melody.size(); ++i) {
-      if (i < words.size() && !words[i].empty() && melody[i].pitch >= 0) text.Meta(tick, 0x01, Utf8ToCp1252(words[i]));
+      if (i < words.size() && !words[i].empty() && melody[i].pitch >= 0)
+        text.Meta(tick, 0x01, Utf8ToCp1252(words[i]));
       tick += melody[i].ticks;
     }
   }
@@ -377,8 +420,20 @@ std::vector<std::uint8_t> DemoSongFile(std::size_t index) {
   }
   std::vector<std::uint8_t> t4 = Finish(drums, ev, end);
 
-  std::vector<std::uint8_t> file = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1, 0, 5,
-                                    static_cast<std::uint8_t>(kDivision >> 8), static_cast<std::uint8_t>(kDivision & 0xFF)};
+  std::vector<std::uint8_t> file = {'M',
+                                    'T',
+                                    'h',
+                                    'd',
+                                    0,
+                                    0,
+                                    0,
+                                    6,
+                                    0,
+                                    1,
+                                    0,
+                                    5,
+                                    static_cast<std::uint8_t>(kDivision >> 8),
+                                    static_cast<std::uint8_t>(kDivision & 0xFF)};
   for (const auto* t : {&t0, &t1, &t2, &t3, &t4}) file.insert(file.end(), t->begin(), t->end());
   return file;
 }

@@ -9,11 +9,13 @@ namespace sondesk {
 
 QString DriveKindWord(const QString& device, const QString& fileSystemType, bool removable) {
   const QString fs = fileSystemType.toLower();
-  if (device.startsWith(QLatin1String("/dev/sr")) || fs == QLatin1String("iso9660") || fs == QLatin1String("udf")) {
+  if (device.startsWith(QLatin1String("/dev/sr")) || fs == QLatin1String("iso9660") ||
+      fs == QLatin1String("udf")) {
     return QStringLiteral(" CD-ROM");
   }
   if (removable) return QStringLiteral(" Removable");
-  static const char* const remote[] = {"nfs", "nfs4", "cifs", "smb3", "smbfs", "fuse.sshfs", "sshfs", "9p", "afs"};
+  static const char* const remote[] = {"nfs",        "nfs4",  "cifs", "smb3", "smbfs",
+                                       "fuse.sshfs", "sshfs", "9p",   "afs"};
   for (const char* r : remote) {
     if (fs == QLatin1String(r)) return QStringLiteral(" Remote");
   }
@@ -38,7 +40,8 @@ bool IsRemovableDevice(const QString& device) {
   if (sysPath.isEmpty()) return false;
   for (QString dir = sysPath; dir.count(QLatin1Char('/')) > 3; dir = QFileInfo(dir).path()) {
     QFile f(dir + QStringLiteral("/removable"));
-    if (f.open(QIODevice::ReadOnly)) return f.readAll().trimmed() == "1" || sysPath.contains(QLatin1String("/usb"));
+    if (f.open(QIODevice::ReadOnly))
+      return f.readAll().trimmed() == "1" || sysPath.contains(QLatin1String("/usb"));
   }
   return sysPath.contains(QLatin1String("/usb"));
 }
@@ -60,8 +63,8 @@ QVector<DriveChoice> ListDrives(bool removableOnly) {
     const bool removable = IsRemovableDevice(device);
     if (removableOnly && !removable) continue;
     // Kernel and container plumbing is not a drive anyone keeps songs on.
-    if (fs == QLatin1String("overlay") || fs == QLatin1String("squashfs") || fs == QLatin1String("devtmpfs") ||
-        fs == QLatin1String("efivarfs")) {
+    if (fs == QLatin1String("overlay") || fs == QLatin1String("squashfs") ||
+        fs == QLatin1String("devtmpfs") || fs == QLatin1String("efivarfs")) {
       continue;
     }
     if (device.startsWith(QLatin1String("/dev/loop"))) continue;

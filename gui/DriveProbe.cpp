@@ -11,7 +11,9 @@
 namespace sondesk {
 
 DriveProbe::DriveProbe(QObject* parent)
-    : QObject(parent), reader_(&DriveProbe::ReadFreeBytes), pending_(std::make_shared<std::atomic<bool>>(false)) {}
+    : QObject(parent),
+      reader_(&DriveProbe::ReadFreeBytes),
+      pending_(std::make_shared<std::atomic<bool>>(false)) {}
 
 long long DriveProbe::ReadFreeBytes(const std::string& drive) {
   if (drive.empty() || drive == kNoDrive) return -1;

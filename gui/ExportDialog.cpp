@@ -4,7 +4,9 @@
 #include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QHeaderView>
 #include <QRadioButton>
+#include <QTreeView>
 
 #include "app/Session.h"
 #include "gui/QtUi.h"
@@ -48,6 +50,11 @@ QFileDialog* MakeExportDialog(const Session& session, QWidget* parent) {
   dlg->setDefaultSuffix(QStringLiteral("TXT"));
   dlg->setDirectory(PathQ(session.libraryDir()));
   dlg->selectFile(QString::fromLatin1(kExportDefaultName));
+  // Qt's detail columns are fixed in width; the headings of some languages would be cut.
+  if (auto* details = dlg->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    for (int c = 1; c < 4; ++c) details->header()->setSectionResizeMode(c, QHeaderView::ResizeToContents);
+  }
+  dlg->resize(820, 540);
   if (auto* grid = qobject_cast<QGridLayout*>(dlg->layout())) {
     grid->addWidget(MakeListChoice(dlg), grid->rowCount(), 0, 1, grid->columnCount());
   }

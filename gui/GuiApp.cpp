@@ -3,7 +3,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -120,8 +122,10 @@ int RunSondesk(int argc, char** argv) {
   DemoPaths demo;
   if (options.demo) {
     demo = DemoPathsFor(paths);
-    if (options.windir.empty()) paths.windir = demo.windir;
-    else demo.windir = paths.windir;
+    if (options.windir.empty())
+      paths.windir = demo.windir;
+    else
+      demo.windir = paths.windir;
   }
 
   SingleInstance lock(PathQ(paths.windir));
@@ -131,13 +135,22 @@ int RunSondesk(int argc, char** argv) {
   const std::string programDir = FindProgramFolder("");
   bool demoFirstStart = false;
   if (options.demo) {
-    demoFirstStart = PrepareDemoSettings(demo, programDir,
-                                         options.language >= 0 ? options.language : LanguageOfLocale());
+    demoFirstStart =
+        PrepareDemoSettings(demo, programDir, options.language >= 0 ? options.language : LanguageOfLocale());
   }
 
   QtUi ui;
   Session session(ui, paths, SystemClock(), options.language);
   ui.SetSession(&session);
+  // Qt's own words (Yes, No, the file dialog) in the language of the message table.
+  QTranslator qtWords;
+  static const char* const kQtLanguages[kLanguageCount] = {"it", "en", "fr", "de", "es"};
+  const int language = session.messages().language();
+  if (language >= 0 && language < kLanguageCount &&
+      qtWords.load(QStringLiteral("qtbase_") + QLatin1String(kQtLanguages[language]),
+                   QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&qtWords);
+  }
   if (session.programDir().empty() || !IsFolder(session.programDir())) {
     session.SetProgramDir(FindProgramFolder(session.programDir()));
   }

@@ -11,8 +11,8 @@ struct StartOptions {
   std::string windir;
   int language = -1;
   bool splash = true;
-  std::string screenshotDir;  // the screenshot tour: pictures of the window and its dialogs
-  std::string writeDemoSongs; // only write the demo's .KAR files there and end
+  std::string screenshotDir;   // the screenshot tour: pictures of the window and its dialogs
+  std::string writeDemoSongs;  // only write the demo's .KAR files there and end
 };
 
 // Parses the command line; false with `error` for a bad one.

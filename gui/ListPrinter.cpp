@@ -59,7 +59,8 @@ int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job) {
   const QPen rule(Qt::black, std::max(1, W / 1500));
 
   auto cell = [&](int x, int top, int width, const QString& text) {
-    p.drawText(QRect(x, top, width, pitch), Qt::AlignLeft | Qt::AlignVCenter, fm.elidedText(text, Qt::ElideRight, width));
+    p.drawText(QRect(x, top, width, pitch), Qt::AlignLeft | Qt::AlignVCenter,
+               fm.elidedText(text, Qt::ElideRight, width));
   };
 
   for (int page = 0; page < pages; ++page) {

@@ -36,33 +36,86 @@ void MainDlg::RunCommand(int id) {
   }
   BusyScope busy(*this);
   switch (command) {
-    case cmd::kPrint: CmdPrint(); break;
-    case cmd::kSaveDatabase: CmdSaveDatabase(); break;
-    case cmd::kImportFromPc: CmdImportFromPc(); break;
-    case cmd::kImportFromFloppy: CmdImportFromFloppy(); break;
-    case cmd::kTransferToCard: CmdTransferToCard(); break;
-    case cmd::kTransferFromCard: CmdTransferFromCard(); break;
-    case cmd::kChooseDownloadDir: CmdChooseDownloadDir(); break;
-    case cmd::kConnect: CmdConnect(); break;
-    case cmd::kFormatCard: CmdFormatCard(); break;
-    case cmd::kFind: CmdFind(); break;
-    case cmd::kSelectAllLibrary: CmdSelectAllLibrary(); break;
-    case cmd::kSelectNotOnCard: CmdSelectNotOnOther(ListSide::Library); break;
-    case cmd::kSelectNotOnLibrary: CmdSelectNotOnOther(ListSide::Card); break;
-    case cmd::kEditInfo: CmdEditInfo(); break;
-    case cmd::kDeleteSong: CmdDeleteSong(); break;
-    case cmd::kPlay: CmdPlay(); break;
-    case cmd::kStop: CmdStop(); break;
-    case cmd::kMidiSetup: CmdMidiSetup(); break;
-    case cmd::kIndexRegeneration: CmdIndexRegeneration(); break;
-    case cmd::kPlaylist: CmdPlaylist(); break;
-    case cmd::kUpdateFirmware: CmdUpdateFirmware(); break;
-    case cmd::kPlayerOptions: CmdPlayerOptions(); break;
-    case cmd::kProgramSettings: CmdProgramSettings(); break;
-    case cmd::kCardReport: CmdCardReport(); break;
-    case cmd::kAbout: CmdAbout(); break;
-    case cmd::kWww: CmdWww(); break;
-    default: break;
+    case cmd::kPrint:
+      CmdPrint();
+      break;
+    case cmd::kSaveDatabase:
+      CmdSaveDatabase();
+      break;
+    case cmd::kImportFromPc:
+      CmdImportFromPc();
+      break;
+    case cmd::kImportFromFloppy:
+      CmdImportFromFloppy();
+      break;
+    case cmd::kTransferToCard:
+      CmdTransferToCard();
+      break;
+    case cmd::kTransferFromCard:
+      CmdTransferFromCard();
+      break;
+    case cmd::kChooseDownloadDir:
+      CmdChooseDownloadDir();
+      break;
+    case cmd::kConnect:
+      CmdConnect();
+      break;
+    case cmd::kFormatCard:
+      CmdFormatCard();
+      break;
+    case cmd::kFind:
+      CmdFind();
+      break;
+    case cmd::kSelectAllLibrary:
+      CmdSelectAllLibrary();
+      break;
+    case cmd::kSelectNotOnCard:
+      CmdSelectNotOnOther(ListSide::Library);
+      break;
+    case cmd::kSelectNotOnLibrary:
+      CmdSelectNotOnOther(ListSide::Card);
+      break;
+    case cmd::kEditInfo:
+      CmdEditInfo();
+      break;
+    case cmd::kDeleteSong:
+      CmdDeleteSong();
+      break;
+    case cmd::kPlay:
+      CmdPlay();
+      break;
+    case cmd::kStop:
+      CmdStop();
+      break;
+    case cmd::kMidiSetup:
+      CmdMidiSetup();
+      break;
+    case cmd::kIndexRegeneration:
+      CmdIndexRegeneration();
+      break;
+    case cmd::kPlaylist:
+      CmdPlaylist();
+      break;
+    case cmd::kUpdateFirmware:
+      CmdUpdateFirmware();
+      break;
+    case cmd::kPlayerOptions:
+      CmdPlayerOptions();
+      break;
+    case cmd::kProgramSettings:
+      CmdProgramSettings();
+      break;
+    case cmd::kCardReport:
+      CmdCardReport();
+      break;
+    case cmd::kAbout:
+      CmdAbout();
+      break;
+    case cmd::kWww:
+      CmdWww();
+      break;
+    default:
+      break;
   }
 }
 
@@ -90,7 +143,8 @@ void MainDlg::CmdImportFromFloppy() {
   // Linux has no drive A: the floppy or removable folder of the settings, else the user picks one.
   std::string folder = session_.settings().floppyPath;
   if (folder.empty() || !IsFolder(folder)) {
-    const std::optional<std::string> picked = ui_.PickFolder(session_.Text(165), session_.settings().importPath);
+    const std::optional<std::string> picked =
+        ui_.PickFolder(session_.Text(165), session_.settings().importPath);
     if (!picked) return;
     folder = *picked;
   }
@@ -127,7 +181,9 @@ int MainDlg::CopyToCard(const std::vector<std::size_t>& librarySongs) {
   return result;
 }
 
-void MainDlg::CmdTransferToCard() { CopyToCard(SelectedEntries(ListSide::Library)); }
+void MainDlg::CmdTransferToCard() {
+  CopyToCard(SelectedEntries(ListSide::Library));
+}
 
 void MainDlg::CmdTransferFromCard() {
   Catalogue* c = card_.CatalogueNow();
@@ -149,7 +205,9 @@ void MainDlg::CmdChooseDownloadDir() {
   RefreshLists();
 }
 
-void MainDlg::CmdConnect() { firstRunTimer_.start(200); }
+void MainDlg::CmdConnect() {
+  firstRunTimer_.start(200);
+}
 
 void MainDlg::CmdFormatCard() {
   if (Catalogue* c = card_.CatalogueNow()) {
@@ -158,7 +216,9 @@ void MainDlg::CmdFormatCard() {
   ShowFreeSpace();
 }
 
-void MainDlg::CmdExit() { close(); }
+void MainDlg::CmdExit() {
+  close();
+}
 
 // --- Modify -----------------------------------------------------------------------------------
 
@@ -194,7 +254,8 @@ void MainDlg::CmdSelectNotOnOther(ListSide side) {
   int runStart = -1;
   for (int r = 0; r <= rows; ++r) {
     const int e = r < rows ? m->EntryAt(r) : -1;
-    const bool wanted = e >= 0 && static_cast<std::size_t>(e) < list.size() && list[static_cast<std::size_t>(e)].inBothLists == 0;
+    const bool wanted = e >= 0 && static_cast<std::size_t>(e) < list.size() &&
+                        list[static_cast<std::size_t>(e)].inBothLists == 0;
     if (wanted && runStart < 0) runStart = r;
     if (!wanted && runStart >= 0) {
       sel.select(m->index(runStart, 0), m->index(r - 1, kSongColumns - 1));
@@ -292,10 +353,13 @@ void MainDlg::CmdPlayerOptions() {
 }
 
 void MainDlg::CmdProgramSettings() {
-  SettingsDlg dlg(session_, [this] {
-    ReadCardList();
-    RefreshLists();
-  }, this);
+  SettingsDlg dlg(
+      session_,
+      [this] {
+        ReadCardList();
+        RefreshLists();
+      },
+      this);
   dlg.exec();
   ShowFreeSpace();
 }

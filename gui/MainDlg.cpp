@@ -46,11 +46,26 @@ struct ToolbarButton {
   int command;
 };
 constexpr ToolbarButton kToolbar[] = {
-    {0, cmd::kTbConnect},   {1, cmd::kImportFromPc}, {2, cmd::kImportFromFloppy}, {-1, 0},
-    {3, cmd::kTbDelete},    {-1, 0},                 {4, cmd::kTbEditInfo},       {6, cmd::kTbPlaylist},
-    {-1, 0},                {7, cmd::kTbPlay},       {8, cmd::kTbStop},           {-1, 0},
-    {9, cmd::kTbToCard},    {10, cmd::kTbFromCard},  {11, cmd::kTbSearch},        {-1, 0},
-    {12, cmd::kWww},        {-1, 0},                 {13, cmd::kUpdateFirmware},  {-1, 0},
+    {0, cmd::kTbConnect},
+    {1, cmd::kImportFromPc},
+    {2, cmd::kImportFromFloppy},
+    {-1, 0},
+    {3, cmd::kTbDelete},
+    {-1, 0},
+    {4, cmd::kTbEditInfo},
+    {6, cmd::kTbPlaylist},
+    {-1, 0},
+    {7, cmd::kTbPlay},
+    {8, cmd::kTbStop},
+    {-1, 0},
+    {9, cmd::kTbToCard},
+    {10, cmd::kTbFromCard},
+    {11, cmd::kTbSearch},
+    {-1, 0},
+    {12, cmd::kWww},
+    {-1, 0},
+    {13, cmd::kUpdateFirmware},
+    {-1, 0},
     {14, cmd::kPrint},
 };
 
@@ -113,7 +128,9 @@ MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
   }
 }
 
-MainDlg::~MainDlg() { ui_.SetStatusSink({}); }
+MainDlg::~MainDlg() {
+  ui_.SetStatusSink({});
+}
 
 int MainDlg::Language() const {
   const int l = session_.messages().language();
@@ -122,7 +139,10 @@ int MainDlg::Language() const {
 
 const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
-      cmd::kPlay, cmd::kStop, cmd::kPlaylist, cmd::kUpdateFirmware,
+      cmd::kPlay,
+      cmd::kStop,
+      cmd::kPlaylist,
+      cmd::kUpdateFirmware,
   };
   return later;
 }
@@ -172,7 +192,8 @@ void MainDlg::BuildLists() {
           [this](int c) { OnColumnClicked(ListSide::Card, c); });
   connect(libraryView_, &QTreeView::doubleClicked, this, [this] { RunCommand(cmd::kEditInfo); });
   for (QTreeView* v : {libraryView_, cardView_}) {
-    connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { UpdateToolbarState(); });
+    connect(v->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this] { UpdateToolbarState(); });
   }
   // A model reset makes new selection models in no view, but a view keeps its own; reconnect
   // nothing. The header's indicator follows the sort state.
@@ -192,8 +213,8 @@ void MainDlg::BuildLists() {
   grid->addWidget(strip(QStringLiteral("splash/strip-hd.svg"), QSize(24, 128), "SONHD_VERT", central), 0, 0,
                   Qt::AlignTop);
   grid->addWidget(libraryView_, 0, 1);
-  grid->addWidget(strip(QStringLiteral("splash/strip-flash.svg"), QSize(24, 146), "SONFLASH_VERT", central), 1, 0,
-                  Qt::AlignTop);
+  grid->addWidget(strip(QStringLiteral("splash/strip-flash.svg"), QSize(24, 146), "SONFLASH_VERT", central),
+                  1, 0, Qt::AlignTop);
   grid->addWidget(cardView_, 1, 1);
   grid->setRowStretch(0, 1);
   grid->setRowStretch(1, 1);
@@ -363,7 +384,9 @@ void MainDlg::SaveLayout() {
 // ---------------------------------------------------------------------------------------------
 // The lists
 
-QTreeView* MainDlg::view(ListSide side) const { return side == ListSide::Library ? libraryView_ : cardView_; }
+QTreeView* MainDlg::view(ListSide side) const {
+  return side == ListSide::Library ? libraryView_ : cardView_;
+}
 SongListModel* MainDlg::model(ListSide side) const {
   return side == ListSide::Library ? libraryModel_ : cardModel_;
 }
@@ -408,16 +431,24 @@ void MainDlg::RefreshLists() {
   libraryModel_->Refill(true);
   cardModel_->Refill(cardShown);
 
-  MarkSongsOnBothLists(session_.library, session_.card);
+  // Songs are on both lists only as the lists show them: a card that cannot be reached shows none.
+  if (cardShown) {
+    MarkSongsOnBothLists(session_.library, session_.card);
+  } else {
+    SongList none;
+    MarkSongsOnBothLists(session_.library, none);
+  }
   Progress& p = session_.progress();
   const std::uint32_t total = static_cast<std::uint32_t>(libraryModel_->rowCount() + cardModel_->rowCount());
   p.ProgressStart(total);
   p.ProgressSetLine1(session_.Text(259));
-  for (std::uint32_t done = 0; done < total; done += kCompareStep) p.ProgressStep(std::min(kCompareStep, total - done));
+  for (std::uint32_t done = 0; done < total; done += kCompareStep)
+    p.ProgressStep(std::min(kCompareStep, total - done));
   p.ProgressEnd();
   // The icons of the rows now on screen.
   for (SongListModel* m : {libraryModel_, cardModel_}) {
-    if (m->rowCount() > 0) Q_EMIT m->dataChanged(m->index(0, 0), m->index(m->rowCount() - 1, 0), {Qt::DecorationRole});
+    if (m->rowCount() > 0)
+      Q_EMIT m->dataChanged(m->index(0, 0), m->index(m->rowCount() - 1, 0), {Qt::DecorationRole});
   }
 
   SetPane(1, Q(FormatText(session_.Text(5), static_cast<int>(session_.library.size()))));
@@ -425,7 +456,8 @@ void MainDlg::RefreshLists() {
   for (ListSide side : {ListSide::Library, ListSide::Card}) {
     const SortState& st = model(side)->sortState();
     if (st.column >= 0 && st.column < kSongColumns) {
-      view(side)->header()->setSortIndicator(st.column, st.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
+      view(side)->header()->setSortIndicator(st.column,
+                                             st.descending ? Qt::DescendingOrder : Qt::AscendingOrder);
     }
   }
   UpdateToolbarState();
@@ -458,10 +490,16 @@ void MainDlg::UpdateToolbarState() {
   set(cmd::kTbPlaylist, reachable);
 }
 
-QAction* MainDlg::toolbarAction(int toolbarId) const { return toolbarActions_.value(toolbarId); }
-QAction* MainDlg::menuAction(int command) const { return menuActions_.value(command); }
+QAction* MainDlg::toolbarAction(int toolbarId) const {
+  return toolbarActions_.value(toolbarId);
+}
+QAction* MainDlg::menuAction(int command) const {
+  return menuActions_.value(command);
+}
 
-bool MainDlg::cardWarningVisible() const { return warning_->isVisible(); }
+bool MainDlg::cardWarningVisible() const {
+  return warning_->isVisible();
+}
 
 void MainDlg::UpdateCardWarning() {
   warning_->setVisible(session_.linkMode == LinkMode::NoCard && session_.startupFinished);
@@ -512,6 +550,7 @@ void MainDlg::StatusPoll() {
     session_.linkMode = LinkMode::NoCard;
     card_.ClosePort();
     RefreshLists();
+    UpdateCardWarning();
   }
 }
 
@@ -537,6 +576,7 @@ void MainDlg::ApplyDriveProbe(const std::string& drive, long long freeBytes) {
       RefreshLists();
     }
   }
+  UpdateCardWarning();
 }
 
 void MainDlg::FirstRunStep() {
@@ -587,7 +627,9 @@ void MainDlg::FirstRunStep() {
   }
 }
 
-void MainDlg::ReadLibraryList() { ReadLibrary(session_); }
+void MainDlg::ReadLibraryList() {
+  ReadLibrary(session_);
+}
 
 void MainDlg::ReadCardList() {
   if (session_.linkMode == LinkMode::NoCard && !session_.CardDriveUsable()) {
@@ -630,7 +672,8 @@ bool MainDlg::eventFilter(QObject* watched, QEvent* event) {
       OnDeleteKey(library ? ListSide::Library : ListSide::Card);
       return true;
     }
-    if (library && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) && k->modifiers() == Qt::NoModifier) {
+    if (library && (k->key() == Qt::Key_Return || k->key() == Qt::Key_Enter) &&
+        k->modifiers() == Qt::NoModifier) {
       RunCommand(cmd::kEditInfo);
       return true;
     }
@@ -638,9 +681,9 @@ bool MainDlg::eventFilter(QObject* watched, QEvent* event) {
   if ((library || cardList) && event->type() == QEvent::ContextMenu) {
     auto* c = static_cast<QContextMenuEvent*>(event);
     QMenu menu(this);
-    const std::vector<int> ids = library
-                                     ? std::vector<int>{cmd::kEditInfo, cmd::kPlay, cmd::kTransferToCard, 0, cmd::kDeleteSong}
-                                     : std::vector<int>{cmd::kTransferFromCard, 0, cmd::kDeleteSong};
+    const std::vector<int> ids =
+        library ? std::vector<int>{cmd::kEditInfo, cmd::kPlay, cmd::kTransferToCard, 0, cmd::kDeleteSong}
+                : std::vector<int>{cmd::kTransferFromCard, 0, cmd::kDeleteSong};
     for (int id : ids) {
       if (id == 0) {
         menu.addSeparator();

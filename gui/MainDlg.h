@@ -36,10 +36,10 @@ class MainDlg : public QMainWindow {
   Q_OBJECT
  public:
   struct Options {
-    bool splash = true;           // the start-up picture
-    bool timers = true;           // status poll and first-run step
-    int firstRunDelayMs = 4000;   // timer 555
-    int pollPeriodMs = 800;       // timer 992
+    bool splash = true;          // the start-up picture
+    bool timers = true;          // status poll and first-run step
+    int firstRunDelayMs = 4000;  // timer 555
+    int pollPeriodMs = 800;      // timer 992
   };
 
   MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent = nullptr);

@@ -12,8 +12,8 @@
 
 namespace sondesk {
 
-MessageDlg::MessageDlg(const Session& session, const QString& text, const QString& checkText, const QString& title,
-                       QWidget* parent)
+MessageDlg::MessageDlg(const Session& session, const QString& text, const QString& checkText,
+                       const QString& title, QWidget* parent)
     : QDialog(parent) {
   setObjectName("MessageDlg");
   setWindowTitle(title.isEmpty() ? Msg(session, 22) : title);
@@ -54,6 +54,8 @@ MessageDlg::MessageDlg(const Session& session, const QString& text, const QStrin
   layout->setSizeConstraint(QLayout::SetFixedSize);
 }
 
-bool MessageDlg::showAgain() const { return check_->isChecked(); }
+bool MessageDlg::showAgain() const {
+  return check_->isChecked();
+}
 
 }  // namespace sondesk

@@ -81,7 +81,8 @@ QComboBox* OptionsDlg::listOf(std::size_t byte) const {
 
 void OptionsDlg::accept() {
   for (const auto& [byte, list] : lists_) {
-    if (list->currentIndex() >= 0) catalogue_.options.bytes[byte] = static_cast<std::uint8_t>(list->currentIndex());
+    if (list->currentIndex() >= 0)
+      catalogue_.options.bytes[byte] = static_cast<std::uint8_t>(list->currentIndex());
   }
   Session& s = catalogue_.session();
   s.BusyCursorOn();

@@ -54,10 +54,13 @@ void ProgressDialog::SetRange(std::uint32_t maximum) {
 }
 
 void ProgressDialog::SetPosition(std::uint32_t position) {
-  bar_->setValue(static_cast<int>(std::min<std::uint32_t>(position, static_cast<std::uint32_t>(bar_->maximum()))));
+  bar_->setValue(
+      static_cast<int>(std::min<std::uint32_t>(position, static_cast<std::uint32_t>(bar_->maximum()))));
 }
 
-void ProgressDialog::SetLine(int line, const QString& text) { (line == 1 ? line1_ : line2_)->setText(text); }
+void ProgressDialog::SetLine(int line, const QString& text) {
+  (line == 1 ? line1_ : line2_)->setText(text);
+}
 
 void ProgressDialog::Open(int delayMs) {
   open_ = true;
@@ -91,9 +94,17 @@ void ProgressDialog::Close() {
   hide();
 }
 
-QString ProgressDialog::line1() const { return line1_->text(); }
-QString ProgressDialog::line2() const { return line2_->text(); }
-int ProgressDialog::maximum() const { return bar_->maximum(); }
-int ProgressDialog::position() const { return bar_->value(); }
+QString ProgressDialog::line1() const {
+  return line1_->text();
+}
+QString ProgressDialog::line2() const {
+  return line2_->text();
+}
+int ProgressDialog::maximum() const {
+  return bar_->maximum();
+}
+int ProgressDialog::position() const {
+  return bar_->value();
+}
 
 }  // namespace sondesk

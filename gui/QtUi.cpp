@@ -17,9 +17,13 @@
 
 namespace sondesk {
 
-QtUi::QtUi() { sinceLastPump_.start(); }
+QtUi::QtUi() {
+  sinceLastPump_.start();
+}
 
-QtUi::~QtUi() { delete progress_.data(); }
+QtUi::~QtUi() {
+  delete progress_.data();
+}
 
 void QtUi::SetOwner(QWidget* owner) {
   owner_ = owner;
@@ -47,20 +51,38 @@ BoxAnswer QtUi::ShowBox(const std::string& text, const std::string& title, BoxIc
   box.setText(Q(text));
   box.setTextFormat(Qt::PlainText);
   switch (icon) {
-    case BoxIcon::Stop: box.setIcon(QMessageBox::Critical); break;
-    case BoxIcon::Warning: box.setIcon(QMessageBox::Warning); break;
-    case BoxIcon::Question: box.setIcon(QMessageBox::Question); break;
-    case BoxIcon::Info: box.setIcon(QMessageBox::Information); break;
-    case BoxIcon::None: box.setIcon(QMessageBox::NoIcon); break;
+    case BoxIcon::Stop:
+      box.setIcon(QMessageBox::Critical);
+      break;
+    case BoxIcon::Warning:
+      box.setIcon(QMessageBox::Warning);
+      break;
+    case BoxIcon::Question:
+      box.setIcon(QMessageBox::Question);
+      break;
+    case BoxIcon::Info:
+      box.setIcon(QMessageBox::Information);
+      break;
+    case BoxIcon::None:
+      box.setIcon(QMessageBox::NoIcon);
+      break;
   }
   switch (buttons) {
-    case BoxButtons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
-    case BoxButtons::OkCancel: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel); break;
-    case BoxButtons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case BoxButtons::Ok:
+      box.setStandardButtons(QMessageBox::Ok);
+      break;
+    case BoxButtons::OkCancel:
+      box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+      break;
+    case BoxButtons::YesNo:
+      box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+      break;
     case BoxButtons::YesNoCancel:
       box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
       break;
-    case BoxButtons::RetryCancel: box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel); break;
+    case BoxButtons::RetryCancel:
+      box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
+      break;
   }
   const bool wasBusy = QApplication::overrideCursor() != nullptr;
   // A question is answered with the arrow, whatever the operation behind it shows.
@@ -68,11 +90,16 @@ BoxAnswer QtUi::ShowBox(const std::string& text, const std::string& title, BoxIc
   const int r = box.exec();
   if (wasBusy) QApplication::restoreOverrideCursor();
   switch (r) {
-    case QMessageBox::Ok: return BoxAnswer::Ok;
-    case QMessageBox::Yes: return BoxAnswer::Yes;
-    case QMessageBox::No: return BoxAnswer::No;
-    case QMessageBox::Retry: return BoxAnswer::Retry;
-    default: break;
+    case QMessageBox::Ok:
+      return BoxAnswer::Ok;
+    case QMessageBox::Yes:
+      return BoxAnswer::Yes;
+    case QMessageBox::No:
+      return BoxAnswer::No;
+    case QMessageBox::Retry:
+      return BoxAnswer::Retry;
+    default:
+      break;
   }
   // Closing the box by its frame or with Escape.
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
@@ -98,7 +125,8 @@ NameListAnswer QtUi::ConfirmListName(const std::string& name, const std::vector<
   return answer;
 }
 
-bool QtUi::ShowWarningWithCheck(const std::string& text, const std::string& checkText, const std::string& title) {
+bool QtUi::ShowWarningWithCheck(const std::string& text, const std::string& checkText,
+                                const std::string& title) {
   MessageDlg dlg(*session_, Q(text), Q(checkText), Q(title), owner());
   dlg.exec();
   return dlg.showAgain();
@@ -162,9 +190,11 @@ QString QtUi::QtFilter(const std::string& filter) {
   return filters.join(QLatin1String(";;"));
 }
 
-std::optional<std::vector<std::string>> QtUi::PickOpenFiles(const std::string& title, const std::string& startDir,
+std::optional<std::vector<std::string>> QtUi::PickOpenFiles(const std::string& title,
+                                                            const std::string& startDir,
                                                             const std::string& filter) {
-  const QStringList files = QFileDialog::getOpenFileNames(owner(), Q(title), PathQ(startDir), QtFilter(filter));
+  const QStringList files =
+      QFileDialog::getOpenFileNames(owner(), Q(title), PathQ(startDir), QtFilter(filter));
   if (files.isEmpty()) return std::nullopt;
   std::vector<std::string> out;
   for (const QString& f : files) out.push_back(PathStd(f));
@@ -186,7 +216,8 @@ std::optional<std::string> QtUi::PickFolder(const std::string& title, const std:
 
 void QtUi::OpenExternal(const std::string& urlOrPath) {
   const QString s = PathQ(urlOrPath);
-  const QUrl url = QFileInfo::exists(s) ? QUrl::fromLocalFile(QFileInfo(s).absoluteFilePath()) : QUrl::fromUserInput(s);
+  const QUrl url =
+      QFileInfo::exists(s) ? QUrl::fromLocalFile(QFileInfo(s).absoluteFilePath()) : QUrl::fromUserInput(s);
   QDesktopServices::openUrl(url);
 }
 

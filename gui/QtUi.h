@@ -36,10 +36,13 @@ class QtUi : public Ui {
   void SetProgressShowDelay(int ms) { progressDelayMs_ = ms; }
   ProgressDialog* progressDialog() const { return progress_.data(); }
 
-  BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
+  BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon,
+                    BoxButtons buttons) override;
   DuplicateAnswer AskDuplicate(const std::string& text) override;
-  NameListAnswer ConfirmListName(const std::string& name, const std::vector<std::string>& candidates) override;
-  bool ShowWarningWithCheck(const std::string& text, const std::string& checkText, const std::string& title) override;
+  NameListAnswer ConfirmListName(const std::string& name,
+                                 const std::vector<std::string>& candidates) override;
+  bool ShowWarningWithCheck(const std::string& text, const std::string& checkText,
+                            const std::string& title) override;
   void BusyCursor(bool on) override;
   void SetStatusPane(int pane, const std::string& text) override;
   std::optional<std::vector<std::string>> PickOpenFiles(const std::string& title, const std::string& startDir,

@@ -38,7 +38,9 @@ ScreenshotTour::ScreenshotTour(Session& session, MainDlg& window, const std::str
   connect(&timer_, &QTimer::timeout, this, &ScreenshotTour::Tick);
 }
 
-void ScreenshotTour::Start() { timer_.start(); }
+void ScreenshotTour::Start() {
+  timer_.start();
+}
 
 bool ScreenshotTour::Save(QWidget* widget, const QString& name) {
   const QString path = folder_ + QLatin1Char('/') + name + QStringLiteral(".png");
@@ -68,9 +70,12 @@ void ScreenshotTour::Tick() {
       if (QWidget* modal = QApplication::activeModalWidget()) {
         Save(modal, QStringLiteral("box-%1").arg(waited_));
         if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-          if (QAbstractButton* b = box->button(QMessageBox::Ok)) b->click();
-          else if (QAbstractButton* c = box->button(QMessageBox::Cancel)) c->click();
-          else box->reject();
+          if (QAbstractButton* b = box->button(QMessageBox::Ok))
+            b->click();
+          else if (QAbstractButton* c = box->button(QMessageBox::Cancel))
+            c->click();
+          else
+            box->reject();
         } else if (auto* d = qobject_cast<QDialog*>(modal)) {
           d->reject();
         }
@@ -84,7 +89,8 @@ void ScreenshotTour::Tick() {
       Next();
       return;
     }
-    default: return;
+    default:
+      return;
   }
 }
 
@@ -96,7 +102,7 @@ void ScreenshotTour::Shoot(const QString& name, const std::function<QWidget*()>&
       return;
     }
     w->show();
-    if (w != &window_) w->adjustSize();
+    if (w != &window_ && qobject_cast<QFileDialog*>(w) == nullptr) w->adjustSize();
     QTimer::singleShot(400, this, [this, w, name] {
       Save(w, name);
       if (w != &window_) {
@@ -115,7 +121,9 @@ void ScreenshotTour::Next() {
     Shoot(QStringLiteral("main"), [this]() -> QWidget* {
       window_.view(ListSide::Library)->setFocus();
       const int rows = window_.model(ListSide::Library)->rowCount();
-      if (rows > 1) window_.SelectEntries(ListSide::Library, {static_cast<std::size_t>(window_.model(ListSide::Library)->EntryAt(1))});
+      if (rows > 1)
+        window_.SelectEntries(ListSide::Library,
+                              {static_cast<std::size_t>(window_.model(ListSide::Library)->EntryAt(1))});
       return &window_;
     });
     Shoot(QStringLiteral("SettingsDlg"), [&s, parent] { return new SettingsDlg(s, {}, parent); });
@@ -135,7 +143,8 @@ void ScreenshotTour::Next() {
     });
     Shoot(QStringLiteral("DbInfoDlg"), [&s, parent] {
       return new DbInfoDlg(s, QStringLiteral("Traditional Choir"),
-                           {QStringLiteral("Traditional"), QStringLiteral("The Traditional Singers")}, parent);
+                           {QStringLiteral("Traditional"), QStringLiteral("The Traditional Singers")},
+                           parent);
     });
     Shoot(QStringLiteral("DupFileDlg"), [&s, parent] {
       const std::string text = FormatText(s.Text(248), s.libraryDir().c_str(), "TWINKLE TWINKLE.MF3");
@@ -145,11 +154,7 @@ void ScreenshotTour::Next() {
       const std::string text = FormatText(s.Text(247), "1999 HITS");
       return new MessageDlg(s, Q(text), Msg(s, 253), Msg(s, 22), parent);
     });
-    Shoot(QStringLiteral("ExportDialog"), [&s, parent]() -> QWidget* {
-      QFileDialog* d = MakeExportDialog(s, parent);
-      d->resize(760, 520);
-      return d;
-    });
+    Shoot(QStringLiteral("ExportDialog"), [&s, parent]() -> QWidget* { return MakeExportDialog(s, parent); });
     Shoot(QStringLiteral("ProgressDialog"), [&s, parent] {
       auto* p = new ProgressDialog(parent);
       p->Open(0);
@@ -186,7 +191,10 @@ void ScreenshotTour::Next() {
     });
   }
   if (nextShot_ >= shots_.size()) {
-    QTimer::singleShot(100, qApp, [] { QApplication::closeAllWindows(); QApplication::quit(); });
+    QTimer::singleShot(100, qApp, [] {
+      QApplication::closeAllWindows();
+      QApplication::quit();
+    });
     return;
   }
   auto shot = shots_[nextShot_++];

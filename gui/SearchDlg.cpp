@@ -13,8 +13,9 @@
 
 namespace sondesk {
 
-SearchDlg::SearchDlg(Session& session, SearchState& state, QTreeView& libraryView, SongListModel& libraryModel,
-                     QTreeView& cardView, SongListModel& cardModel, QWidget* parent)
+SearchDlg::SearchDlg(Session& session, SearchState& state, QTreeView& libraryView,
+                     SongListModel& libraryModel, QTreeView& cardView, SongListModel& cardModel,
+                     QWidget* parent)
     : QDialog(parent),
       session_(session),
       state_(state),

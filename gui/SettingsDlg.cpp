@@ -92,7 +92,9 @@ SettingsDlg::SettingsDlg(Session& session, std::function<void()> driveChanged, Q
   bindCheck(internet_, "AskInternet");
 }
 
-void SettingsDlg::SetDriveChoices(const QVector<DriveChoice>& drives) { FillDrives(drives); }
+void SettingsDlg::SetDriveChoices(const QVector<DriveChoice>& drives) {
+  FillDrives(drives);
+}
 
 void SettingsDlg::FillDrives(const QVector<DriveChoice>& drives) {
   filling_ = true;

@@ -11,7 +11,8 @@ namespace {
 constexpr char kRaiseRequest[] = "raise\n";
 }
 
-SingleInstance::SingleInstance(const QString& scope, QObject* parent) : QObject(parent), name_(ServerName(scope)) {
+SingleInstance::SingleInstance(const QString& scope, QObject* parent)
+    : QObject(parent), name_(ServerName(scope)) {
   connect(&server_, &QLocalServer::newConnection, this, [this] {
     while (QLocalSocket* socket = server_.nextPendingConnection()) {
       connect(socket, &QLocalSocket::readyRead, socket, [this, socket] {

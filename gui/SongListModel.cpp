@@ -6,7 +6,8 @@
 
 namespace sondesk {
 
-SongListModel::SongListModel(const SongList& list, QObject* parent) : QAbstractTableModel(parent), list_(&list) {}
+SongListModel::SongListModel(const SongList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(&list) {}
 
 void SongListModel::SetHeadings(const QStringList& headings) {
   headings_ = headings;
@@ -37,13 +38,16 @@ void SongListModel::Sort() {
   std::vector<int> rowOfEntry(list_->size(), -1);
   for (std::size_t r = 0; r < order_.size(); ++r) {
     const int e = order_[r];
-    if (e >= 0 && static_cast<std::size_t>(e) < rowOfEntry.size()) rowOfEntry[static_cast<std::size_t>(e)] = static_cast<int>(r);
+    if (e >= 0 && static_cast<std::size_t>(e) < rowOfEntry.size())
+      rowOfEntry[static_cast<std::size_t>(e)] = static_cast<int>(r);
   }
   QModelIndexList after;
   after.reserve(before.size());
   for (qsizetype k = 0; k < before.size(); ++k) {
     const int e = entries[static_cast<std::size_t>(k)];
-    const int row = (e >= 0 && static_cast<std::size_t>(e) < rowOfEntry.size()) ? rowOfEntry[static_cast<std::size_t>(e)] : -1;
+    const int row = (e >= 0 && static_cast<std::size_t>(e) < rowOfEntry.size())
+                        ? rowOfEntry[static_cast<std::size_t>(e)]
+                        : -1;
     after.push_back(row < 0 ? QModelIndex() : index(row, before[k].column()));
   }
   changePersistentIndexList(before, after);
@@ -74,7 +78,9 @@ int SongListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(order_.size());
 }
 
-int SongListModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : kSongColumns; }
+int SongListModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : kSongColumns;
+}
 
 QVariant SongListModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
@@ -83,11 +89,16 @@ QVariant SongListModel::data(const QModelIndex& index, int role) const {
   switch (role) {
     case Qt::DisplayRole:
       switch (index.column()) {
-        case 0: return Q(e->title);
-        case 1: return Q(e->performer);
-        case 2: return Q(e->category);
-        case 3: return PathQ(e->path);
-        default: return {};
+        case 0:
+          return Q(e->title);
+        case 1:
+          return Q(e->performer);
+        case 2:
+          return Q(e->category);
+        case 3:
+          return PathQ(e->path);
+        default:
+          return {};
       }
     case Qt::ToolTipRole:
       if (index.column() == 3) return PathQ(e->path);
@@ -95,13 +106,16 @@ QVariant SongListModel::data(const QModelIndex& index, int role) const {
     case Qt::DecorationRole:
       if (index.column() == 0) return e->inBothLists ? bothIcon_ : plainIcon_;
       return {};
-    case kEntryRole: return EntryAt(index.row());
-    default: return {};
+    case kEntryRole:
+      return EntryAt(index.row());
+    default:
+      return {};
   }
 }
 
 QVariant SongListModel::headerData(int section, Qt::Orientation orientation, int role) const {
-  if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return QAbstractTableModel::headerData(section, orientation, role);
+  if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+    return QAbstractTableModel::headerData(section, orientation, role);
   if (section >= 0 && section < headings_.size()) return headings_[section];
   return {};
 }

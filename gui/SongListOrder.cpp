@@ -11,10 +11,14 @@ namespace {
 
 const std::string& ColumnText(const SongEntry& e, int column) {
   switch (column) {
-    case 0: return e.title;
-    case 1: return e.performer;
-    case 2: return e.category;
-    default: return e.path;
+    case 0:
+      return e.title;
+    case 1:
+      return e.performer;
+    case 2:
+      return e.category;
+    default:
+      return e.path;
   }
 }
 

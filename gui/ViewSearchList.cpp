@@ -7,16 +7,21 @@
 
 namespace sondesk {
 
-std::size_t ViewSearchList::ItemCount() const { return static_cast<std::size_t>(model_->rowCount()); }
+std::size_t ViewSearchList::ItemCount() const {
+  return static_cast<std::size_t>(model_->rowCount());
+}
 
 std::string ViewSearchList::ItemText(std::size_t item, SearchField field) const {
   const int e = model_->EntryAt(static_cast<int>(item));
   if (e < 0 || static_cast<std::size_t>(e) >= list_->size()) return {};
   const SongEntry& s = (*list_)[static_cast<std::size_t>(e)];
   switch (field) {
-    case SearchField::Title: return s.title;
-    case SearchField::Performer: return s.performer;
-    case SearchField::Category: return s.category;
+    case SearchField::Title:
+      return s.title;
+    case SearchField::Performer:
+      return s.performer;
+    case SearchField::Category:
+      return s.category;
   }
   return {};
 }
@@ -26,7 +31,9 @@ void ViewSearchList::ClearMarks() {
   cleared_ = true;
 }
 
-void ViewSearchList::MarkHit(std::size_t item) { hits_.push_back(static_cast<int>(item)); }
+void ViewSearchList::MarkHit(std::size_t item) {
+  hits_.push_back(static_cast<int>(item));
+}
 
 void ViewSearchList::Apply() {
   QItemSelectionModel* sm = view_->selectionModel();

@@ -1,3 +1,5 @@
 #include "gui/GuiApp.h"
 
-int main(int argc, char** argv) { return sondesk::RunSondesk(argc, argv); }
+int main(int argc, char** argv) {
+  return sondesk::RunSondesk(argc, argv);
+}

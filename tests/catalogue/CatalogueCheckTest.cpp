@@ -36,12 +36,16 @@ TEST_F(CatalogueCheckTest, ACardWithOnlyTitlesIsCompletedAroundThem) {
   EXPECT_EQ(CheckCatalogue(*cat), 1);
   EXPECT_EQ(CatalogueComplete(*cat), 1);
   EXPECT_EQ(ReadFile(CardPath(kRootFolder, "INDEX0.DAT")), titles);
-  for (int i = 1; i <= 4; ++i) EXPECT_EQ(CardBytes(Format("INDEX%d.DAT", i)), std::vector<std::uint8_t>(32, 0));
-  EXPECT_EQ(CardBytes("SETUP.DAT"), (std::vector<std::uint8_t>{0, 3, 0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                                                             0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
-  for (int i = 0; i <= 2; ++i) EXPECT_EQ(CardBytes(Format("ALPHA%d.DAT", i)), std::vector<std::uint8_t>(52, 0xFF));
+  for (int i = 1; i <= 4; ++i)
+    EXPECT_EQ(CardBytes(Format("INDEX%d.DAT", i)), std::vector<std::uint8_t>(32, 0));
+  EXPECT_EQ(CardBytes("SETUP.DAT"),
+            (std::vector<std::uint8_t>{0, 3, 0, 1, 1, 1, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
+                                       0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
+  for (int i = 0; i <= 2; ++i)
+    EXPECT_EQ(CardBytes(Format("ALPHA%d.DAT", i)), std::vector<std::uint8_t>(52, 0xFF));
   for (int i = 0; i < 31; ++i) EXPECT_TRUE(IsFolder(files->FolderPath(i)));
-  for (int n = 1; n <= 16; ++n) EXPECT_EQ(CardBytes(Format("PLAY%d.PLL", n)), std::vector<std::uint8_t>(32, 0));
+  for (int n = 1; n <= 16; ++n)
+    EXPECT_EQ(CardBytes(Format("PLAY%d.PLL", n)), std::vector<std::uint8_t>(32, 0));
   EXPECT_EQ(CardBytes("PLAYLIST.LST"), InitialPlaylistIndex());
   EXPECT_TRUE(ui.boxes.empty());
 }
@@ -65,7 +69,7 @@ TEST_F(CatalogueCheckTest, RecoveryListsTheSongsInFolderAndDirectoryOrder) {
   WriteFile(CardPath(0, "00031.MF3"), MakeSong("Thirty-one", "P31", "G31"));
   WriteFile(CardPath(5, "00036.MF3"), MakeSong("Thirty-six", "P36", "G36"));
   WriteFile(CardPath(5, "00005.MF3"), MakeSong("Five", "P5", "G5"));
-  MakeFolders(CardPath(5, "00067.MF3"));                         // a folder, not a song
+  MakeFolders(CardPath(5, "00067.MF3"));                          // a folder, not a song
   WriteFile(CardPath(5, "NOTES.TXT"), std::string("x"));          // not a song file
   WriteFile(CardPath(7, "00012.MF3"), MakeSong("Wrong folder"));  // the player looks in folder 12
 

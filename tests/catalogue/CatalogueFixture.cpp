@@ -6,8 +6,8 @@
 
 namespace sondesk::test {
 
-std::vector<std::uint8_t> MakeSong(const std::string& title, const std::string& performer, const std::string& genre,
-                                   const std::string& fileName, std::size_t extra) {
+std::vector<std::uint8_t> MakeSong(const std::string& title, const std::string& performer,
+                                   const std::string& genre, const std::string& fileName, std::size_t extra) {
   Mf3Header h = Mf3Header::Fresh();
   Mf3Texts texts;
   texts.title = title;
@@ -17,7 +17,8 @@ std::vector<std::uint8_t> MakeSong(const std::string& title, const std::string& 
   h.SetFileName(fileName.empty() ? title : fileName);
   std::vector<std::uint8_t> bytes(Mf3Header::kSize + 4 + extra, 0);
   h.Serialize(bytes.data());
-  for (std::size_t i = 0; i < extra; ++i) bytes[Mf3Header::kSize + 4 + i] = static_cast<std::uint8_t>(i * 7 + title.size());
+  for (std::size_t i = 0; i < extra; ++i)
+    bytes[Mf3Header::kSize + 4 + i] = static_cast<std::uint8_t>(i * 7 + title.size());
   return bytes;
 }
 

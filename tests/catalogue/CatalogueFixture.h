@@ -30,10 +30,12 @@ class CatalogueTest : public ::testing::Test {
 
   // A file of the card: root when folder is kRootFolder.
   std::string CardPath(int folder, const std::string& name) const { return files->PathOf(folder, name); }
-  std::vector<std::uint8_t> CardBytes(const std::string& name) const { return ReadBytes(CardPath(kRootFolder, name)); }
+  std::vector<std::uint8_t> CardBytes(const std::string& name) const {
+    return ReadBytes(CardPath(kRootFolder, name));
+  }
   // Writes a song into the library folder and adds it to the library list.
-  std::size_t AddLibrarySong(const std::string& fileName, const std::string& title, const std::string& performer = "-",
-                             const std::string& genre = "-");
+  std::size_t AddLibrarySong(const std::string& fileName, const std::string& title,
+                             const std::string& performer = "-", const std::string& genre = "-");
   // A fresh, empty catalogue on the card (what a format leaves).
   void MakeFreshCard();
 

@@ -87,7 +87,8 @@ TEST_F(FatCardFilesTest, TransfersGiveTheSameFilesAsAReaderCard) {
 }
 
 TEST_F(FatCardFilesTest, ACutRebuildLeavesEveryIndexFileOldOrNewWhole) {
-  for (int i = 0; i < 300; ++i) session->card.push_back(CardSong(static_cast<unsigned>(i), Format("Title %03d", 299 - i), "P", "C"));
+  for (int i = 0; i < 300; ++i)
+    session->card.push_back(CardSong(static_cast<unsigned>(i), Format("Title %03d", 299 - i), "P", "C"));
   std::vector<std::vector<std::uint8_t>> before, after;
   for (const char* name : kIndexNames) before.push_back(Read(*fat, name));
   const std::vector<std::uint8_t> pristine = device.bytes();
@@ -108,7 +109,8 @@ TEST_F(FatCardFilesTest, ACutRebuildLeavesEveryIndexFileOldOrNewWhole) {
     Mount();
     for (std::size_t f = 0; f < 8; ++f) {
       const auto now = Read(*fat, kIndexNames[f]);
-      EXPECT_TRUE(now == before[f] || now == after[f]) << kIndexNames[f] << " after " << cut << " sector writes";
+      EXPECT_TRUE(now == before[f] || now == after[f])
+          << kIndexNames[f] << " after " << cut << " sector writes";
     }
   }
 }

@@ -29,7 +29,8 @@ TEST(IndexFiles, EmptyListGivesTerminatorsAndEmptyLetterTables) {
   CatalogueWorkStore work;
   CatalogueFileSet set;
   ASSERT_TRUE(work.Build(CardList{}, set));
-  for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Index3, IndexFile::Index4}) {
+  for (IndexFile f :
+       {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Index3, IndexFile::Index4}) {
     EXPECT_EQ(set[f], kTerminator) << IndexFileName(f);
   }
   for (IndexFile f : {IndexFile::Alpha0, IndexFile::Alpha1, IndexFile::Alpha2}) {
@@ -48,15 +49,16 @@ TEST(IndexFiles, CollationGroupsAndLetterTables) {
   CatalogueFileSet set;
   ASSERT_TRUE(work.Build(list, set));
 
-  EXPECT_EQ(set[IndexFile::Index0], Cat({Record(9, "1999"), Record(3, "ABC"), Record(7, "Abc"), Record(5, "apple"),
-                                         Record(4, "\xE0 la"), kTerminator}));
+  EXPECT_EQ(set[IndexFile::Index0], Cat({Record(9, "1999"), Record(3, "ABC"), Record(7, "Abc"),
+                                         Record(5, "apple"), Record(4, "\xE0 la"), kTerminator}));
   // Digits and accents enter no letter; "apple" comes under A after ABC took it.
   EXPECT_EQ(Letter(set[IndexFile::Alpha0], 'A'), 1);
   EXPECT_EQ(Letter(set[IndexFile::Alpha0], 'B'), 0xFFFF);
 
   // One group header for ABC and Abc, in that order.
-  EXPECT_EQ(set[IndexFile::Index1], Cat({Record(0x8000, "Pop"), Record(3, "ABC"), Record(7, "Abc"), Record(5, "apple"),
-                                         Record(0x8000, "Rock"), Record(9, "1999"), Record(4, "\xE0 la"), kTerminator}));
+  EXPECT_EQ(set[IndexFile::Index1],
+            Cat({Record(0x8000, "Pop"), Record(3, "ABC"), Record(7, "Abc"), Record(5, "apple"),
+                 Record(0x8000, "Rock"), Record(9, "1999"), Record(4, "\xE0 la"), kTerminator}));
   const CatalogueRecord pop = MakeDirectoryRecord("Pop", 0), rock = MakeDirectoryRecord("Rock", 4);
   EXPECT_EQ(set[IndexFile::Index3], Cat({{pop.begin(), pop.end()}, {rock.begin(), rock.end()}, kTerminator}));
   EXPECT_EQ(Letter(set[IndexFile::Alpha1], 'P'), 0);
@@ -137,8 +139,8 @@ TEST_F(CardCatalogueTest, RebuildStopsAtAFileThatCannotBeWrittenAndKeepsTheRestW
   std::remove(CardPath(kRootFolder, "INDEX1.DAT").c_str());
   MakeFolders(CardPath(kRootFolder, "INDEX1.DAT"));
   EXPECT_EQ(RebuildCardCatalogue(*cat), 0);
-  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 64u);     // written before it
-  EXPECT_EQ(CardBytes("INDEX2.DAT"), kTerminator);    // after it: old content
+  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 64u);   // written before it
+  EXPECT_EQ(CardBytes("INDEX2.DAT"), kTerminator);  // after it: old content
   EXPECT_TRUE(ui.ShownContaining("Cannot Create"));
   EXPECT_TRUE(ui.ShownContaining("INDEX1.DAT"));
 }

@@ -11,7 +11,8 @@ class PlayerOptionsTest : public CatalogueTest {
  protected:
   std::string Shown(const std::string& label, bool roll = false) {
     for (const PlayerSetting& s : PlayerSettings()) {
-      if (session->messages()[s.labelMessage] == label) return PlayerOptionText(cat->options, s, session->messages(), roll);
+      if (session->messages()[s.labelMessage] == label)
+        return PlayerOptionText(cat->options, s, session->messages(), roll);
     }
     return "?";
   }

@@ -14,11 +14,14 @@ class PlaylistsTest : public CatalogueTest {
   // A card of `n` songs titled "Song 00" ... whose title index is read.
   void CardOfSongs(int n) {
     MakeFreshCard();
-    for (int i = 0; i < n; ++i) session->card.push_back(CardSong(static_cast<unsigned>(i), Format("Song %02d", i)));
+    for (int i = 0; i < n; ++i)
+      session->card.push_back(CardSong(static_cast<unsigned>(i), Format("Song %02d", i)));
     ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
     ASSERT_EQ(ReadTitleIndexImage(*cat), 1);
   }
-  std::vector<std::uint16_t> Entries(int n) { return ParsePlaylistEntries(CardBytes(Format("PLAY%d.PLL", n))); }
+  std::vector<std::uint16_t> Entries(int n) {
+    return ParsePlaylistEntries(CardBytes(Format("PLAY%d.PLL", n)));
+  }
 };
 
 TEST_F(PlaylistsTest, NewIsRefusedOnAFullSetAndReusesTheFreedNumber) {
@@ -48,7 +51,8 @@ TEST_F(PlaylistsTest, NewIsRefusedOnAFullSetAndReusesTheFreedNumber) {
 TEST_F(PlaylistsTest, DeletingASlotMovesTheLaterOnesUp) {
   MakeFreshCard();
   PlaylistTable table;
-  for (int i = 0; i < 5; ++i) table.slots[static_cast<std::size_t>(i)] = {Format("PLAY%d", i + 1), Format("List %d", i + 1)};
+  for (int i = 0; i < 5; ++i)
+    table.slots[static_cast<std::size_t>(i)] = {Format("PLAY%d", i + 1), Format("List %d", i + 1)};
   WriteFile(CardPath(kRootFolder, "PLAYLIST.LST"), SerializePlaylistIndex(table));
   ReadPlaylistIndex(*cat);
   ASSERT_EQ(DeletePlaylist(*cat, 1), 1);
@@ -57,7 +61,8 @@ TEST_F(PlaylistsTest, DeletingASlotMovesTheLaterOnesUp) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&lst[0])), "List 1");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&lst[32])), "List 3");
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&lst[3 * 32 + 24])), "PLAY5");
-  EXPECT_EQ(std::vector<std::uint8_t>(lst.begin() + 4 * 32, lst.end()), std::vector<std::uint8_t>(12 * 32, 0));
+  EXPECT_EQ(std::vector<std::uint8_t>(lst.begin() + 4 * 32, lst.end()),
+            std::vector<std::uint8_t>(12 * 32, 0));
 
   // A damaged index whose base name would lead out of the card names no file.
   PlaylistTable bad;
@@ -71,7 +76,8 @@ TEST_F(PlaylistsTest, DeletingASlotMovesTheLaterOnesUp) {
 }
 
 TEST_F(PlaylistsTest, EmptyPlaylistsOfEveryLength) {
-  for (std::size_t size : {2u, 32u, 502u}) EXPECT_TRUE(ParsePlaylistEntries(std::vector<std::uint8_t>(size, 0)).empty());
+  for (std::size_t size : {2u, 32u, 502u})
+    EXPECT_TRUE(ParsePlaylistEntries(std::vector<std::uint8_t>(size, 0)).empty());
   // A count beyond the file or beyond 250 reads only whole entries, 250 at most.
   std::vector<std::uint8_t> odd(7, 0);
   PutLe16(odd.data(), 9);

@@ -47,14 +47,17 @@ std::string DemoKar(GuiFixture& f, const std::string& folder, const std::string&
   return path;
 }
 
-bool Exists(GuiFixture& f, const std::string& name) { return IsFile(f.Dir("library") + "/" + name); }
+bool Exists(GuiFixture& f, const std::string& name) {
+  return IsFile(f.Dir("library") + "/" + name);
+}
 
 }  // namespace
 
 void DialogsTest::settingsDialogWritesEachKeyAtOnce() {
   GuiFixture f;
   int driveChanges = 0;
-  SettingsDlg dlg(*f.session, [&] { ++driveChanges; }, f.window.get());
+  SettingsDlg dlg(
+      *f.session, [&] { ++driveChanges; }, f.window.get());
   dlg.show();
   auto* category = dlg.findChild<QCheckBox*>("checkCategory");
   auto* interpret = dlg.findChild<QCheckBox*>("checkInterpret");
@@ -177,7 +180,8 @@ void DialogsTest::duplicateQuestionAnswersThroughDrops() {
   QCOMPARE(QDir(PathQ(f.Dir("library"))).entryList({"*.MF3"}, QDir::Files).size(), before);
   // Each drop ended with its report; the list shows what the folder holds.
   QVERIFY(answers.seen.filter(QStringLiteral("song was imported from PC!")).size() +
-              answers.seen.filter(QStringLiteral("songs were imported from PC!")).size() >= 5);
+              answers.seen.filter(QStringLiteral("songs were imported from PC!")).size() >=
+          5);
   QCOMPARE(f.window->model(ListSide::Library)->rowCount(), 4);
   QVERIFY(answers.seen.filter(QStringLiteral("DupFileDlg|SONDESK - Caution|The folder:")).size() == 4);
 }

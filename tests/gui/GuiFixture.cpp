@@ -25,14 +25,24 @@ GuiFixture::GuiFixture(int language, bool makeWindow) {
   session = std::make_unique<Session>(ui, paths);
   ui.SetSession(session.get());
   ui.SetProgressShowDelay(0);
-  if (makeWindow) {
-    MainDlg::Options o;
-    o.splash = false;
-    o.timers = false;
-    window = std::make_unique<MainDlg>(*session, ui, o);
-    window->resize(1100, 700);
-    window->show();
-  }
+  if (makeWindow) MakeWindow();
+}
+
+void GuiFixture::MakeWindow() {
+  MainDlg::Options o;
+  o.splash = false;
+  o.timers = false;
+  window = std::make_unique<MainDlg>(*session, ui, o);
+  window->resize(1100, 700);
+  window->show();
+}
+
+std::string GuiFixture::UseFolderCard() {
+  const std::string card = Dir("card");
+  MakeFolders(card);
+  session->settings().WriteInt("Settings", "OnlyDriveRemovable", 0);
+  session->settings().WriteString("Settings", "Flashdrive", card);
+  return card;
 }
 
 GuiFixture::~GuiFixture() {
@@ -40,9 +50,12 @@ GuiFixture::~GuiFixture() {
   ui.SetOwner(nullptr);
 }
 
-std::string GuiFixture::Dir(const std::string& name) const { return PathStd(temp.path()) + "/" + name; }
+std::string GuiFixture::Dir(const std::string& name) const {
+  return PathStd(temp.path()) + "/" + name;
+}
 
-SongEntry& GuiFixture::AddLibrary(const std::string& title, const std::string& performer, const std::string& category) {
+SongEntry& GuiFixture::AddLibrary(const std::string& title, const std::string& performer,
+                                  const std::string& category) {
   SongEntry e;
   e.title = title;
   e.performer = performer;
@@ -53,7 +66,8 @@ SongEntry& GuiFixture::AddLibrary(const std::string& title, const std::string& p
   return session->library[session->library.size() - 1];
 }
 
-SongEntry& GuiFixture::AddCard(const std::string& title, const std::string& performer, const std::string& category) {
+SongEntry& GuiFixture::AddCard(const std::string& title, const std::string& performer,
+                               const std::string& category) {
   SongEntry e;
   e.title = title;
   e.performer = performer;

@@ -25,10 +25,16 @@ class GuiFixture {
   explicit GuiFixture(int language = 1, bool makeWindow = true);
   ~GuiFixture();
 
+  // The main window, for a fixture made without one (settings changed first).
+  void MakeWindow();
+  // A card reader's card as a plain folder (accepted because OnlyDriveRemovable is 0).
+  std::string UseFolderCard();
   std::string Dir(const std::string& name) const;
   // A library entry made in memory (no file), for the window's list rules.
-  SongEntry& AddLibrary(const std::string& title, const std::string& performer = "", const std::string& category = "");
-  SongEntry& AddCard(const std::string& title, const std::string& performer = "", const std::string& category = "");
+  SongEntry& AddLibrary(const std::string& title, const std::string& performer = "",
+                        const std::string& category = "");
+  SongEntry& AddCard(const std::string& title, const std::string& performer = "",
+                     const std::string& category = "");
 
   QTemporaryDir temp;
   Paths paths;

@@ -121,6 +121,7 @@ void MainWindowTest::titlesOnBothListsGetIconFour() {
 void MainWindowTest::noCardShowsNoDriveAndTheWarning() {
   GuiFixture f;
   f.AddCard("LEFT OVER");  // what a lost card left in memory is not shown
+  f.AddLibrary("LEFT OVER");
   ModalAnswerer answers;
   answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
   f.window->FirstRunStep();
@@ -130,6 +131,12 @@ void MainWindowTest::noCardShowsNoDriveAndTheWarning() {
   QCOMPARE(f.window->paneText(0), QStringLiteral("No Drive"));
   QCOMPARE(f.window->paneText(3), QStringLiteral("No Flash Card available"));
   QCOMPARE(f.window->model(ListSide::Card)->rowCount(), 0);
+  // The library was read from its (empty) folder; a song on no shown card is on one list only.
+  f.AddLibrary("LEFT OVER");
+  f.session->card.clear();
+  f.AddCard("LEFT OVER");
+  f.window->RefreshLists();
+  QCOMPARE(f.session->library[0].inBothLists, 0);
   QVERIFY(f.session->startupFinished);
   QVERIFY(f.window->cardWarningVisible());
   // The poll keeps it so, after its five quiet ticks.

@@ -36,7 +36,8 @@ void MiscTest::printPagesFollowThePageGeometry() {
   job.pageFormat = QStringLiteral("Page %d of %d");
   job.date = QStringLiteral("01/02/2026");
   const PrintLayout l = ComputePrintLayout(pdf.width(), pdf.height());
-  for (int i = 0; i < 2 * (l.linesPerPage - 1) + 1; ++i) job.rows.push_back({QStringLiteral("T%1").arg(i), {}, {}});
+  for (int i = 0; i < 2 * (l.linesPerPage - 1) + 1; ++i)
+    job.rows.push_back({QStringLiteral("T%1").arg(i), {}, {}});
   QCOMPARE(PaintSongPages(pdf, job), 3);
 }
 
@@ -105,7 +106,8 @@ void MiscTest::fileFiltersTakeBothCases() {
            QStringLiteral("Database with delimited fields (*.TXT *.txt)"));
   QCOMPARE(QtUi::QtFilter(std::string("MIDIFILE (*.MID)\0*.MID;*.KAR\0", 28)),
            QStringLiteral("MIDIFILE (*.MID *.mid *.KAR *.kar)"));
-  QCOMPARE(QtUi::QtFilter("MIDIFILE (*.MID) (*.MID *.mid)"), QStringLiteral("MIDIFILE (*.MID) (*.MID *.mid)"));
+  QCOMPARE(QtUi::QtFilter("MIDIFILE (*.MID) (*.MID *.mid)"),
+           QStringLiteral("MIDIFILE (*.MID) (*.MID *.mid)"));
 }
 
 void MiscTest::drivesAreDescribedByKindAndSize() {

@@ -60,7 +60,8 @@ void SongListOrderTest::clickTwiceReversesAndOtherColumnStartsAscending() {
 }
 
 void SongListOrderTest::marksTitlesOnBothListsExactly() {
-  SongList library = ListOf({{"Volare", "", "", "/l/VOLARE.MF3"}, {"volare", "", "", "/l/v2.MF3"}, {"Solo", "", "", "/l/S"}});
+  SongList library = ListOf(
+      {{"Volare", "", "", "/l/VOLARE.MF3"}, {"volare", "", "", "/l/v2.MF3"}, {"Solo", "", "", "/l/S"}});
   SongList card = ListOf({{"Volare", "other", "", "00001.MF3"}, {"Other", "", "", "00002.MF3"}});
   library[2].inBothLists = 1;  // a stale mark from an earlier comparison
   MarkSongsOnBothLists(library, card);

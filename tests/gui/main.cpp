@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QTest>
 
+#include "CardFlowTest.h"
 #include "DialogsTest.h"
 #include "MainWindowTest.h"
 #include "MiscTest.h"
@@ -22,6 +23,10 @@ int main(int argc, char** argv) {
   }
   {
     DialogsTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  {
+    CardFlowTest t;
     status |= QTest::qExec(&t, argc, argv);
   }
   {

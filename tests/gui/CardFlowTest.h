@@ -1,0 +1,11 @@
+#pragma once
+#include <QObject>
+
+class CardFlowTest : public QObject {
+  Q_OBJECT
+ private Q_SLOTS:
+  void songsGoToAFolderCardAndBack();
+  void pollFollowsTheCardDrive();
+  void cancelledPlayerStillShowsTheLibrary();
+  void deleteKeyRemovesLibrarySongsAfterYes();
+};
