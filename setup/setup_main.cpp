@@ -339,5 +339,6 @@ int main(int argc, char** argv) {
       dialog.reject();
     });
   }
-  return dialog.exec() == QDialog::Accepted ? 0 : 1;
+  const bool installed = dialog.exec() == QDialog::Accepted;
+  return installed || !screenshots.empty() ? 0 : 1;
 }

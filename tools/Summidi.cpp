@@ -98,6 +98,11 @@ SummidiReport CheckSongCatalogue(const std::string& path, const SummidiOptions& 
     r.findings.push_back(fields.empty() ? "the table has no fields" : "the field descriptors have no end mark (0x0D)");
     return r;
   }
+  if (recordBody == 0) {
+    r.unreadable = true;
+    r.findings.push_back("the fields hold no bytes");
+    return r;
+  }
   const std::uint8_t version = b[0];
   if ((version & 0x07) != 0x03) {
     char hex[8];

@@ -115,7 +115,7 @@ std::string DesktopEntryText(const ShortcutEntry& entry, const std::string& prog
   const std::string target(entry.target);
   const bool manager = target == "SonDesk.EXE";
   const bool diagView = target == "DiagView.EXE";
-  std::string t = "[Desktop Entry]\nType=Application\nVersion=1.5\n";
+  std::string t = "[Desktop Entry]\nType=Application\nVersion=1.0\n";
   t += "Name=" + std::string(entry.linkName) + "\n";
   // Every entry the installer makes is described as the product itself.
   t += "Comment=SonDesk\n";
