@@ -1,6 +1,9 @@
 #include "uninstall/Shortcuts.h"
 
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -9,6 +12,8 @@
 #include <sstream>
 
 #include "app/Paths.h"
+
+extern char** environ;
 
 namespace sondesk {
 namespace {
@@ -36,14 +41,31 @@ std::string FirstLineOf(const std::string& command) {
   return out;
 }
 
-bool ToolInstalled(const char* name) {
-  const std::string path = Env("PATH");
-  std::stringstream ss(path);
-  std::string dir;
-  while (std::getline(ss, dir, ':')) {
-    if (!dir.empty() && ::access(JoinPath(dir, name).c_str(), X_OK) == 0) return true;
+// Runs a helper of the desktop (update-mime-database, update-desktop-database) on a folder when
+// it is installed, quietly, without a shell between: the folder may hold any character.
+void RunDesktopTool(const char* tool, const std::string& folder) {
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
+  std::string arg0 = tool, arg1 = folder;
+  char* argv[] = {arg0.data(), arg1.data(), nullptr};
+  pid_t pid = 0;
+  if (::posix_spawnp(&pid, tool, &actions, nullptr, argv, environ) == 0) {
+    int status = 0;
+    ::waitpid(pid, &status, 0);
   }
-  return false;
+  posix_spawn_file_actions_destroy(&actions);
+}
+
+// A string value as desktop entries escape it.
+std::string EntryString(const std::string& text) {
+  std::string value;
+  for (char c : text) {
+    if (c == '\\') value += '\\';
+    value += c;
+  }
+  return value;
 }
 
 // A desktop entry's argument quoted as the Exec key wants it, then escaped as a string value.
@@ -124,7 +146,7 @@ std::string DesktopEntryText(const ShortcutEntry& entry, const std::string& prog
   t += "Exec=" + ExecArgument(program);
   if (diagView) t += " --pause %f";
   t += "\n";
-  t += "Path=" + programDir + "\n";
+  t += "Path=" + EntryString(programDir) + "\n";
   t += "Icon=sondesk\n";
   t += diagView ? "Terminal=true\n" : "Terminal=false\n";
   t += "Categories=AudioVideo;Audio;Midi;\n";
@@ -153,12 +175,8 @@ bool RegisterSongTypes(const ShellFolders& folders) {
                           "</mime-info>\n";
   if (!WriteText(JoinPath(folders.mimePackages, kMimePackageName), xml, 0644)) return false;
   const std::string mimeRoot = DirName(folders.mimePackages);
-  if (ToolInstalled("update-mime-database")) {
-    std::system(("update-mime-database '" + mimeRoot + "' >/dev/null 2>&1").c_str());
-  }
-  if (ToolInstalled("update-desktop-database")) {
-    std::system(("update-desktop-database '" + folders.applications + "' >/dev/null 2>&1").c_str());
-  }
+  RunDesktopTool("update-mime-database", mimeRoot);
+  RunDesktopTool("update-desktop-database", folders.applications);
   return true;
 }
 
@@ -170,11 +188,9 @@ void RemoveShortcuts(const ShellFolders& folders) {
   }
   // The icon and the song type go with the shortcuts that use them.
   ::unlink(JoinPath(DirName(folders.applications), "icons/hicolor/scalable/apps/sondesk.svg").c_str());
-  if (ToolInstalled("update-desktop-database")) {
-    std::system(("update-desktop-database '" + folders.applications + "' >/dev/null 2>&1").c_str());
-  }
-  if (::unlink(JoinPath(folders.mimePackages, kMimePackageName).c_str()) == 0 && ToolInstalled("update-mime-database")) {
-    std::system(("update-mime-database '" + DirName(folders.mimePackages) + "' >/dev/null 2>&1").c_str());
+  RunDesktopTool("update-desktop-database", folders.applications);
+  if (::unlink(JoinPath(folders.mimePackages, kMimePackageName).c_str()) == 0) {
+    RunDesktopTool("update-mime-database", DirName(folders.mimePackages));
   }
 }
 
