@@ -2,12 +2,7 @@
 
 #include <QApplication>
 #include <QIcon>
-#include <QLabel>
-#include <QMessageBox>
-#include <QPushButton>
-#include <QScreen>
 #include <QTimer>
-#include <QWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -15,6 +10,7 @@
 
 #include "app/Paths.h"
 #include "uninstall/Uninstaller.h"
+#include "uninstall/UninstallWindow.h"
 
 namespace {
 
@@ -38,52 +34,6 @@ sondesk::UninstallHooks Hooks(const std::string& windir, bool unattended, std::f
   };
   return hooks;
 }
-
-class UninstallWindow : public QWidget {
- public:
-  explicit UninstallWindow(std::string windir) : windir_(std::move(windir)) {
-    setObjectName(QStringLiteral("UNINSTALL"));
-    setWindowTitle(QStringLiteral("Uninstall"));
-    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
-                   Qt::WindowCloseButtonHint);
-    setFixedSize(320, 200);
-    setStyleSheet(QStringLiteral("QWidget#UNINSTALL { background: black; }"));
-    auto* panel = new QWidget(this);
-    panel->setObjectName(QStringLiteral("InstallClass"));
-    panel->setGeometry(0, 0, 320, 200);
-    panel->setAutoFillBackground(true);
-    QPalette pal = panel->palette();
-    pal.setColor(QPalette::Window, QColor(0xD3, 0xD3, 0xD3));
-    panel->setPalette(pal);
-    auto* text = new QLabel(QStringLiteral("Remove SonDesk?\nPress \"Uninstall\" to proceed!"), panel);
-    text->setAlignment(Qt::AlignCenter);
-    text->setWordWrap(true);
-    text->setGeometry(44, 40, 266, 100);
-    auto* icon = new QLabel(panel);
-    icon->setPixmap(QIcon(QStringLiteral(":/icons/sondesk.svg")).pixmap(32, 32));
-    icon->setGeometry(10, 40, 32, 32);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"), panel);
-    cancel->setGeometry(10, 150, 140, 24);
-    auto* uninstall = new QPushButton(QStringLiteral("Uninstall"), panel);
-    uninstall->setGeometry(170, 150, 140, 24);
-    connect(cancel, &QPushButton::clicked, this, &QWidget::close);
-    connect(uninstall, &QPushButton::clicked, this, [this] {
-      sondesk::RunUninstall(windir_, Hooks(windir_, false, [this](const std::string& q) {
-                              return QMessageBox::question(this, QStringLiteral("Setup"), QString::fromStdString(q),
-                                                           QMessageBox::Ok | QMessageBox::Cancel) == QMessageBox::Ok;
-                            }));
-      close();
-    });
-  }
-
- protected:
-  void resizeEvent(QResizeEvent*) override {
-    if (const QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
-  }
-
- private:
-  std::string windir_;
-};
 
 }  // namespace
 
@@ -121,7 +71,9 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setWindowIcon(QIcon(QStringLiteral(":/icons/sondesk.svg")));
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  UninstallWindow window(windir);
+  sondesk::UninstallWindow window(windir, [windir] {
+    sondesk::StartAfterSweep(sondesk::FindAfterSweep(windir), windir, false);
+  });
   window.show();
   QApplication::restoreOverrideCursor();
   if (!screenshot.empty()) {

@@ -1,5 +1,6 @@
-// The installer's dialogs driven as a user drives them, on the offscreen platform: the language
-// choice, the read-me, Change, and Install with its questions answered by clicking.
+// The installer's dialogs and the uninstaller's window driven as a user drives them, on the
+// offscreen platform: the language choice, the read-me, Change, Install with its questions
+// answered by clicking, and the removal's question.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -20,6 +21,7 @@
 #include "setup/SetupDialogs.h"
 #include "setup/Szdd.h"
 #include "tests/support/TempDir.h"
+#include "uninstall/UninstallWindow.h"
 
 namespace sondesk::test {
 namespace {
@@ -166,6 +168,38 @@ TEST_F(SetupDialogsTest, ChangeAppendsSonDeskToAChosenFolderKeepingItsCase) {
   QTimer::singleShot(800, &dialog, [&] { dialog.reject(); });
   dialog.exec();
   EXPECT_EQ(dialog.pathEdit()->text().toStdString(), dir / "TOOLS/SonDesk");
+}
+
+TEST_F(SetupDialogsTest, UninstallWindowCancelInTheQuestionKeepsEverythingAndOkSetsTheRemovalGoing) {
+  const std::string w = dir / ".config/sondesk";
+  MakeFolders(w);
+  WriteFile(w + "/Sondesk.INI", std::string("[Settings]\nInstallpath=/opt/SonDesk\n"));
+  MakeFolders(dir / ".local/share/applications/SonDesk");
+  WriteFile(dir / ".local/share/applications/SonDesk/SonDesk.desktop", std::string("[Desktop Entry]\n"));
+  int sweeps = 0;
+  {
+    UninstallWindow window(w, [&] { ++sweeps; });
+    EXPECT_EQ(window.windowTitle(), "Uninstall");
+    EXPECT_EQ(window.size(), QSize(320, 200));
+    window.show();
+    ModalScript script({Press(QMessageBox::Cancel)});
+    window.uninstallButton()->click();
+    ASSERT_EQ(script.seen.size(), 1u);
+    EXPECT_EQ(script.seen[0], "Setup|Program path of your installation is:'/opt/SonDesk'\nDelete everything now?\n");
+    EXPECT_FALSE(window.isVisible()) << "the window ends either way";
+  }
+  EXPECT_EQ(sweeps, 0);
+  EXPECT_FALSE(IsFile(w + "/_uninst_.dat"));
+  EXPECT_TRUE(IsFile(dir / ".local/share/applications/SonDesk/SonDesk.desktop"));
+  {
+    UninstallWindow window(w, [&] { ++sweeps; });
+    window.show();
+    ModalScript script({Press(QMessageBox::Ok)});
+    window.uninstallButton()->click();
+  }
+  EXPECT_EQ(sweeps, 1);
+  EXPECT_TRUE(IsFile(w + "/_uninst_.dat"));
+  EXPECT_FALSE(IsFolder(dir / ".local/share/applications/SonDesk"));
 }
 
 }  // namespace
