@@ -141,9 +141,9 @@ std::string DesktopEntryText(const ShortcutEntry& entry, const std::string& prog
   t += "Name=" + std::string(entry.linkName) + "\n";
   // Every entry the installer makes is described as the product itself.
   t += "Comment=SonDesk\n";
-  // The manager takes no file names: a song handed over by the desktop opens the manager, whose
-  // import then takes it, as "Send To" always did.
+  // Songs handed over by the desktop are imported by the manager as if dropped on its window.
   t += "Exec=" + ExecArgument(program);
+  if (manager) t += " %F";
   if (diagView) t += " --pause %f";
   t += "\n";
   t += "Path=" + EntryString(programDir) + "\n";

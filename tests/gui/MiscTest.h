@@ -10,4 +10,5 @@ class MiscTest : public QObject {
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
+  void songsOnTheCommandLineAreKept();
 };
