@@ -14,6 +14,7 @@
 #include "gui/ListPrinter.h"
 #include "gui/MainDlg.h"
 #include "gui/OptionsDlg.h"
+#include "gui/PlSelectDlg.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
 #include "gui/SettingsDlg.h"
@@ -126,7 +127,8 @@ void MainDlg::CmdPrint() {
       session_.ShowBox(session_.Text(14), 22, BoxIcon::Warning, BoxButtons::YesNo) != BoxAnswer::Yes) {
     return;
   }
-  PrintSongLists(session_, *this, "Lista delle song su Compact Flash", "Lista delle song su Hard Disk");
+  PrintSongLists(session_, *this, card_.Reachable(), "Lista delle song su Compact Flash",
+                 "Lista delle song su Hard Disk");
 }
 
 void MainDlg::CmdSaveDatabase() {
@@ -343,7 +345,14 @@ void MainDlg::CmdIndexRegeneration() {
   RefreshLists();
 }
 
-void MainDlg::CmdPlaylist() {}
+void MainDlg::CmdPlaylist() {
+  Catalogue* c = card_.CatalogueNow();
+  if (c == nullptr) return;
+  ReadTitleIndexImage(*c);
+  PlSelectDlg dlg(*c, this);
+  dlg.exec();
+}
+
 void MainDlg::CmdUpdateFirmware() {}
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
