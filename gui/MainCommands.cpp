@@ -18,12 +18,14 @@
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
 #include "gui/SettingsDlg.h"
+#include "gui/SongbookDialog.h"
 #include "gui/SongListModel.h"
 #include "gui/Text.h"
 #include "library/LibraryStore.h"
 #include "library/SongImport.h"
 #include "library/SongInfo.h"
 #include "library/TextExport.h"
+#include "pdf/SongbookPdf.h"
 
 namespace sondesk {
 
@@ -42,6 +44,9 @@ void MainDlg::RunCommand(int id) {
       break;
     case cmd::kSaveDatabase:
       CmdSaveDatabase();
+      break;
+    case cmd::kSongbook:
+      CmdSongbook();
       break;
     case cmd::kImportFromPc:
       CmdImportFromPc();
@@ -135,6 +140,16 @@ void MainDlg::CmdSaveDatabase() {
   const std::optional<ExportChoice> choice = AskExportFile(session_, this);
   if (!choice) return;
   ExportSongList(session_, choice->path, choice->list);
+}
+
+void MainDlg::CmdSongbook() {
+  const std::optional<SongbookChoice> choice = AskSongbookFile(session_, card_.Reachable(), this);
+  if (!choice) return;
+  std::string why;
+  session_.BusyCursorOn();
+  const bool written = ExportSongbook(session_, choice->path, choice->ofCard, why);
+  session_.BusyCursorOff();
+  if (!written) session_.ShowBox(why, 21, BoxIcon::Stop, BoxButtons::Ok);
 }
 
 void MainDlg::CmdImportFromPc() {

@@ -133,7 +133,6 @@ void PlayListDlg::BuildLists() {
     upper_->header()->setSortIndicator(column, upperModel_->sortState().descending ? Qt::DescendingOrder
                                                                                     : Qt::AscendingOrder);
   });
-  connect(upper_, &QTreeView::doubleClicked, this, [this] { AddAtEnd(); });
 
   const Settings& st = s.settings();
   const ColumnWidths up = st.ReadWidths("Listpl1_Width", kDefaultColumnWidths);
@@ -424,6 +423,16 @@ bool PlayListDlg::eventFilter(QObject* watched, QEvent* event) {
           (m->globalPosition().toPoint() - pressGlobal_).manhattanLength() >= QApplication::startDragDistance()) {
         drag_ = pressFrom_;
         DragMove(m->globalPosition().toPoint());
+        return true;
+      }
+      break;
+    }
+    case QEvent::MouseButtonDblClick: {
+      // A double click on a card song adds the selection at the end.
+      auto* m = static_cast<QMouseEvent*>(event);
+      if (onUpper && m->button() == Qt::LeftButton && view->indexAt(m->position().toPoint()).isValid()) {
+        DragEnd();
+        AddAtEnd();
         return true;
       }
       break;
