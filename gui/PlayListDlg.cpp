@@ -87,8 +87,8 @@ void PlayListDlg::BuildToolbar() {
   };
   add("delete", 133, 95, 3, &PlayListDlg::DeleteSelected);
   toolbar_->addSeparator();
-  add("beginning", 134, 96, 9, &PlayListDlg::AddAtBeginning);
-  add("end", 135, 97, 9, &PlayListDlg::AddAtEnd);
+  add("beginning", 135, 96, 9, &PlayListDlg::AddAtBeginning);
+  add("end", 136, 97, 9, &PlayListDlg::AddAtEnd);
 }
 
 void PlayListDlg::BuildLists() {
