@@ -146,6 +146,8 @@ void PlayListDlg::BuildLists() {
   line_ = new QWidget(lower_->viewport());
   line_->setObjectName("insertionLine");
   line_->setAutoFillBackground(true);
+  // A child of the view's viewport would take the list's Base role and vanish into the list.
+  line_->setBackgroundRole(QPalette::Window);
   QPalette red = line_->palette();
   red.setColor(QPalette::Window, Qt::red);
   line_->setPalette(red);

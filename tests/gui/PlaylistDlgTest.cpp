@@ -287,6 +287,13 @@ void DriveBothDialogs(GuiFixture& f, ModalAnswerer& answers, const CardByCli& ca
     const QPoint gap9 = RowPoint(lv, 9, -3);
     QTest::mouseMove(down, gap9);
     QCOMPARE(ed.InsertionRowAt(gap9), std::size_t{9});
+    {
+      // The line is drawn red, one pixel high, on the boundary of row 9.
+      const int lineY = lv->visualRect(lv->model()->index(9, 0)).top();
+      const QImage seen = down->grab().toImage();
+      QCOMPARE(seen.pixelColor(40, lineY), QColor(Qt::red));
+      QVERIFY(seen.pixelColor(40, lineY + 1) != QColor(Qt::red));
+    }
     ed.grab().save(ShotDir() + QStringLiteral("/PlayListDlg-") + shotName + QStringLiteral(".png"));
     QTest::mouseRelease(down, Qt::LeftButton, {}, gap9);
     std::vector<unsigned> expected(before.begin() + 3, before.end());
