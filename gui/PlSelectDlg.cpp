@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -35,6 +36,9 @@ PlSelectDlg::PlSelectDlg(Catalogue& catalogue, QWidget* parent) : QDialog(parent
   list_->header()->setStretchLastSection(false);
   list_->header()->resizeSection(0, 300);
   list_->header()->resizeSection(1, 70);
+  // Both columns and the sixteen playlists in view without scrolling.
+  list_->setMinimumWidth(300 + 70 + list_->verticalScrollBar()->sizeHint().width() + 2 * list_->frameWidth() + 2);
+  list_->setMinimumHeight(17 * (list_->fontMetrics().height() + 4) + 2 * list_->frameWidth());
   list_->setAccessibleName(Msg(s, 225));
   list_->installEventFilter(this);
   connect(list_, &QTreeWidget::itemDoubleClicked, this, [this] { OnOpen(); });
@@ -63,7 +67,6 @@ PlSelectDlg::PlSelectDlg(Catalogue& catalogue, QWidget* parent) : QDialog(parent
   auto* layout = new QHBoxLayout(this);
   layout->addWidget(list_, 1);
   layout->addLayout(buttons);
-  resize(300 + 70 + 40 + exitButton->sizeHint().width() + 40, 380);
 
   Refill();
 }
