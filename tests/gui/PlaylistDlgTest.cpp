@@ -8,7 +8,9 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QPrintDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QScrollBar>
 #include <QRadioButton>
 #include <QTemporaryDir>
 #include <QProcess>
@@ -327,6 +329,19 @@ void DriveBothDialogs(GuiFixture& f, ModalAnswerer& answers, const CardByCli& ca
     ed.action("end")->trigger();
     QCOMPARE(ed.edit().songs.size(), std::size_t{250});
     QVERIFY(PlaylistAgrees(card, 16, QStringLiteral("PLAY3"), ed));
+    // Held below the playlist, a drag scrolls it every 100 ms; let go there, it changes nothing.
+    {
+      const std::vector<unsigned> held = Numbers(ed);
+      lv->scrollToTop();
+      ed.SelectPlaylistRows({0});
+      QTest::mousePress(down, Qt::LeftButton, {}, RowPoint(lv, 0));
+      QTest::mouseMove(down, RowPoint(lv, 0) + QPoint(0, 12));
+      QTest::mouseMove(down, QPoint(10, down->height() + 30));
+      QTRY_VERIFY_WITH_TIMEOUT(lv->verticalScrollBar()->value() >= 3, 2000);
+      QTest::mouseRelease(down, Qt::LeftButton, {}, QPoint(10, down->height() + 30));
+      QVERIFY(!ed.dragging());
+      QCOMPARE(Numbers(ed), held);
+    }
 
     // The Delete key asks with the count; No keeps them, Yes removes them.
     ed.SelectPlaylistRows({0, 4});
@@ -505,6 +520,20 @@ void PlaylistDlgTest::printsPagesAsTheListHoldsThem() {
 }
 
 void PlaylistDlgTest::printDialogChoosesTheListOnItsFace() {
+  {
+    // The preview shows the pages that will print, and Cancel prints nothing.
+    QTemporaryDir dir;
+    QPrinter printer;
+    PdfPrinter(printer, dir.filePath(QStringLiteral("p.pdf")), 24, QPageLayout::Portrait);
+    ModalAnswerer answers;
+    int pages = -1;
+    answers.Push([&pages](QWidget* w) {
+      if (auto* preview = w->findChild<QPrintPreviewWidget*>()) pages = preview->pageCount();
+      w->findChild<QAbstractButton*>(QStringLiteral("cancel"))->click();
+    });
+    QVERIFY(!ShowPrintPreview(printer, RowsJob(61), nullptr));
+    QCOMPARE(pages, 3);
+  }
   QPrinter printer;
   for (bool card : {true, false}) {
     std::unique_ptr<QPrintDialog> dlg(MakePrintDialog(printer, card, nullptr));
