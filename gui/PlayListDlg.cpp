@@ -408,8 +408,10 @@ bool PlayListDlg::eventFilter(QObject* watched, QEvent* event) {
       pressGlobal_ = m->globalPosition().toPoint();
       pressRow_ = at.row();
       pressOnSelected_ = view->selectionModel()->isRowSelected(at.row(), {});
+      pressConsumed_ = false;
       // A plain press on a selected row keeps the selection: it may be the start of a drag.
       if (pressOnSelected_ && m->modifiers() == Qt::NoModifier) {
+        pressConsumed_ = true;
         view->setFocus();
         return true;
       }
@@ -443,7 +445,11 @@ bool PlayListDlg::eventFilter(QObject* watched, QEvent* event) {
       auto* m = static_cast<QMouseEvent*>(event);
       if (m->button() != Qt::LeftButton) break;
       if (drag_ != DragFrom::None) {
+        const bool viewSawPress = !pressConsumed_;
         DragDrop(m->globalPosition().toPoint());
+        // A view that took the press (a row not yet selected) must see its release too, or it
+        // stays in its own drag-selecting state.
+        if (viewSawPress) break;
         return true;
       }
       const bool kept = pressOnSelected_ && pressFrom_ != DragFrom::None;

@@ -92,6 +92,7 @@ class PlayListDlg : public QDialog {
   QPoint pressGlobal_;
   int pressRow_ = -1;
   bool pressOnSelected_ = false;
+  bool pressConsumed_ = false;  // the press went to us, not to the view
   QPoint lastGlobal_;
   int scrollStep_ = 0;
   QTimer scrollTimer_;

@@ -274,6 +274,19 @@ void DriveBothDialogs(GuiFixture& f, ModalAnswerer& answers, const CardByCli& ca
     QCOMPARE(ed.edit().songs.size(), std::size_t{5});
     QCOMPARE(ed.edit().songs[1].songNumber(), dragged);
     QVERIFY(PlaylistAgrees(card, 16, QStringLiteral("PLAY3"), ed));
+    // A drag that starts on a row not yet selected takes that row, dropped at the end, and the list
+    // above answers clicks as before.
+    ed.upperView()->clearSelection();
+    const unsigned second = f.session->card[static_cast<std::size_t>(ed.upperModel()->EntryAt(1))].songNumber();
+    QTest::mousePress(up, Qt::LeftButton, {}, RowPoint(ed.upperView(), 1));
+    QTest::mouseMove(up, RowPoint(ed.upperView(), 1) + QPoint(0, 20));
+    QTest::mouseMove(down, QPoint(10, down->height() - 5));
+    QTest::mouseRelease(down, Qt::LeftButton, {}, QPoint(10, down->height() - 5));
+    QCOMPARE(ed.edit().songs.size(), std::size_t{6});
+    QCOMPARE(ed.edit().songs.back().songNumber(), second);
+    QTest::mouseClick(up, Qt::LeftButton, {}, RowPoint(ed.upperView(), 0));
+    QCOMPARE(ed.upperView()->selectionModel()->selectedRows().size(), 1);
+    QCOMPARE(ed.upperView()->selectionModel()->selectedRows().first().row(), 0);
 
     // Ten songs; the first three dragged to position 9 land on 7, 8 and 9.
     while (ed.edit().songs.size() < 10) {
