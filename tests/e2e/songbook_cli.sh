@@ -36,6 +36,18 @@ while IFS=$'\t' read -r number title _; do
   done
 done <list.txt
 
+# The library's book: every library song in both parts, numbered by its place in the list.
+run --library lib export --songbook lib.pdf --list library || fail "export --songbook --list library"
+pdftotext -layout lib.pdf lib.txt
+run --library lib library list >library.txt
+place=0
+while IFS=$'\t' read -r _ _ title _; do
+  place=$((place + 1))
+  [ -n "$title" ] || fail "library song $place has no title"
+  n=$({ grep -F -- "$title" lib.txt || true; } | grep -cE "^ *$place " || true)
+  [ "$n" -eq 2 ] || fail "library song $place '$title' stands $n times in the library's book"
+done <library.txt
+
 # A folder that does not exist: a clear failure and no file.
 if run --card card export --songbook missing/book.pdf 2>err.txt; then fail "a songbook into a missing folder"; fi
 grep -q "cannot write" err.txt || fail "no reason given: $(cat err.txt)"
