@@ -380,8 +380,11 @@ void DriveBothDialogs(GuiFixture& f, ModalAnswerer& answers, const CardByCli& ca
     ed.move(40, 30);
     placed = ed.geometry();
   };
-  list->setCurrentItem(list->topLevelItem(15));
-  dlg.OnOpen();
+  // A double click opens the editor.
+  const QPoint item15 = list->visualItemRect(list->topLevelItem(15)).center();
+  QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, item15);
+  QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, item15);
+  QVERIFY(placed.isValid());
   // The counts are read again when the editor closes.
   QCOMPARE(list->topLevelItem(15)->text(1), QStringLiteral("248"));
   QVERIFY(CardAgrees(card, dlg));
