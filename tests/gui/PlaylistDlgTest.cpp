@@ -1,5 +1,6 @@
 #include "PlaylistDlgTest.h"
 
+#include <QDate>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFileInfo>
@@ -19,6 +20,7 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <algorithm>
+#include <ctime>
 #include <fstream>
 #include <set>
 #include <tuple>
@@ -564,6 +566,48 @@ void PlaylistDlgTest::printDialogChoosesTheListOnItsFace() {
     if (card) dlg->grab().save(ShotDir() + QStringLiteral("/PrintDialog.png"));
     dlg->reject();
   }
+}
+
+void PlaylistDlgTest::printCommandPrintsTheLibraryWithoutACard() {
+  // A zone whose calendar differs from Greenwich's right now, so the printed date tells them apart.
+  const QByteArray zoneBefore = qgetenv("TZ");
+  qputenv("TZ", QDateTime::currentDateTimeUtc().time().hour() >= 10 ? "Pacific/Kiritimati" : "Pacific/Pago_Pago");
+  tzset();
+  struct RestoreZone {
+    QByteArray zone;
+    ~RestoreZone() {
+      if (zone.isEmpty()) qunsetenv("TZ"); else qputenv("TZ", zone);
+      tzset();
+    }
+  } restore{zoneBefore};
+  QVERIFY(QDate::currentDate() != QDateTime::currentDateTimeUtc().date());
+  GuiFixture f;
+  f.session->linkMode = LinkMode::NoCard;
+  f.AddLibrary("Volare", "Modugno", "Pop");
+  f.AddLibrary("Azzurro", "Celentano", "Pop");
+  f.AddLibrary("Mare", "Nessuno", "Liscio");
+  f.window->RefreshLists();
+  const QString out = PathQ(f.Dir("printed.pdf"));
+  ModalAnswerer answers;
+  bool sonFlashShown = true;
+  answers.Push([&](QWidget* w) {
+    sonFlashShown = w->findChild<QRadioButton*>(QStringLiteral("sonFlash"))->isVisible();
+    w->findChild<QLineEdit*>(QStringLiteral("filename"))->setText(out);
+    QMetaObject::invokeMethod(w, "accept");
+  });
+  answers.Push(ModalAnswerer::Click("ok"));
+  f.window->RunCommand(cmd::kPrint);
+  QVERIFY2(answers.seen.size() == 2 && answers.seen[1].startsWith(QStringLiteral("QDialog|Lista delle song su Hard Disk")),
+           qPrintable(answers.seen.join(QLatin1Char('\n'))));
+  QVERIFY(!sonFlashShown);
+  QCOMPARE(PdfPages(out), 1);
+  const QString text = PdfText(out, 0, false, true);
+  // The library, in the order its list shows it, dated on the desk's own calendar.
+  const int a = text.indexOf(QStringLiteral("Azzurro")), m = text.indexOf(QStringLiteral("Mare")),
+            v = text.indexOf(QStringLiteral("Volare"));
+  QVERIFY(a > 0 && a < m && m < v);
+  QVERIFY(text.contains(QDate::currentDate().toString(QStringLiteral("dd/MM/yyyy"))));
+  QVERIFY(text.contains(QStringLiteral("Page 1 of 1")));
 }
 
 void PlaylistDlgTest::songbookOfADemoCard() {

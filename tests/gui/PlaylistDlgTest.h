@@ -8,5 +8,6 @@ class PlaylistDlgTest : public QObject {
   void editsPlaylistsOnACardReaderCard();
   void printsPagesAsTheListHoldsThem();
   void printDialogChoosesTheListOnItsFace();
+  void printCommandPrintsTheLibraryWithoutACard();
   void songbookOfADemoCard();
 };
