@@ -31,7 +31,7 @@ constexpr int kNoSortColumn = 99;
 }  // namespace
 
 PlayListDlg::PlayListDlg(Catalogue& catalogue, int slot, QWidget* parent)
-    : QDialog(parent), cat_(catalogue), slot_(slot), upperModel_(nullptr), lowerModel_(nullptr) {
+    : QDialog(parent), cat_(catalogue), slot_(slot) {
   Session& s = cat_.session();
   setObjectName("PlayListDlg");
   const PlaylistSlot& ps = cat_.playlists.slots[static_cast<std::size_t>(slot_)];
