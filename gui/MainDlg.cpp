@@ -141,7 +141,6 @@ const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
       cmd::kPlay,
       cmd::kStop,
-      cmd::kPlaylist,
       cmd::kUpdateFirmware,
   };
   return later;

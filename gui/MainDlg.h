@@ -130,6 +130,7 @@ class MainDlg : public QMainWindow {
   // The commands.
   void CmdPrint();
   void CmdSaveDatabase();
+  void CmdSongbook();
   void CmdImportFromPc();
   void CmdImportFromFloppy();
   void CmdTransferToCard();

@@ -7,6 +7,7 @@
 #include "DialogsTest.h"
 #include "MainWindowTest.h"
 #include "MiscTest.h"
+#include "PlaylistDlgTest.h"
 #include "SongListOrderTest.h"
 
 int main(int argc, char** argv) {
@@ -31,6 +32,10 @@ int main(int argc, char** argv) {
   }
   {
     MiscTest t;
+    status |= QTest::qExec(&t, argc, argv);
+  }
+  {
+    PlaylistDlgTest t;
     status |= QTest::qExec(&t, argc, argv);
   }
   return status;
