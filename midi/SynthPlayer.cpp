@@ -297,6 +297,8 @@ bool SynthPlayer::RenderWav(const std::vector<std::uint8_t>& midiFile, const std
   if (!core) return false;
   fluid_settings_setstr(core->settings, "audio.file.name", wavPath.c_str());
   fluid_settings_setstr(core->settings, "audio.file.type", "wav");
+  // Larger blocks spare per-block overhead; nothing listens, so their latency costs nothing.
+  fluid_settings_setint(core->settings, "audio.period-size", 1024);
   fluid_player_t* player = new_fluid_player(core->synth);
   if (player == nullptr || fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
     if (player) delete_fluid_player(player);
