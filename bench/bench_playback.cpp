@@ -45,7 +45,8 @@ struct Bench {
     session->settings().audioDriver = "file";
     MidiConversion conv;
     const std::string payload = dir / "payload.mid";
-    ConvertMidiToPayload(*session, SONDESK_SOURCE_DIR "/../shared/corpus/dmidiplayer/twinkle.kar", payload, conv);
+    ConvertMidiToPayload(*session, SONDESK_SOURCE_DIR "/../shared/corpus/dmidiplayer/twinkle.kar", payload,
+                         conv);
     song = dir / "TWINKLE.MF3";
     WriteMf3(*session, payload, song, "TWINKLE.MF3", conv.header);
     prepared = PrepareSong(*session, song);
@@ -86,7 +87,8 @@ double CpuSeconds(int who) {
 double FirstSound(SongPlayback& playback, const std::string& song) {
   const auto start = Clock::now();
   if (playback.PlaySong(song) != 0) return -1;
-  while (!playback.player().FirstSoundAt() && playback.playing()) std::this_thread::sleep_for(std::chrono::microseconds(200));
+  while (!playback.player().FirstSoundAt() && playback.playing())
+    std::this_thread::sleep_for(std::chrono::microseconds(200));
   const auto at = playback.player().FirstSoundAt();
   playback.StopSong();
   return at ? std::chrono::duration<double>(*at - start).count() : -1;
@@ -134,7 +136,8 @@ void BM_WavRender(benchmark::State& state) {
     const auto start = Clock::now();
     const double c0 = CpuSeconds(peer ? RUSAGE_CHILDREN : RUSAGE_SELF);
     if (peer) {
-      const std::string cmd = "fluidsynth -ni -q -g 0.2 -r 44100 -F '" + wav + "' '" + font + "' '" + midi + "' >/dev/null 2>&1";
+      const std::string cmd =
+          "fluidsynth -ni -q -g 0.2 -r 44100 -F '" + wav + "' '" + font + "' '" + midi + "' >/dev/null 2>&1";
       if (std::system(cmd.c_str()) != 0) {
         state.SkipWithError("fluidsynth failed");
         return;

@@ -34,7 +34,8 @@ bool RenderInMemory(CliContext& ctx, const std::string& path, bool keepLyrics, P
   }
   midi = RenderPlayableMidiBytes(payload, header, keepLyrics);
   if (!midi.ok()) {
-    ctx.Fail(path + ": " + PlayableMidiErrorText(midi.error) + " (byte " + std::to_string(midi.errorOffset) + ")");
+    ctx.Fail(path + ": " + PlayableMidiErrorText(midi.error) + " (byte " + std::to_string(midi.errorOffset) +
+             ")");
     return false;
   }
   return true;
@@ -85,10 +86,12 @@ void RegisterPlayerCommands(CLI::App& app, CliContext& ctx) {
     if (ctx.options.verbose) std::cout << "seconds: " << midi.Seconds() << "\n";
   });
 
-  auto* play = app.add_subcommand("play", "play an MF3 song through FluidSynth, printing lyric lines as sung");
+  auto* play =
+      app.add_subcommand("play", "play an MF3 song through FluidSynth, printing lyric lines as sung");
   play->add_option("FILE", args->song, "the MF3 song")->required();
   play->add_option("--wav", args->wav, "render to this WAV file instead, faster than real time");
-  play->add_option("--soundfont", args->soundFont, "SoundFont file (else [Midi] SoundFont, else Debian's GM font)");
+  play->add_option("--soundfont", args->soundFont,
+                   "SoundFont file (else [Midi] SoundFont, else Debian's GM font)");
   play->add_option("--audio-driver", args->audioDriver,
                    "FluidSynth audio driver (else [Midi] AudioDriver, else the sound server, then ALSA)");
   play->callback([&ctx, args] {

@@ -64,7 +64,8 @@ void MainDlg::CmdPlay() {
   if (path.empty()) return;
   playback_->onEnded = [this] {
     // The synthesizer's thread tells; the window hears it on its own.
-    QMetaObject::invokeMethod(this, [this] { OnSongEnded(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { OnSongEnded(); }, Qt::QueuedConnection);
   };
   session_.BusyCursorOn();
   const int started = playback_->PlaySong(path);

@@ -35,22 +35,26 @@ struct Words {
 const Words kWords[kLanguageCount] = {
     {"Impostazioni MIDI", "SoundFont:", "Sfoglia...", "Uscita audio:", "automatica (server audio, poi ALSA)",
      "Volume:", "Nota di prova", "Impostazioni audio del desktop...", "SoundFont General MIDI del sistema"},
-    {"Midi Setup", "SoundFont:", "Browse...", "Audio output:", "automatic (sound server, then ALSA)", "Volume:",
-     "Test note", "Desktop sound settings...", "the system's General MIDI SoundFont"},
-    {"Configuration MIDI", "SoundFont :", "Parcourir...", "Sortie audio :", "automatique (serveur de son, puis ALSA)",
-     "Volume :", "Note de test", "Réglages du son du bureau...", "SoundFont General MIDI du système"},
-    {"MIDI-Einstellungen", "SoundFont:", "Durchsuchen...", "Audioausgabe:", "automatisch (Soundserver, dann ALSA)",
-     "Lautstärke:", "Testton", "Klangeinstellungen des Desktops...", "General-MIDI-SoundFont des Systems"},
-    {"Configuración MIDI", "SoundFont:", "Examinar...", "Salida de audio:", "automática (servidor de sonido, luego ALSA)",
-     "Volumen:", "Nota de prueba", "Configuración de sonido del escritorio...", "SoundFont General MIDI del sistema"},
+    {"Midi Setup", "SoundFont:", "Browse...", "Audio output:", "automatic (sound server, then ALSA)",
+     "Volume:", "Test note", "Desktop sound settings...", "the system's General MIDI SoundFont"},
+    {"Configuration MIDI", "SoundFont :", "Parcourir...",
+     "Sortie audio :", "automatique (serveur de son, puis ALSA)", "Volume :", "Note de test",
+     "Réglages du son du bureau...", "SoundFont General MIDI du système"},
+    {"MIDI-Einstellungen", "SoundFont:", "Durchsuchen...",
+     "Audioausgabe:", "automatisch (Soundserver, dann ALSA)", "Lautstärke:", "Testton",
+     "Klangeinstellungen des Desktops...", "General-MIDI-SoundFont des Systems"},
+    {"Configuración MIDI", "SoundFont:", "Examinar...",
+     "Salida de audio:", "automática (servidor de sonido, luego ALSA)", "Volumen:", "Nota de prueba",
+     "Configuración de sonido del escritorio...", "SoundFont General MIDI del sistema"},
 };
 
 // A C major chord of half a second on the piano.
 std::vector<std::uint8_t> TestChord() {
-  static const std::uint8_t kFile[] = {
-      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 32,
-      0x00, 0xC0, 0x00, 0x00, 0x90, 60, 100, 0x00, 0x90, 64, 100, 0x00, 0x90, 67, 100,
-      0x83, 0x60, 0x80, 60, 64, 0x00, 0x80, 64, 64, 0x00, 0x80, 67, 64, 0x00, 0xFF, 0x2F, 0x00};
+  static const std::uint8_t kFile[] = {'M',  'T',  'h',  'd',  0,    0,    0,    6,    0,    0,    0,
+                                       1,    0x01, 0xE0, 'M',  'T',  'r',  'k',  0,    0,    0,    32,
+                                       0x00, 0xC0, 0x00, 0x00, 0x90, 60,   100,  0x00, 0x90, 64,   100,
+                                       0x00, 0x90, 67,   100,  0x83, 0x60, 0x80, 60,   64,   0x00, 0x80,
+                                       64,   64,   0x00, 0x80, 67,   64,   0x00, 0xFF, 0x2F, 0x00};
   static_assert(sizeof kFile == 22 + 32);
   return std::vector<std::uint8_t>(std::begin(kFile), std::end(kFile));
 }
@@ -71,8 +75,9 @@ MidiSetupDlg::MidiSetupDlg(Session& session, SynthPlayer& player, QWidget* paren
   soundFont_->setObjectName("soundFont");
   std::string why;
   const std::string found = FindSoundFont("", why);
-  soundFont_->setPlaceholderText(QString::fromUtf8(w.systemFont) +
-                                 (found.empty() ? QString() : QStringLiteral(" (") + PathQ(found) + QLatin1Char(')')));
+  soundFont_->setPlaceholderText(
+      QString::fromUtf8(w.systemFont) +
+      (found.empty() ? QString() : QStringLiteral(" (") + PathQ(found) + QLatin1Char(')')));
   soundFont_->setMinimumWidth(380);
   auto* browse = new QPushButton(QString::fromUtf8(w.browse), this);
   browse->setObjectName("browse");

@@ -14,13 +14,13 @@
 namespace sondesk {
 
 struct KaraokeState {
-  int page = -1;                       // pages opened so far, from 0; -1 before the first
-  std::array<std::string, 4> lines;    // Windows-1252, line feeds removed
-  int currentLine = -1;                // the line being sung; -1 while the page waits for its first
-  int litLetters = 0;                  // non-blank letters of the current line already sung
-  std::string chord;                   // the chord sounding now
-  std::string nextChords;              // the two after it, as the player lists them
-  std::string nextLine;                // the page line announced to follow
+  int page = -1;                     // pages opened so far, from 0; -1 before the first
+  std::array<std::string, 4> lines;  // Windows-1252, line feeds removed
+  int currentLine = -1;              // the line being sung; -1 while the page waits for its first
+  int litLetters = 0;                // non-blank letters of the current line already sung
+  std::string chord;                 // the chord sounding now
+  std::string nextChords;            // the two after it, as the player lists them
+  std::string nextLine;              // the page line announced to follow
 
   // The number of characters of `lines[currentLine]` shown as sung.
   std::size_t LitLength() const;

@@ -19,14 +19,16 @@ constexpr int kDivision = 480;
 class SmfBuilder {
  public:
   SmfBuilder() {
-    out_ = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kDivision >> 8, kDivision & 0xFF, 'M', 'T', 'r', 'k', 0, 0, 0, 0};
+    out_ = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, kDivision >> 8, kDivision & 0xFF,
+            'M', 'T', 'r', 'k', 0, 0, 0, 0};
   }
   void Event(std::uint64_t time, std::span<const std::uint8_t> bytes) {
     Vlq(time - time_);
     time_ = time;
     out_.insert(out_.end(), bytes.begin(), bytes.end());
   }
-  void Sized(std::uint64_t time, std::initializer_list<std::uint8_t> head, std::span<const std::uint8_t> data) {
+  void Sized(std::uint64_t time, std::initializer_list<std::uint8_t> head,
+             std::span<const std::uint8_t> data) {
     Vlq(time - time_);
     time_ = time;
     out_.insert(out_.end(), head.begin(), head.end());
@@ -36,7 +38,8 @@ class SmfBuilder {
   std::vector<std::uint8_t> Finish(std::uint64_t endTime) {
     Sized(std::max(endTime, time_), {0xFF, 0x2F}, {});
     const std::uint64_t length = out_.size() - kPayloadHeadSize;
-    for (int i = 0; i < 4; ++i) out_[18 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
+    for (int i = 0; i < 4; ++i)
+      out_[18 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(length >> (24 - 8 * i));
     return std::move(out_);
   }
 
@@ -236,7 +239,8 @@ PayloadWalk WalkPayload(std::span<const std::uint8_t> payload,
     }
     if (s == 0xFF) {
       std::size_t n = 0;
-      if (!in.Byte(ev.metaType) || !in.Length(n) || !in.Bytes(n, ev.body)) return fail(kPlayableCutShort, eventAt);
+      if (!in.Byte(ev.metaType) || !in.Length(n) || !in.Bytes(n, ev.body))
+        return fail(kPlayableCutShort, eventAt);
       if (ev.metaType == 0x2F) break;
       onEvent(ev);
       continue;
@@ -265,7 +269,8 @@ PlayableMidi RenderPlayableMidiBytes(std::span<const std::uint8_t> payload, cons
     const std::uint8_t type = e.metaType;
     if ((type == 0x01 || type == 0x05) && !keepLyrics) return;
     if (type == 0x51 && e.body.size() == 3) {
-      const std::uint32_t tempo = (std::uint32_t{e.body[0]} << 16) | (std::uint32_t{e.body[1]} << 8) | e.body[2];
+      const std::uint32_t tempo =
+          (std::uint32_t{e.body[0]} << 16) | (std::uint32_t{e.body[1]} << 8) | e.body[2];
       const std::uint32_t t = OffsetTempo(tempo, header.tempoOffset);
       const std::uint8_t bytes[3] = {static_cast<std::uint8_t>(t >> 16), static_cast<std::uint8_t>(t >> 8),
                                      static_cast<std::uint8_t>(t)};
@@ -291,16 +296,16 @@ bool RenderPlayableMidi(Session& session, const std::string& outputPath, const s
                         const Mf3Header& header, bool keepLyrics, PlayableMidi* result) {
   std::vector<std::uint8_t> payload;
   if (!ReadWholeFile(payloadPath, payload)) {
-    session.ui().ShowBox(Format("Impossibile aprire il file '%s'!", payloadPath.c_str()), "File writing error",
-                         BoxIcon::Stop, BoxButtons::Ok);
+    session.ui().ShowBox(Format("Impossibile aprire il file '%s'!", payloadPath.c_str()),
+                         "File writing error", BoxIcon::Stop, BoxButtons::Ok);
     if (result) *result = PlayableMidi{{}, kPlayableCutShort, 0, 0, {}};
     return false;
   }
   PlayableMidi r = RenderPlayableMidiBytes(payload, header, keepLyrics);
   bool ok = r.ok();
   if (!ok) {
-    session.ShowStopBox(Format("%s: %s (byte %zu)", payloadPath.c_str(), PlayableMidiErrorText(r.error),
-                               r.errorOffset));
+    session.ShowStopBox(
+        Format("%s: %s (byte %zu)", payloadPath.c_str(), PlayableMidiErrorText(r.error), r.errorOffset));
   } else if (!WriteFileAtomically(outputPath, r.file)) {
     session.ShowCreateError(outputPath);
     ok = false;

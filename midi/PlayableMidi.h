@@ -34,9 +34,9 @@ inline constexpr std::uint32_t kSlowestTempo = 0xFFFFFF;
 struct PlayableMidi {
   std::vector<std::uint8_t> file;  // empty when `error` is set
   int error = kPlayableOk;
-  std::size_t errorOffset = 0;     // payload offset of the event that failed
-  std::uint64_t endTick = 0;       // the end-of-track, at 480 ticks a quarter
-  std::vector<TempoChange> tempos; // as written to `file`
+  std::size_t errorOffset = 0;      // payload offset of the event that failed
+  std::uint64_t endTick = 0;        // the end-of-track, at 480 ticks a quarter
+  std::vector<TempoChange> tempos;  // as written to `file`
 
   bool ok() const { return error == kPlayableOk; }
   // The song's length from its tempo map.
@@ -70,7 +70,8 @@ struct PayloadWalk {
 // Reads a payload as the player does, from its track data to its end-of-track event (which is not
 // delivered), handing each event to `onEvent`. Beat and bar markers (A8, A9) come with their two
 // bytes. Stops at the first error.
-PayloadWalk WalkPayload(std::span<const std::uint8_t> payload, const std::function<void(const PayloadEvent&)>& onEvent);
+PayloadWalk WalkPayload(std::span<const std::uint8_t> payload,
+                        const std::function<void(const PayloadEvent&)>& onEvent);
 
 // In memory: `payload` is the decompressed payload of a song whose header is `header`. Text and
 // lyric meta events are kept only with `keepLyrics`.

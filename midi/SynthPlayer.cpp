@@ -114,8 +114,8 @@ SynthOptions SynthOptions::FromSettings(const Settings& settings, const std::str
 const std::vector<std::string>& DebianSoundFonts() {
   // default-GM is the one the system's alternatives point at; the others by the packages' own names.
   static const std::vector<std::string> fonts = {
-      "/usr/share/sounds/sf2/default-GM.sf2",  "/usr/share/sounds/sf2/FluidR3_GM.sf2",
-      "/usr/share/sounds/sf2/TimGM6mb.sf2",    "/usr/share/sounds/sf3/default-GM.sf3",
+      "/usr/share/sounds/sf2/default-GM.sf2",        "/usr/share/sounds/sf2/FluidR3_GM.sf2",
+      "/usr/share/sounds/sf2/TimGM6mb.sf2",          "/usr/share/sounds/sf3/default-GM.sf3",
       "/usr/share/sounds/sf3/MuseScore_General.sf3", "/usr/share/sounds/sf3/FluidR3Mono_GM.sf3"};
   return fonts;
 }
@@ -123,9 +123,10 @@ const std::vector<std::string>& DebianSoundFonts() {
 std::string FindSoundFont(const std::string& configured, std::string& error) {
   if (!configured.empty()) {
     if (IsReadableFile(configured)) return configured;
-    error = "The SoundFont " + configured +
-            " named in the settings cannot be read. Choose another one in Tools > Midi Setup, or clear it to use "
-            "the General MIDI SoundFont of the system.";
+    error =
+        "The SoundFont " + configured +
+        " named in the settings cannot be read. Choose another one in Tools > Midi Setup, or clear it to use "
+        "the General MIDI SoundFont of the system.";
     return {};
   }
   for (const std::string& f : DebianSoundFonts()) {
@@ -157,7 +158,8 @@ bool SynthPlayer::EnsureSynth(const SynthOptions& options, bool fileRendering) {
     fluid_->core = MakeCore(font, options.gain, fileRendering, lastError_);
     if (!fluid_->core) return false;
   }
-  if (fluid_->gain != options.gain) fluid_synth_set_gain(fluid_->core->synth, static_cast<float>(options.gain));
+  if (fluid_->gain != options.gain)
+    fluid_synth_set_gain(fluid_->core->synth, static_cast<float>(options.gain));
   fluid_->gain = options.gain;
   soundFontPath_ = font;
   return true;
@@ -165,7 +167,8 @@ bool SynthPlayer::EnsureSynth(const SynthOptions& options, bool fileRendering) {
 
 bool SynthPlayer::OpenAudio(const SynthOptions& options) {
   fluid_settings_t* s = fluid_->core->settings;
-  if (!options.fileDriverOutput.empty()) fluid_settings_setstr(s, "audio.file.name", options.fileDriverOutput.c_str());
+  if (!options.fileDriverOutput.empty())
+    fluid_settings_setstr(s, "audio.file.name", options.fileDriverOutput.c_str());
   const std::vector<std::string> tried =
       options.audioDriver.empty() ? DefaultAudioDrivers() : std::vector<std::string>{options.audioDriver};
   std::string why;
@@ -222,7 +225,8 @@ bool SynthPlayer::Play(const std::vector<std::uint8_t>& midiFile, const SynthOpt
     lastError_ = "FluidSynth could not start a player: " + TakeFluidError();
     return false;
   }
-  fluid_player_set_playback_callback(player, [](void* d, fluid_midi_event_t* e) { return OnEvent(d, e); }, this);
+  fluid_player_set_playback_callback(
+      player, [](void* d, fluid_midi_event_t* e) { return OnEvent(d, e); }, this);
   if (fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
     delete_fluid_player(player);
     lastError_ = "FluidSynth refused the song: " + TakeFluidError();
@@ -243,8 +247,9 @@ bool SynthPlayer::Play(const std::vector<std::uint8_t>& midiFile, const SynthOpt
     std::optional<std::chrono::steady_clock::time_point> endAt;
     while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && !stopping_) {
       const auto now = std::chrono::steady_clock::now();
-      if (!endAt && PastTheEnd(player)) endAt = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                                                          std::chrono::duration<double>(kReleaseTail));
+      if (!endAt && PastTheEnd(player))
+        endAt = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                          std::chrono::duration<double>(kReleaseTail));
       if (endAt && now >= *endAt) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
@@ -319,7 +324,8 @@ bool SynthPlayer::RenderWav(const std::vector<std::uint8_t>& midiFile, const std
   fluid_settings_getint(core->settings, "audio.period-size", &period);
   long tailBlocks = -1;
   while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && tailBlocks != 0) {
-    if (tailBlocks < 0 && PastTheEnd(player)) tailBlocks = static_cast<long>(kReleaseTail * sampleRate / period) + 1;
+    if (tailBlocks < 0 && PastTheEnd(player))
+      tailBlocks = static_cast<long>(kReleaseTail * sampleRate / period) + 1;
     if (tailBlocks > 0) --tailBlocks;
     if (fluid_file_renderer_process_block(renderer) != FLUID_OK) {
       ok = false;

@@ -23,9 +23,9 @@ namespace sondesk {
 class Settings;
 
 struct SynthOptions {
-  std::string soundFont;    // "" finds the General MIDI font of Debian's packages
-  std::string audioDriver;  // "" tries the sound server (PipeWire, PulseAudio), then ALSA
-  double gain = 0.2;        // FluidSynth's master gain, 0 to 10
+  std::string soundFont;         // "" finds the General MIDI font of Debian's packages
+  std::string audioDriver;       // "" tries the sound server (PipeWire, PulseAudio), then ALSA
+  double gain = 0.2;             // FluidSynth's master gain, 0 to 10
   std::string fileDriverOutput;  // where the "file" audio driver writes (never the current folder)
 
   // From the settings: [Midi] SoundFont, AudioDriver and Gain; the file driver writes into `workDir`.
@@ -64,7 +64,8 @@ class SynthPlayer {
 
   // Renders `midiFile` to `wavPath` with FluidSynth's file renderer, as fast as the machine goes.
   // No audio output is opened. False with `lastError()` set on failure.
-  bool RenderWav(const std::vector<std::uint8_t>& midiFile, const std::string& wavPath, const SynthOptions& options);
+  bool RenderWav(const std::vector<std::uint8_t>& midiFile, const std::string& wavPath,
+                 const SynthOptions& options);
 
   const std::string& lastError() const { return lastError_; }
   const std::string& soundFontInUse() const { return soundFontPath_; }
@@ -88,8 +89,8 @@ class SynthPlayer {
   std::atomic<bool> stopping_{false};
   std::thread watcher_;
   std::atomic<std::int64_t> firstSoundNanos_{-1};  // steady clock, since its epoch
-  std::mutex mutex_;          // Play, Stop and RenderWav one at a time
-  mutable std::mutex song_;   // the song's player and audio output, which the watcher ends
+  std::mutex mutex_;                               // Play, Stop and RenderWav one at a time
+  mutable std::mutex song_;  // the song's player and audio output, which the watcher ends
 };
 
 }  // namespace sondesk

@@ -5,7 +5,8 @@
 
 namespace sondesk {
 
-TempoMap::TempoMap(int division, std::vector<TempoChange> changes) : division_(division > 0 ? division : 480) {
+TempoMap::TempoMap(int division, std::vector<TempoChange> changes)
+    : division_(division > 0 ? division : 480) {
   std::stable_sort(changes.begin(), changes.end(),
                    [](const TempoChange& a, const TempoChange& b) { return a.tick < b.tick; });
   segments_.push_back({0, 0.0, 500000});

@@ -39,7 +39,8 @@ void Put(std::vector<std::uint8_t>& track, std::uint32_t delta, std::initializer
   track.insert(track.end(), bytes);
 }
 
-void PutSxs(std::vector<std::uint8_t>& track, std::uint32_t delta, std::uint8_t type, const std::string& text) {
+void PutSxs(std::vector<std::uint8_t>& track, std::uint32_t delta, std::uint8_t type,
+            const std::string& text) {
   Put(track, delta, {0xF0, static_cast<std::uint8_t>(text.size() + 6), 0x00, 0x20, 0x24, 0x00, type});
   track.insert(track.end(), text.begin(), text.end());
   track.push_back(0xF7);
@@ -88,8 +89,8 @@ void AddSong(GuiFixture& f, const std::string& name, const std::vector<std::uint
 std::vector<std::uint8_t> ConvertedCorpusSong(GuiFixture& f, const std::string& relative) {
   MidiConversion conv;
   const std::string payload = f.Dir("work") + "/converted.mid";
-  if (ConvertMidiToPayload(*f.session, std::string(SONDESK_SOURCE_DIR) + "/../shared/corpus/" + relative, payload,
-                           conv) != 0)
+  if (ConvertMidiToPayload(*f.session, std::string(SONDESK_SOURCE_DIR) + "/../shared/corpus/" + relative,
+                           payload, conv) != 0)
     return {};
   std::vector<std::uint8_t> bytes;
   ReadWholeFile(payload, bytes);
@@ -215,8 +216,9 @@ void PlaybackTest::aSongWithoutPagesSaysSo() {
   UseFileDriver(f);
   // A song of notes alone: it plays, and the screen says it has nothing to show.
   std::vector<std::uint8_t> t = {0x00, 0x90, 60, 100, 0x83, 0x60, 0x80, 60, 0x00, 0xFF, 0x2F, 0x00};
-  std::vector<std::uint8_t> p = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k',
-                                 0, 0, 0, static_cast<std::uint8_t>(t.size())};
+  std::vector<std::uint8_t> p = {
+      'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
+      1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, static_cast<std::uint8_t>(t.size())};
   p.insert(p.end(), t.begin(), t.end());
   AddSong(f, "NOTES.MF3", p);
   f.window->ShowLyricPages();

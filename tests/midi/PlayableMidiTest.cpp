@@ -57,7 +57,8 @@ std::vector<Event> ReadSmf(const MidiBytes& f) {
       ADD_FAILURE() << "byte " << int(s) << " at " << p;
       return out;
     }
-    out.push_back({now, MidiBytes(f.begin() + static_cast<std::ptrdiff_t>(start), f.begin() + static_cast<std::ptrdiff_t>(p))});
+    out.push_back({now, MidiBytes(f.begin() + static_cast<std::ptrdiff_t>(start),
+                                  f.begin() + static_cast<std::ptrdiff_t>(p))});
   }
   EXPECT_EQ(out.back().bytes, (MidiBytes{0xFF, 0x2F, 0x00}));
   return out;
@@ -88,11 +89,15 @@ TEST(PlayableMidi, TranspositionsMoveMelodyButNeverDrums) {
   h.transpose = 2;
   h.channels[0].transpose = -1;
   auto w = Payload();
-  w.NoteOn(0, 0, 60, 100).Raw(240, {0x80, 60}).NoteOn(0, 9, 36, 100).Raw(240, {0x89, 36}).NoteOn(0, 1, 60, 90);
+  w.NoteOn(0, 0, 60, 100)
+      .Raw(240, {0x80, 60})
+      .NoteOn(0, 9, 36, 100)
+      .Raw(240, {0x89, 36})
+      .NoteOn(0, 1, 60, 90);
   const auto ev = Render(w, h);
   const auto on = OfStatus(ev, 0x90);
   ASSERT_EQ(on.size(), 1u);
-  EXPECT_EQ(on[0].bytes, (MidiBytes{0x90, 61, 100}));  // one semitone up
+  EXPECT_EQ(on[0].bytes, (MidiBytes{0x90, 61, 100}));                    // one semitone up
   EXPECT_EQ(OfStatus(ev, 0x80).at(0).bytes, (MidiBytes{0x80, 61, 64}));  // the note-off follows it
   EXPECT_EQ(OfStatus(ev, 0x99).at(0).bytes, (MidiBytes{0x99, 36, 100}));
   EXPECT_EQ(OfStatus(ev, 0x89).at(0).bytes, (MidiBytes{0x89, 36, 64}));
@@ -126,16 +131,20 @@ TEST(PlayableMidi, ControllerOffsetsKeepZeroAndStayInRange) {
   h.channels[0].chorusOffset = -128;
   auto w = Payload();
   w.Control(0, 0, 7, 0).Control(0, 0, 7, 120).Control(0, 0, 7, 50);
-  w.Control(0, 0, 10, 20).Control(0, 0, 91, 0).Control(0, 0, 91, 100).Control(0, 0, 93, 127).Control(0, 0, 64, 127);
+  w.Control(0, 0, 10, 20)
+      .Control(0, 0, 91, 0)
+      .Control(0, 0, 91, 100)
+      .Control(0, 0, 93, 127)
+      .Control(0, 0, 64, 127);
   const auto ev = OfStatus(Render(w, h), 0xB0);
   ASSERT_EQ(ev.size(), 8u);
   EXPECT_EQ(ev[0].bytes[2], 0);    // off stays off
   EXPECT_EQ(ev[1].bytes[2], 127);  // 120 + 20
   EXPECT_EQ(ev[2].bytes[2], 70);
-  EXPECT_EQ(ev[3].bytes[2], 0);    // 20 - 30
+  EXPECT_EQ(ev[3].bytes[2], 0);  // 20 - 30
   EXPECT_EQ(ev[4].bytes[2], 0);
   EXPECT_EQ(ev[5].bytes[2], 105);
-  EXPECT_EQ(ev[6].bytes[2], 0);    // 127 - 128
+  EXPECT_EQ(ev[6].bytes[2], 0);                        // 127 - 128
   EXPECT_EQ(ev[7].bytes, (MidiBytes{0xB0, 64, 127}));  // other controllers pass
 }
 
@@ -331,7 +340,8 @@ TEST_F(PlayableMidiFiles, WritesTheFileOrNothingAndSaysWhy) {
   EXPECT_EQ(ReadBytes(out), r.file);
 
   // A payload that cannot be opened: the renderer's own box.
-  EXPECT_FALSE(RenderPlayableMidi(session(), tmp / "other.mid", tmp / "missing.mit", Mf3Header::Fresh(), false));
+  EXPECT_FALSE(
+      RenderPlayableMidi(session(), tmp / "other.mid", tmp / "missing.mit", Mf3Header::Fresh(), false));
   ASSERT_FALSE(ui.boxes.empty());
   EXPECT_EQ(ui.boxes.back().text, "Impossibile aprire il file '" + (tmp / "missing.mit") + "'!");
   EXPECT_EQ(ui.boxes.back().title, "File writing error");

@@ -44,7 +44,9 @@ class SynthPlayerTest : public MidiTest {
   std::string LibrarySong(const std::string& relative, const std::string& name) {
     MidiConversion conv;
     const std::string payload = tmp / "payload.mid";
-    EXPECT_EQ(ConvertMidiToPayload(session(), SONDESK_SOURCE_DIR "/../shared/corpus/" + relative, payload, conv), 0);
+    EXPECT_EQ(
+        ConvertMidiToPayload(session(), SONDESK_SOURCE_DIR "/../shared/corpus/" + relative, payload, conv),
+        0);
     const std::string mf3 = tmp / name;
     EXPECT_EQ(WriteMf3(session(), payload, mf3, name, conv.header), 0);
     return mf3;
@@ -121,7 +123,8 @@ TEST_F(SynthPlayerTest, LivePlayEndsByItselfOrWhenStopped) {
   ASSERT_TRUE(player.Play(shortSong, Options())) << player.lastError();
   EXPECT_TRUE(player.playing());
   EXPECT_EQ(player.driverInUse(), "file");
-  for (int i = 0; i < 500 && player.playing(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  for (int i = 0; i < 500 && player.playing(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(player.playing());
   EXPECT_EQ(finished.load(), 1);
   // It played in real time, and not for the seconds FluidSynth lets voices fade after a song.
@@ -187,7 +190,13 @@ TEST(KaraokeTimeline, PlayerEventsMakeTheScreen) {
   MidiWriter w(0, 480);
   // A page opened by its first line alone (songs whose lyric events came with them), chords with
   // the next two, an accented letter in the player's code, a line announced for the next page.
-  w.Track().Sxs(10, 0x04, "FIRST LINE\n").Sxs(0, 0x05, "ZWEITE \x17" "BER\n").Sxs(0, 0x06, "\n").Sxs(0, 0x07, "\n");
+  w.Track()
+      .Sxs(10, 0x04, "FIRST LINE\n")
+      .Sxs(0, 0x05,
+           "ZWEITE \x17"
+           "BER\n")
+      .Sxs(0, 0x06, "\n")
+      .Sxs(0, 0x07, "\n");
   w.Sxs(0, 0x0F, "NEXT ONE").Sxs(0, 0x01, ">Am|G|F");
   w.Sxs(10, 0x08).Control(0, 0, 31, 5).Control(100, 0, 31, 9);
   w.Control(100, 0, 31, 0).Sxs(0, 0x08).Control(0, 0, 31, 3);
@@ -198,7 +207,9 @@ TEST(KaraokeTimeline, PlayerEventsMakeTheScreen) {
   EXPECT_EQ(s.page, -1);
   s = k.StateAt(k.PageTick(0));
   EXPECT_EQ(s.lines[0], "FIRST LINE");
-  EXPECT_EQ(s.lines[1], "ZWEITE \xDC" "BER");  // Windows-1252 for the screen
+  EXPECT_EQ(s.lines[1],
+            "ZWEITE \xDC"
+            "BER");  // Windows-1252 for the screen
   EXPECT_EQ(s.currentLine, -1);
   EXPECT_EQ(s.chord, "Am");
   EXPECT_EQ(s.nextChords, "G F");
