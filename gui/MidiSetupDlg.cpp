@@ -78,7 +78,7 @@ MidiSetupDlg::MidiSetupDlg(Session& session, SynthPlayer& player, QWidget* paren
   soundFont_->setPlaceholderText(
       QString::fromUtf8(w.systemFont) +
       (found.empty() ? QString() : QStringLiteral(" (") + PathQ(found) + QLatin1Char(')')));
-  soundFont_->setMinimumWidth(380);
+  soundFont_->setMinimumWidth(520);
   auto* browse = new QPushButton(QString::fromUtf8(w.browse), this);
   browse->setObjectName("browse");
   fontRow->addWidget(soundFont_, 1);

@@ -133,6 +133,7 @@ void PlaybackTest::playShowsThePageAndTheEndRestoresTheButtons() {
   // The second line lights up as it is sung.
   QTRY_VERIFY_WITH_TIMEOUT(view->state().currentLine == 1, 5000);
   QVERIFY(QFileInfo::exists(Screenshot(view, QStringLiteral("short-song-second-line"))));
+  Screenshot(f.window.get(), QStringLiteral("main-window-playing"));
 
   // The song ends by itself: Stop greys, Play stays for the next one.
   QTRY_VERIFY_WITH_TIMEOUT(!f.window->playback().playing(), 8000);
@@ -255,6 +256,8 @@ void PlaybackTest::midiSetupKeepsItsChoiceAndSoundsATestNote() {
     driver->setCurrentIndex(driver->findData(QStringLiteral("file")));
     QVERIFY2(dlg.PlayTestNote(), qPrintable(dlg.statusText()));
     QVERIFY(dlg.statusText().contains(QStringLiteral("file")));
+    dlg.show();
+    Screenshot(&dlg, QStringLiteral("midi-setup"));
     player.Stop();
     dlg.accept();
   }

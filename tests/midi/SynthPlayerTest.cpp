@@ -127,12 +127,15 @@ TEST_F(SynthPlayerTest, LivePlayEndsByItselfOrWhenStopped) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_FALSE(player.playing());
   EXPECT_EQ(finished.load(), 1);
-  // It played in real time, and not for the seconds FluidSynth lets voices fade after a song.
+  // It played in real time, and not for the seconds FluidSynth lets voices fade after a song: the
+  // file driver wrote the half second and the short release, whatever the machine's load.
   const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   EXPECT_GT(took, 0.45);
-  EXPECT_LT(took, 2.5);
   ASSERT_TRUE(player.FirstSoundAt().has_value());
-  EXPECT_TRUE(IsFile(session().workDir() + "/PLAYBACK.WAV"));
+  const SoxStat written = Measure(session().workDir() + "/PLAYBACK.WAV");
+  EXPECT_GT(written.seconds, 0.45);
+  EXPECT_LT(written.seconds, 1.5);
+  EXPECT_GT(written.rms, 0.001);
 
   // A long song stopped: told as stopped, never as finished.
   MidiWriter longer(0, 480);
