@@ -46,7 +46,7 @@ void PutSxs(std::vector<std::uint8_t>& track, std::uint32_t delta, std::uint8_t 
   track.push_back(0xF7);
 }
 
-// A payload of about a second: one page of two lines, each sung on one note.
+// A payload of under three seconds: one page of two lines, each sung on one note.
 std::vector<std::uint8_t> ShortKaraokePayload() {
   std::vector<std::uint8_t> t;
   Put(t, 0, {0xFF, 0x51, 3, 0x03, 0xD0, 0x90});  // 250000: 240 beats a minute
@@ -66,7 +66,7 @@ std::vector<std::uint8_t> ShortKaraokePayload() {
   PutSxs(t, 5, 0x08, "");
   Put(t, 0, {0x90, 64, 100});
   Put(t, 0, {0xB0, 0x1F, 10});
-  Put(t, 480, {0x80, 64});
+  Put(t, 1920, {0x80, 64});  // two seconds: a loaded machine still sees the line lit
   Put(t, 0, {0xFF, 0x2F, 0x00});
   std::vector<std::uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k'};
   for (int i = 3; i >= 0; --i) f.push_back(static_cast<std::uint8_t>(t.size() >> (8 * i)));
