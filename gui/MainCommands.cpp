@@ -335,24 +335,6 @@ void MainDlg::CmdDeleteSong() {
 
 // --- Tools ------------------------------------------------------------------------------------
 
-void MainDlg::CmdPlay() {}
-void MainDlg::CmdStop() {}
-
-void MainDlg::CmdMidiSetup() {
-  // The desktop's own sound settings, whichever desktop this is.
-  static const char* const candidates[][2] = {{"pavucontrol", ""},
-                                              {"gnome-control-center", "sound"},
-                                              {"systemsettings", "kcm_pulseaudio"},
-                                              {"xfce4-mixer", ""},
-                                              {"mate-volume-control", ""}};
-  for (const auto& c : candidates) {
-    QStringList args;
-    if (c[1][0] != '\0') args << QString::fromLatin1(c[1]);
-    if (QProcess::startDetached(QString::fromLatin1(c[0]), args)) return;
-  }
-  session_.ShowStopBox("The specified file was not found. ");
-}
-
 void MainDlg::CmdIndexRegeneration() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
