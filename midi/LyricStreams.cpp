@@ -23,22 +23,6 @@ bool IsBreakPunctuation(std::uint8_t c) {
   return c == ',' || c == '.' || c == ';' || c == ':' || c == '?' || c == '!';
 }
 
-// A control character in a song text is never a letter; once the player's letter codes are in
-// the text it could no longer be told apart from one (a tab would show as an accented I).
-std::string WithoutControls(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto b = static_cast<std::uint8_t>(c);
-    if (b == '\t') {
-      out.push_back(' ');
-    } else if (b >= 0x20 || b == '\r' || b == '\n') {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 bool IsChordText(std::string_view text) {
@@ -221,13 +205,14 @@ void LyricStreams::AddMetaText(std::uint32_t time, int track, std::uint8_t type,
   if (type != 0x03 && time == 0) return;
   std::string text = IsMultibyteUtf8(raw) ? Utf8ToCp1252(raw) : std::string(raw);
   if (text.size() >= kLyricTextLimit) return;
-  text = WithoutControls(text);
+  // Control characters and other bytes that are no text must go before the letters take their
+  // codes: afterwards a tab could no longer be told from an accented I.
+  text = ToPlayerText(text);
   if (text.empty()) return;
   if (track < 0 || track >= kTextSlotOffset) {
     tracksBeyondSlots_ = true;
     return;
   }
-  ToPlayerCharset(text);
   LyricSlot& s = slots_[static_cast<std::size_t>(type == 0x01 ? track + kTextSlotOffset : track)];
   if (type == 0x03) {
     AddTrackName(s, time, std::move(text));

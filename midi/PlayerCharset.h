@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sondesk {
 
@@ -23,5 +24,14 @@ void ToPlayerCharset(std::string& text, std::size_t from = 0);
 void FromPlayerCharset(std::string& text, std::size_t from = 0);
 void ToPlayerCharset(std::uint8_t* bytes, std::size_t size);
 void FromPlayerCharset(std::uint8_t* bytes, std::size_t size);
+
+// A song text (Windows-1252) as a lyric page can show it: every byte below 0x80, since page
+// texts travel inside SysEx events where a higher byte would end the event. The letters of the
+// table become their codes (ì, which the table lacks, takes the code of Ì); other accented
+// letters and typographic marks become their plain ASCII form, one character for one; a tab
+// becomes a blank; carriage returns and line feeds stay (they end lines); bytes that are no text
+// at all (NUL and the other controls, DEL, the undefined bytes, 0xFF, which damaged files are
+// full of) are left out.
+std::string ToPlayerText(std::string_view cp1252);
 
 }  // namespace sondesk
