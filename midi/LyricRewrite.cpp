@@ -156,6 +156,7 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   const LyricChoice choice = a.streams.Choose(french);
   counts.lineAdvanceCount = a.lineAdvances;
   counts.lyricCharCount = choice.slot >= 0 ? choice.lyricChars : 0;
+  counts.chosenSlot = choice.slot;
   counts.sourceUnreadable = !readWhole;
   if (!readWhole) return 0;
   if (counts.lineAdvanceCount > kOwnLyricsLineAdvances || counts.lyricCharCount <= kLyricStreamMinimum)

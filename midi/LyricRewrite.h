@@ -15,6 +15,7 @@ namespace sondesk {
 struct LyricRewriteCounts {
   int lineAdvanceCount = 0;       // line-advance lyric events the source already holds
   int lyricCharCount = 0;         // characters of the chosen lyric stream, 0 when none was chosen
+  int chosenSlot = -1;            // its slot: the track, + 64 for text events
   bool sourceUnreadable = false;  // the reader could not open the source or its header
   StreamDamage damage;            // where the source was found damaged; it was rewritten up to there
   bool lyricsCut = false;         // the lyrics went past the stream's capacity: whole pages were kept
