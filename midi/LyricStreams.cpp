@@ -50,6 +50,7 @@ bool LyricStreams::Append(LyricSlot& s, LyricEntry e) {
 }
 
 void LyricStreams::AppendChar(LyricSlot& s, std::uint32_t time, std::uint8_t ch) {
+  ch = PlayerCodeOf(ch);
   if (!Append(s, {time, ch, LyricMark::Char})) return;
   s.line.push_back(s.entries.size() - 1);
   s.lineHasInk = s.lineHasInk || ch != ' ';
@@ -148,7 +149,7 @@ void LyricStreams::AddChordLine(LyricSlot& s, std::uint32_t time, std::string_vi
   }
   for (char c : chord) {
     if (c == '\r' || c == '\n') continue;
-    Append(s, {time, static_cast<std::uint8_t>(c), LyricMark::Chord});
+    Append(s, {time, PlayerCodeOf(static_cast<std::uint8_t>(c)), LyricMark::Chord});
   }
   Append(s, {time, 0, LyricMark::ChordEnd});
   ++s.chordLines;
@@ -205,9 +206,9 @@ void LyricStreams::AddMetaText(std::uint32_t time, int track, std::uint8_t type,
   if (type != 0x03 && time == 0) return;
   std::string text = IsMultibyteUtf8(raw) ? Utf8ToCp1252(raw) : std::string(raw);
   if (text.size() >= kLyricTextLimit) return;
-  // Control characters and other bytes that are no text must go before the letters take their
-  // codes: afterwards a tab could no longer be told from an accented I.
-  text = ToPlayerText(text);
+  // Bytes that are no text go first; the letters take their player codes one by one as they join
+  // the stream, after the line ends have been told apart from them.
+  text = ToPageText(text);
   if (text.empty()) return;
   if (track < 0 || track >= kTextSlotOffset) {
     tracksBeyondSlots_ = true;

@@ -45,9 +45,6 @@ constexpr char kPlainHigh[] =
     "aaaaaaaceeeeiiiidnooooo\x00ouuuuyt\x00";
 static_assert(sizeof kPlainHigh == 0x81);
 
-constexpr std::uint8_t kSmallIGrave = 236;
-constexpr std::uint8_t kCapitalIGrave = 204;
-
 }  // namespace
 
 std::uint8_t PlayerCodeOf(std::uint8_t cp1252) {
@@ -65,20 +62,18 @@ void FromPlayerCharset(std::uint8_t* bytes, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) bytes[i] = kTables.fromPlayer[bytes[i]];
 }
 
-std::string ToPlayerText(std::string_view cp1252) {
+std::string ToPageText(std::string_view cp1252) {
   std::string out;
   out.reserve(cp1252.size());
   for (const char c : cp1252) {
-    auto b = static_cast<std::uint8_t>(c);
-    if (b == kSmallIGrave) b = kCapitalIGrave;
+    const auto b = static_cast<std::uint8_t>(c);
     if (b == '\t') {
       out.push_back(' ');
     } else if (b == '\r' || b == '\n' || (b >= 0x20 && b < 0x7F)) {
       out.push_back(c);
     } else if (b >= 0x80) {
-      const std::uint8_t code = kTables.toPlayer[b];
-      if (code != b) {
-        out.push_back(static_cast<char>(code));
+      if (kTables.toPlayer[b] != b) {
+        out.push_back(c);
       } else if (kPlainHigh[b - 0x80] != 0) {
         out.push_back(kPlainHigh[b - 0x80]);
       }

@@ -166,14 +166,14 @@ std::vector<Syllable> ExpectedCharacters(Session& session, const std::string& pa
     std::string text = ev.Text();
     if (IsMultibyteUtf8(text)) text = Utf8ToCp1252(text);
     if (text.size() >= kLyricTextLimit) continue;
-    text = ToPlayerText(text);
+    text = ToPageText(text);
     if (text.empty()) continue;
     if (type != 0x03 && (text[0] == '%' || (type == 0x01 && IsChordText(text)))) continue;
     if (type != 0x03 && text[0] == '@') text = "@";
     const auto time = static_cast<std::uint32_t>(r->now);
     for (char c : text) {
       if (c == ' ' || c == '\r' || c == '\n' || (type != 0x03 && (c == '/' || c == '\\'))) continue;
-      out.push_back({static_cast<std::uint8_t>(c), time});
+      out.push_back({PlayerCodeOf(static_cast<std::uint8_t>(c)), time});
     }
   }
   return out;
