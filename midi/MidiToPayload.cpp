@@ -9,6 +9,7 @@
 #include "midi/MidiStreamReader.h"
 #include "midi/PayloadWriter.h"
 #include "midi/PlayerCharset.h"
+#include "midi/SourceRepair.h"
 
 namespace sondesk {
 
@@ -317,11 +318,15 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
   // SMPTE frames, goes no further and its messages are shown as they are. A damaged song is read
   // up to its damage, and the user hears once what was wrong and where; only a damaged file with
   // nothing to play gets the readers' own boxes and no payload.
+  // A song in a wrapper, or one whose bytes a text-mode transfer changed, is read from a repaired
+  // copy; everything the user sees still names the source.
+  SourceRepair repair = SourceRepair::None;
+  const std::string readPath = RepairedSource(session, sourcePath, session.workDir(), repair);
   {
     MidiEventStore store;
     EventStoreStatus status = EventStoreStatus::Ok;
     std::vector<std::string> storeMessages;
-    LoadEventStore(session, sourcePath, store, &status, &storeMessages);
+    LoadEventStore(session, readPath, store, &status, &storeMessages);
     FreeEventStore(store);
     const bool notASong = status == EventStoreStatus::NotMidi ||
                           status == EventStoreStatus::HeaderTruncated ||
@@ -331,9 +336,9 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
       storeMessages.clear();
     }
     if (!notASong) {
-      std::string source = sourcePath;
+      std::string source = readPath;
       MakeFolders(session.workDir());
-      if (RewriteLyricSong(session, sourcePath, session.workDir(), conv.lyricCounts) == 1) {
+      if (RewriteLyricSong(session, readPath, session.workDir(), conv.lyricCounts) == 1) {
         conv.rewritten = true;
         source = JoinPath(session.workDir(), "Tune1000.MID");
       }
@@ -358,7 +363,12 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
       }
     }
   }
-  if (conv.payloadWritten) AddRepairNotes(conv);
+  if (conv.payloadWritten) {
+    if (repair != SourceRepair::None)
+      conv.notes.insert(conv.notes.begin(), SourceRepairNote(repair, Utf8ToCp1252(BaseName(sourcePath))));
+    AddRepairNotes(conv);
+  }
+  conv.repair = repair;
 
   conv.texts.copyrightCopy = conv.texts.songCopyright;
   // File names on this system are UTF-8; the title is a header text.

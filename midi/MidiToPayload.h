@@ -10,6 +10,7 @@
 #include "midi/LyricRewrite.h"
 #include "midi/Mf3Header.h"
 #include "midi/MidiStreamReader.h"
+#include "midi/SourceRepair.h"
 #include "midi/SongTexts.h"
 #include "midi/SxsEvent.h"
 
@@ -36,6 +37,7 @@ struct MidiConversion {
   int sysExCut = 0;             // SysEx events cut at a byte of 0x80 or more
   bool damaged = false;         // the source was damaged (and, when a payload was written, salvaged)
   StreamDamage damage;          // where the readers first met the damage, when they did
+  SourceRepair repair = SourceRepair::None;  // read from a repaired copy of the source
   // What the user was told once, in one box, about this song's repairs.
   std::vector<std::string> notes;
 

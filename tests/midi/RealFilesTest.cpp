@@ -15,6 +15,7 @@
 #include "midi/MidiStreamReader.h"
 #include "midi/MidiToPayload.h"
 #include "midi/PlayerCharset.h"
+#include "midi/SourceRepair.h"
 #include "tests/midi/MidiTestSession.h"
 
 namespace sondesk::test {
@@ -100,7 +101,7 @@ class RealFiles : public MidiTest {};
 TEST_F(RealFiles, EveryFileConvertsOrSaysWhyAndThePayloadIsOneThePlayerReads) {
   const auto files = CorpusFiles();
   SKIP_WITHOUT_CORPUS(files);
-  int clean = 0, salvaged = 0, salvagedWithLyrics = 0, refused = 0;
+  int clean = 0, salvaged = 0, salvagedWithLyrics = 0, refused = 0, repaired = 0;
   for (const auto& path : files) {
     SCOPED_TRACE(path);
     ui.boxes.clear();
@@ -119,6 +120,10 @@ TEST_F(RealFiles, EveryFileConvertsOrSaysWhyAndThePayloadIsOneThePlayerReads) {
     const auto ev = ParsePayload(ReadBytes(payload));
     CheckMarkers(ev);
     CheckDataBytes(ev);
+    if (conv.repair != SourceRepair::None) {
+      ++repaired;
+      EXPECT_TRUE(ui.ShownContaining(SourceRepairNote(conv.repair, Utf8ToCp1252(fs::path(path).filename().string()))));
+    }
     if (conv.damaged) {
       ++salvaged;
       if (conv.lineAdvancesWritten > 0) ++salvagedWithLyrics;
@@ -130,7 +135,8 @@ TEST_F(RealFiles, EveryFileConvertsOrSaysWhyAndThePayloadIsOneThePlayerReads) {
       ++clean;
     }
   }
-  std::cout << "corpus: " << files.size() << " files, " << clean << " converted whole, " << salvaged
+  std::cout << "corpus: " << files.size() << " files, " << clean << " converted whole (" << repaired
+            << " of them from a repaired copy), " << salvaged
             << " damaged and salvaged (" << salvagedWithLyrics << " with lyric pages), " << refused
             << " refused\n";
   RecordProperty("converted", clean);
@@ -187,7 +193,9 @@ TEST_F(RealFiles, KaraokePagesKeepEverySyllableInOrderAtItsTime) {
     SCOPED_TRACE(path);
     LyricRewriteCounts counts;
     LyricLayout layout;
-    if (RewriteLyricSong(session(), path, session().workDir(), counts, &layout) != 1) continue;
+    SourceRepair repair = SourceRepair::None;
+    const std::string read = RepairedSource(session(), path, tmp / "repaired", repair);
+    if (RewriteLyricSong(session(), read, session().workDir(), counts, &layout) != 1) continue;
     ++karaoke;
     std::vector<Syllable> shown;
     for (const auto& page : layout.pages) {
@@ -201,7 +209,7 @@ TEST_F(RealFiles, KaraokePagesKeepEverySyllableInOrderAtItsTime) {
         }
       }
     }
-    auto expected = ExpectedCharacters(session(), path, counts.chosenSlot);
+    auto expected = ExpectedCharacters(session(), read, counts.chosenSlot);
     if (counts.lyricsCut) {
       ASSERT_LE(shown.size(), expected.size());
       expected.resize(shown.size());

@@ -135,3 +135,65 @@ TEST_F(Repairs, LongLyricStreamsKeepWholePagesUpToTheLimitAndSaySo) {
 
 }  // namespace
 }  // namespace sondesk::test
+
+namespace sondesk::test {
+namespace {
+
+class Wrapped : public Repairs {};
+
+TEST_F(Wrapped, WrappedAndTextModeDamagedFilesAreConvertedFromARepairedCopy) {
+  MidiWriter w(0, 96);
+  // A delta time of 10 and a lyric line feed: the bytes a text-mode transfer turns into CR LF.
+  w.Track().NoteOn(0, 0, 60, 90).Lyric(10, "la\n").NoteOff(10, 0, 60).Control(10, 0, 7, 10);
+  const MidiBytes midi = w.Build();
+
+  // RIFF "RMID": the data chunk holds the song.
+  MidiBytes riff = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'R', 'M', 'I', 'D', 'L', 'I', 'S', 'T', 2, 0, 0, 0, 'x', 'y',
+                    'd', 'a', 't', 'a'};
+  for (int i = 0; i < 4; ++i) riff.push_back(static_cast<std::uint8_t>(midi.size() >> (8 * i)));
+  riff.insert(riff.end(), midi.begin(), midi.end());
+  WriteFile(tmp / "riff.mid", riff);
+  MidiConversion conv;
+  ASSERT_EQ(ConvertMidiToPayload(session(), tmp / "riff.mid", tmp / "P.MID", conv), 0);
+  EXPECT_EQ(conv.repair, SourceRepair::RiffWrapper);
+  EXPECT_TRUE(ui.ShownContaining("The file riff.mid is a MIDI file in a RIFF wrapper"));
+  EXPECT_EQ(Only(ParsePayload(ReadBytes(tmp / "P.MID")), 0x90).size(), 1u);
+
+  // MacBinary: 128 bytes of header, the name at byte 1, the data fork's length at 83.
+  MidiBytes mac(128, 0);
+  mac[1] = 4;
+  mac[2] = 's';
+  mac[83 + 3] = static_cast<std::uint8_t>(midi.size());
+  mac[83 + 2] = static_cast<std::uint8_t>(midi.size() >> 8);
+  mac.insert(mac.end(), midi.begin(), midi.end());
+  mac.insert(mac.end(), 50, 0x00);  // the resource fork's padding is no part of the song
+  WriteFile(tmp / "mac.mid", mac);
+  ASSERT_EQ(ConvertMidiToPayload(session(), tmp / "mac.mid", tmp / "P.MID", conv), 0);
+  EXPECT_EQ(conv.repair, SourceRepair::MacBinary);
+  EXPECT_FALSE(conv.damaged);
+
+  // A carriage return before every line feed: taken out when the file is damaged and the copy whole.
+  MidiBytes crlf;
+  for (auto b : midi) {
+    if (b == '\n') crlf.push_back('\r');
+    crlf.push_back(b);
+  }
+  ASSERT_NE(crlf.size(), midi.size());
+  WriteFile(tmp / "crlf.mid", crlf);
+  ASSERT_EQ(ConvertMidiToPayload(session(), tmp / "crlf.mid", tmp / "P.MID", conv), 0);
+  EXPECT_EQ(conv.repair, SourceRepair::TextModeTransfer);
+  EXPECT_FALSE(conv.damaged);
+  EXPECT_EQ(ReadBytes(tmp / "P.MID").size() > 0, true);
+  const auto ev = ParsePayload(ReadBytes(tmp / "P.MID"));
+  ASSERT_EQ(Only(ev, 0xB0).size(), 1u);
+  EXPECT_EQ(Only(ev, 0xB0)[0].time, 30u * 5);
+
+  // A sound file that merely holds CR LF in a text is read as it is.
+  MidiWriter text(0, 96);
+  text.Track().Text(0, "line one\r\nline two").NoteOn(0, 0, 60, 90);
+  ASSERT_EQ(ConvertMidiToPayload(session(), Save(text, "text.mid"), tmp / "P.MID", conv), 0);
+  EXPECT_EQ(conv.repair, SourceRepair::None);
+}
+
+}  // namespace
+}  // namespace sondesk::test
