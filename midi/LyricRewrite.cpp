@@ -136,15 +136,14 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   std::error_code ec;
   if (!std::filesystem::equivalent(sourcePath, tunePath, ec)) std::remove(tunePath.c_str());
 
-  auto reader = OpenStreamReader(session, sourcePath);
+  // Real karaoke files are often damaged near their end: what comes before the damage is read,
+  // lyrics included, and the conversion tells the user once where the file broke.
+  auto reader = OpenStreamReader(session, sourcePath, /*salvage*/ true);
   if (!reader) {
     session.ui().DebugLine(Format("File %s not found", sourcePath.c_str()));
     counts.sourceUnreadable = true;
     return 0;
   }
-  // Real karaoke files are often damaged near their end: what comes before the damage is read,
-  // lyrics included, and the conversion tells the user once where the file broke.
-  reader->salvage = true;
   Analysis a;
   const bool readWhole = reader->errorCode == kStreamOk && Analyse(*reader, a);
   counts.damage = reader->damage;

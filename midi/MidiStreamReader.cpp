@@ -285,9 +285,10 @@ bool ResetStreamReader(MidiStreamReader& r) {
   return true;
 }
 
-std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path) {
+std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path, bool salvage) {
   auto r = std::make_unique<MidiStreamReader>();
   r->session = &session;
+  r->salvage = salvage;
   r->path = path;
   r->file = std::fopen(path.c_str(), "rb");
   if (r->file == nullptr) {

@@ -107,7 +107,8 @@ struct MidiStreamReader {
 // Opens `path` and reads its header and track table. None when the file cannot be opened (a
 // line goes to the Ui's diagnostics, as the original wrote it to a console). A reader whose header
 // is bad is returned with its `errorCode` set.
-std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path);
+// `salvage` opens it in salvage mode (see MidiStreamReader::salvage) from the first byte on.
+std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path, bool salvage = false);
 // The same for a payload file of the player (two-byte note-offs).
 std::unique_ptr<MidiStreamReader> OpenPayloadReader(Session& session, const std::string& path);
 // Back to the start: header and track table read again, errors and end flags cleared. False (and

@@ -243,13 +243,12 @@ void PreScan(MidiStreamReader& reader, SxsTables& tables) {
 // memory and where the source was found damaged. False when there is no payload.
 bool ConvertSource(Session& session, const std::string& source, MidiConversion& conv,
                    std::vector<std::uint8_t>& payload, StreamDamage& damage) {
-  auto reader = OpenStreamReader(session, source);
+  auto reader = OpenStreamReader(session, source, /*salvage*/ true);
   if (!reader) {
     session.ShowStopBox(FormatText(session.Text(kCannotOpen), source.c_str()));
     return false;
   }
   if (reader->errorCode != kStreamOk) return false;  // not a song: its header already told why
-  reader->salvage = true;
 
   conv.header = Mf3Header::Fresh();
   PreScan(*reader, conv.tables);

@@ -27,10 +27,8 @@ std::uint32_t Le32(const std::uint8_t* p) {
 // Whether a salvaging reader meets damage in `path`. Only called for files whose header the
 // readers take, so no box is shown.
 bool Damaged(Session& session, const std::string& path) {
-  auto r = OpenStreamReader(session, path);
+  auto r = OpenStreamReader(session, path, /*salvage*/ true);
   if (!r || r->errorCode != kStreamOk) return true;
-  r->salvage = true;
-  ResetStreamReader(*r);
   MidiEvent ev;
   while (r->errorCode == kStreamOk && !r->allTracksEnded && r->damage.code == 0) NextStreamEvent(*r, ev);
   return r->errorCode != kStreamOk || r->damage.code != 0;

@@ -156,9 +156,8 @@ struct Syllable {
 // breaks, blanks, chord lines and the file's headers at tick 0.
 std::vector<Syllable> ExpectedCharacters(Session& session, const std::string& path, int slot) {
   std::vector<Syllable> out;
-  auto r = OpenStreamReader(session, path);
+  auto r = OpenStreamReader(session, path, /*salvage*/ true);
   if (!r) return out;
-  r->salvage = true;
   const bool textSlot = slot >= kTextSlotOffset;
   const int track = slot % kTextSlotOffset;
   MidiEvent ev;
