@@ -12,6 +12,7 @@
 #include "library/LibraryStore.h"
 #include "library/SongInfo.h"
 #include "library/SongNames.h"
+#include "messages/Cp1252.h"
 #include "midi/Mf3File.h"
 #include "midi/MidiToPayload.h"
 
@@ -55,7 +56,7 @@ int ImportMf3File(Session& session, ImportRun& run, const std::string& source, s
     session.ShowCreateError(dest);
     return 1;
   }
-  header.SetFileName(UpperAscii(FileStem(source)) + ".MID");
+  header.SetFileName(HeaderNameOf(source) + ".MID");
   return WriteMf3Header(session, dest, header);
 }
 
@@ -70,7 +71,8 @@ int ImportMidiFile(Session& session, ImportRun& run, const std::string& source, 
   const std::string songName = SongNameOf(source);
   dest = JoinPath(session.libraryDir(), songName);
   CheckDuplicate(session, run, dest);
-  const int written = WriteMf3(session, temp, dest, songName, conversion.header);
+  // The header's name fields are Windows-1252; the library file keeps its UTF-8 name.
+  const int written = WriteMf3(session, temp, dest, Utf8ToCp1252(songName), conversion.header);
   RemoveWorkFile(temp);
   if (written != 0) return 1;
   const SongOwnTexts own{conversion.Title(), conversion.Author(), conversion.Publisher(),
@@ -129,8 +131,8 @@ std::string FolderOf(const std::string& path) {
 void CheckDuplicate(Session& session, ImportRun& run, std::string& destination) {
   if (!Exists(destination)) return;
   if (!run.allFlag) {
-    const std::string text = FormatText(session.Text(248), session.libraryDir().c_str(),
-                                        UpperAscii(BaseName(destination)).c_str());
+    const std::string text = FormatText(session.Text(248), Utf8ToCp1252(session.libraryDir()).c_str(),
+                                        Utf8ToCp1252(BaseName(destination)).c_str());
     switch (session.ui().AskDuplicate(text)) {
       case DuplicateAnswer::ModifyAllNames:
         run.allFlag = true;
