@@ -84,19 +84,21 @@ void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
 
   auto* compress = lzhuf->add_subcommand("compress", "compress IN into the stream OUT");
   AddInOut(compress, *args, "IN", "OUT");
+  // The bare stream commands make no session unless they fail: a settings file and a message table
+  // are not needed to code a file, and starting without them keeps one call per file cheap. Their
+  // outputs are whole or absent, but not synced: they are made again by running the command again.
   compress->callback([&ctx, args] {
-    Session& session = ctx.session();
     std::vector<std::uint8_t> input;
     if (!ReadWholeFile(args->in, input)) {
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": cannot be read");
     }
     std::vector<std::uint8_t> stream;
     if (LzhufCompress(input, stream) != LzhufStatus::Ok) {
       return ctx.Fail(args->in + ": " + LzhufStatusText(LzhufStatus::TooLarge));
     }
-    if (!WriteFileAtomically(args->out, stream)) {
-      session.ShowCreateError(args->out);
+    if (!WriteFileReplacing(args->out, stream)) {
+      ctx.session().ShowCreateError(args->out);
       return ctx.Fail(args->out + ": cannot be written");
     }
   });
@@ -104,21 +106,20 @@ void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
   auto* decompress = lzhuf->add_subcommand("decompress", "decompress the stream IN into OUT");
   AddInOut(decompress, *args, "IN", "OUT");
   decompress->callback([&ctx, args] {
-    Session& session = ctx.session();
     std::vector<std::uint8_t> stream;
     if (!ReadWholeFile(args->in, stream)) {
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": cannot be read");
     }
     std::vector<std::uint8_t> output;
     const LzhufStatus s = LzhufDecompress(stream, output);
     if (s != LzhufStatus::Ok) {
       // Nothing is written: half a payload would pass for a song.
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": " + LzhufStatusText(s));
     }
-    if (!WriteFileAtomically(args->out, output)) {
-      session.ShowCreateError(args->out);
+    if (!WriteFileReplacing(args->out, output)) {
+      ctx.session().ShowCreateError(args->out);
       return ctx.Fail(args->out + ": cannot be written");
     }
   });
