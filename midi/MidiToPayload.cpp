@@ -3,6 +3,7 @@
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
 #include "app/Session.h"
+#include "app/WorkFolder.h"
 #include "midi/BeatBarCounter.h"
 #include "midi/MidiEventStore.h"
 #include "midi/MidiStreamReader.h"
@@ -214,7 +215,8 @@ bool ConvertSource(Session& session, const std::string& source, const std::strin
   const bool ok = pass.Run();
   CloseStreamReader(reader);
   if (!ok) return false;
-  if (!WriteFileAtomically(payloadPath, pass.payload())) {
+  // A work file, read back at once and removed: whole or absent is enough, a sync would only wait.
+  if (!WriteFileReplacing(payloadPath, pass.payload())) {
     session.ShowCreateError(payloadPath);
     return false;
   }
@@ -244,10 +246,10 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
                           status == EventStoreStatus::UnsupportedDivision;
     if (!notASong) {
       std::string source = sourcePath;
-      MakeFolders(session.workDir());
-      if (RewriteLyricSong(session, sourcePath, session.workDir(), conv.lyricCounts) == 1) {
+      const WorkFolder work(session.workDir());
+      if (RewriteLyricSong(session, sourcePath, work.path(), conv.lyricCounts) == 1) {
         conv.rewritten = true;
-        source = JoinPath(session.workDir(), "Tune1000.MID");
+        source = work / "Tune1000.MID";
       }
       conv.payloadWritten = ConvertSource(session, source, payloadPath, conv);
     }
