@@ -296,6 +296,7 @@ struct BasicSearchTrees {
       }
     } else {
       const KeyWords words = WordsOf(key);
+      const std::uint64_t first = words.w[0];
       int next = kid[p][1];
       for (;;) {
         if (next == kNil) {
@@ -304,24 +305,36 @@ struct BasicSearchTrees {
           return;
         }
         p = next;
-        // Both children are fetched while the keys are compared, so the step down does not
-        // wait for the comparison and then for another load.
-        const int left = kid[p][0];
-        const int right = kid[p][1];
-        const int i = CommonPrefixWords(words, &text[p], side);
-        if (i >= F) {
-          matchPosition = ((r - p) & (N - 1)) - 1;
-          matchLength = F;
-          break;
+        // Most nodes differ from the key within bytes 1 to 8: one word decides the side and the
+        // common length. The side is taken by a real branch, not a select: it is often
+        // predictable (runs of similar keys make long one-sided chains), and a predicted branch
+        // lets the next node's loads start before this comparison ends.
+        const std::uint64_t y = LoadBig(&text[p + 1]);
+        int i;
+        if (first != y) {
+          i = 1 + (__builtin_clzll(first ^ y) >> 3);
+          side = first > y;
+        } else {
+          i = CommonPrefixWords(words, &text[p], side);
+          if (i >= F) {
+            matchPosition = ((r - p) & (N - 1)) - 1;
+            matchLength = F;
+            break;
+          }
         }
-        // NoteMatch without branches: which node wins depends on the data, so a branch here
-        // is mispredicted often.
-        const int d = ((r - p) & (N - 1)) - 1;
-        const bool better =
-            (i > kThreshold) & ((i > matchLength) | ((i == matchLength) & (d < matchPosition)));
-        matchLength = better ? i : matchLength;
-        matchPosition = better ? d : matchPosition;
-        next = side ? right : left;
+        if (i > kThreshold) {
+          // Which node wins depends on the data; selects rather than branches here.
+          const int d = ((r - p) & (N - 1)) - 1;
+          const bool better = (i > matchLength) | ((i == matchLength) & (d < matchPosition));
+          matchLength = better ? i : matchLength;
+          matchPosition = better ? d : matchPosition;
+        }
+        if (side) {
+          next = kid[p][1];
+          asm volatile("" ::: "memory");
+        } else {
+          next = kid[p][0];
+        }
       }
     }
     // r takes p's place; p leaves the tree.
