@@ -1,5 +1,7 @@
 #include "midi/MidiToPayload.h"
 
+#include <cstdio>
+
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
 #include "app/Session.h"
@@ -251,6 +253,9 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
         conv.rewritten = true;
         source = work / "Tune1000.MID";
       }
+      // The preview of the pages is for the user to read after the conversion: it stays in the
+      // work folder itself, the last conversion's.
+      std::rename((work / "TEXT.TXT").c_str(), JoinPath(session.workDir(), "TEXT.TXT").c_str());
       conv.payloadWritten = ConvertSource(session, source, payloadPath, conv);
     }
   }

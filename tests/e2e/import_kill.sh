@@ -14,7 +14,7 @@ corpus="$SRC/../shared/corpus"
 [ -d "$corpus" ] || corpus="$SRC/tests/data/midi"
 mkdir -p "$work/src"
 n=0
-for round in 1 2 3 4; do
+for round in 1 2 3; do
   while IFS= read -r f; do
     case "$(basename "$f")" in bad_*) continue ;; esac
     n=$((n + 1))
@@ -41,9 +41,11 @@ mkdir -p "$work/ref"
 whole=$(ls "$work/ref" | grep -c '\.MF3$' || true)
 [ "$whole" -gt 50 ] || fail "the reference import gave $whole songs"
 
-for delay in 1 2.5 4 6 9; do
-  lib="$work/lib-$delay"
-  mkdir -p "$lib"
+# Kills early, in the middle and late; the moments differ from run to run with the machine's load,
+# which is what a user's kill does as well.
+lib="$work/lib"
+mkdir -p "$lib"
+for delay in 1.5 3.5 6; do
   # The program itself is killed, not a shell around it.
   (import "$lib" >/dev/null 2>&1) &
   pid=$!
@@ -52,10 +54,11 @@ for delay in 1 2.5 4 6 9; do
   wait "$pid" 2>/dev/null || true
   check_whole "$lib"
   echo "killed after ${delay}s: $(ls "$lib" | grep -c '\.MF3$' || true) whole songs"
-  # Run again to the end: every song comes in, and the leftovers of the killed run never count.
-  (import "$lib" >/dev/null 2>&1) || true
-  check_whole "$lib"
-  [ "$(ls "$lib" | grep -c '\.MF3$')" -eq "$whole" ] || fail "not every song after the second run"
-  for f in "$work/ref"/*.MF3; do cmp -s "$f" "$lib/$(basename "$f")" || fail "$(basename "$f") differs"; done
 done
+# Run again to the end: every song comes in, byte for byte as in one undisturbed run, and the
+# leftovers of the killed runs never count as songs.
+(import "$lib" >/dev/null 2>&1) || true
+check_whole "$lib"
+[ "$(ls "$lib" | grep -c '\.MF3$')" -eq "$whole" ] || fail "not every song after the last run"
+for f in "$work/ref"/*.MF3; do cmp -s "$f" "$lib/$(basename "$f")" || fail "$(basename "$f") differs"; done
 echo "ok"
