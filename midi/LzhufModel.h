@@ -253,6 +253,7 @@ struct BasicSearchTrees {
     {
       const KeyWords words = WordsOf(key);
       const std::uint64_t first = words.w[0];
+      const int key1 = key[1];
       int next = kid[p][1];
       for (;;) {
         if (next == kNil) {
@@ -265,6 +266,19 @@ struct BasicSearchTrees {
         // common length. The side is taken by a real branch, not a select: it is often
         // predictable (runs of similar keys make long one-sided chains), and a predicted branch
         // lets the next node's loads start before this comparison ends.
+        // Keys that part at their second byte (most of them in binary and random data) are
+        // told apart by that byte alone: a common length of 1 is no match.
+        const int second = text[p + 1];
+        if (second != key1) {
+          side = key1 > second;
+          if (side) {
+            next = kid[p][1];
+            asm volatile("" ::: "memory");
+          } else {
+            next = kid[p][0];
+          }
+          continue;
+        }
         const std::uint64_t y = LoadBig(&text[p + 1]);
         int i;
         if (first != y) {
