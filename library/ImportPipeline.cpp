@@ -55,7 +55,8 @@ unsigned ImportPipeline::DefaultWorkers() {
 ImportPipeline::ImportPipeline(Session& session, const std::vector<std::string>& files, unsigned workers)
     : session_(session), files_(files), done_(files.size()) {
   if (workers == 0) workers = 1;
-  ahead_ = 4 * static_cast<std::size_t>(workers);
+  // Enough room that the workers go on while the Ui thread waits for a batch to reach the disk.
+  ahead_ = 32 * static_cast<std::size_t>(workers);
   for (unsigned i = 0; i < workers; ++i) workers_.push_back(std::make_unique<Worker>(session, session.workDir()));
   for (auto& w : workers_) threads_.emplace_back([this, &w] { Run(*w); });
 }
