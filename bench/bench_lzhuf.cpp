@@ -198,8 +198,7 @@ bool RunProcess(const std::vector<std::string>& args, double& cpuSeconds) {
 }
 
 std::vector<std::string> OurCommand(bool compress, const std::string& in, const std::string& out) {
-  return {SONDESK_CLI, "--windir", WorkDir() + "/windir", "--quiet", "lzhuf", compress ? "compress" : "decompress",
-          in, out};
+  return {SONDESK_CLI, "lzhuf", compress ? "compress" : "decompress", in, out};
 }
 std::vector<std::string> PeerCommand(bool compress, const std::string& in, const std::string& out) {
   return {kPeerProgram, compress ? "e" : "d", in, out};

@@ -1,6 +1,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
@@ -40,6 +42,17 @@ void AddInOut(CLI::App* cmd, Mf3Args& a, const char* inName, const char* outName
 }
 
 }  // namespace
+
+int RunBareLzhufCommand(int argc, char** argv) {
+  if (argc != 5 || std::string_view(argv[1]) != "lzhuf") return -1;
+  const std::string_view mode = argv[2];
+  if (mode != "compress" && mode != "decompress") return -1;
+  std::vector<std::uint8_t> in, out;
+  if (!ReadWholeFile(argv[3], in)) return -1;
+  const LzhufStatus s = mode == "compress" ? LzhufCompress(in, out) : LzhufDecompress(in, out);
+  if (s != LzhufStatus::Ok || !WriteFileReplacing(argv[4], out)) return -1;
+  return 0;
+}
 
 void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
   auto args = std::make_shared<Mf3Args>();
