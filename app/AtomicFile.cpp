@@ -48,6 +48,10 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
   return WriteAndRename(path, data, true);
 }
 
+bool WriteFileReplacing(const std::string& path, std::string_view data) {
+  return WriteAndRename(path, data, false);
+}
+
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data) {
   return WriteAndRename(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), false);
 }
