@@ -51,6 +51,10 @@ class CliContext {
 void RegisterMessageCommands(CLI::App& app, CliContext& ctx);
 void RegisterSettingsCommands(CLI::App& app, CliContext& ctx);
 void RegisterMf3Commands(CLI::App& app, CliContext& ctx);       // mf3, lzhuf
+// `lzhuf compress|decompress IN OUT` given alone, served before the command line is built
+// (scripts call it once per file). 0 when done; -1 when it is not that command or did not
+// succeed, and the full command line then runs it and reports.
+int RunBareLzhufCommand(int argc, char** argv);
 void RegisterConvertCommands(CLI::App& app, CliContext& ctx);   // convert, render, lyrics
 void RegisterLibraryCommands(CLI::App& app, CliContext& ctx);   // library, export
 void RegisterCardCommands(CLI::App& app, CliContext& ctx);      // card, playlist, options

@@ -7,6 +7,7 @@
 
 int main(int argc, char** argv) {
   using namespace sondesk;
+  if (RunBareLzhufCommand(argc, argv) == 0) return 0;
   CliContext ctx;
   CLI::App app{"SonDesk: songs, card and player of the SONVAR karaoke player, from the command line"};
   app.require_subcommand(1);

@@ -116,8 +116,8 @@ bool PrepareFloppyCatalogue(Session& session, const std::string& floppyDir) {
   return static_cast<bool>(check);
 }
 
-void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::string& songFileName,
-                     bool fromFloppy, const SongOwnTexts& own, CatalogueRun& run) {
+void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,
+                     const SongOwnTexts& own, CatalogueRun& run) {
   std::string cataloguePath = JoinPath(session.programDir(), kCatalogueName);
   if (fromFloppy) {
     if (!run.floppyCatalogueReady) run.floppyCatalogueReady = PrepareFloppyCatalogue(session, run.floppyDir);
@@ -133,9 +133,6 @@ void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::st
   const bool found = table &&
                      CataloguePublisherAccepted(own.copyrightCopy, session.settings().forceDbSettings) &&
                      table->Find(key, "CODICE");
-
-  Mf3Header header;
-  if (ReadMf3Header(session, mf3Path, header) != 0) return;
   if (found) {
     ApplyCatalogueRecord(header, *table, own);
   } else {
@@ -143,6 +140,13 @@ void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::st
     // than the file name the writer put in the title.
     ApplyOwnTexts(header, own);
   }
+}
+
+void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::string& songFileName,
+                     bool fromFloppy, const SongOwnTexts& own, CatalogueRun& run) {
+  Mf3Header header;
+  if (ReadMf3Header(session, mf3Path, header) != 0) return;
+  LookUpCatalogue(session, header, songFileName, fromFloppy, own, run);
   WriteMf3Header(session, mf3Path, header);
 }
 

@@ -91,7 +91,9 @@ bool CopySong(MidiStreamReader& r, std::vector<TimedEvent>& song, std::string& l
 }
 
 bool WriteWorkFile(Session& session, const std::string& path, std::string_view data) {
-  if (WriteFileAtomically(path, data)) return true;
+  // Work files are read back at once and removed with their operation's folder: whole or absent
+  // is enough, and a sync per file would make every karaoke song wait for the disk.
+  if (WriteFileReplacing(path, data)) return true;
   session.ShowCreateError(path);
   return false;
 }

@@ -1,9 +1,12 @@
 #include "midi/MidiToPayload.h"
 
+#include <cstdio>
+
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
 #include "app/Session.h"
 #include "messages/Cp1252.h"
+#include "app/WorkFolder.h"
 #include "midi/BeatBarCounter.h"
 #include "midi/MidiEventStore.h"
 #include "midi/MidiStreamReader.h"
@@ -319,8 +322,11 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
   // nothing to play gets the readers' own boxes and no payload.
   // A song in a wrapper, or one whose bytes a text-mode transfer changed, is read from a repaired
   // copy; everything the user sees still names the source.
+  // Every work file of this conversion lives in a folder of its own, so conversions running side by
+  // side never read each other's files.
+  const WorkFolder work(session.workDir());
   SourceRepair repair = SourceRepair::None;
-  const std::string readPath = RepairedSource(session, sourcePath, session.workDir(), repair);
+  const std::string readPath = RepairedSource(session, sourcePath, work.path(), repair);
   {
     MidiEventStore store;
     EventStoreStatus status = EventStoreStatus::Ok;
@@ -336,11 +342,13 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
     }
     if (!notASong) {
       std::string source = readPath;
-      MakeFolders(session.workDir());
-      if (RewriteLyricSong(session, readPath, session.workDir(), conv.lyricCounts) == 1) {
+      if (RewriteLyricSong(session, readPath, work.path(), conv.lyricCounts) == 1) {
         conv.rewritten = true;
-        source = JoinPath(session.workDir(), "Tune1000.MID");
+        source = work / "Tune1000.MID";
       }
+      // The preview of the pages is for the user to read after the conversion: it stays in the
+      // work folder itself, the last conversion's.
+      std::rename((work / "TEXT.TXT").c_str(), JoinPath(session.workDir(), "TEXT.TXT").c_str());
       std::vector<std::uint8_t> payload;
       StreamDamage damage;
       const bool converted = ConvertSource(session, source, conv, payload, damage);
@@ -353,7 +361,7 @@ int ConvertMidiToPayload(Session& session, const std::string& sourcePath, const 
         for (const auto& m : storeMessages) session.ShowStopBox(m);
         if (damage.code != 0) session.ShowStopBox(StreamErrorText(damage.code));
       } else if (converted) {
-        conv.payloadWritten = WriteFileAtomically(payloadPath, payload);
+        conv.payloadWritten = WriteFileReplacing(payloadPath, payload);
         if (!conv.payloadWritten) session.ShowCreateError(payloadPath);
         if (conv.payloadWritten && conv.damaged) {
           conv.notes.push_back(DamageNote(Utf8ToCp1252(BaseName(sourcePath)), damage, storeMessages,
