@@ -7,6 +7,7 @@
 #include "app/Session.h"
 #include "app/WorkFolder.h"
 #include "library/SongNames.h"
+#include "messages/Cp1252.h"
 #include "midi/MidiToPayload.h"
 
 namespace sondesk {
@@ -26,7 +27,8 @@ PreparedSong PrepareSong(Session& session, DeferredUi& ui, const std::string& so
       song.built = Mf3Status::CannotOpen;
     } else {
       Mf3Header header = conversion.header;
-      song.built = BuildMf3(header, SongNameOf(source), payload, song.file);
+      // The library file's name is UTF-8; the header carries the player's Windows-1252.
+      song.built = BuildMf3(header, Utf8ToCp1252(SongNameOf(source)), payload, song.file);
     }
     song.own = {conversion.Title(), conversion.Author(), conversion.Publisher(), conversion.Copyright(),
                 conversion.CopyrightCopy()};
