@@ -80,7 +80,8 @@ class Settings {
   std::string soundFont;             // [Midi] SoundFont: "" finds Debian's General MIDI font
   std::string audioDriver;           // [Midi] AudioDriver: "" lets FluidSynth choose
 
-  // Writes a key at once and updates the value in memory. False when the file cannot be written.
+  // Writes a key at once and updates that key's value in memory, and no other. False when the file
+  // cannot be written (the value still holds in memory for this run).
   bool WriteInt(const std::string& section, const std::string& key, int value);
   bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   bool WriteWidths(const std::string& key, const ColumnWidths& widths);
@@ -97,7 +98,10 @@ class Settings {
   bool SetText(const std::string& section, const std::string& key, const std::string& value, std::string& error);
 
  private:
-  void ApplyInMemory(const std::string& section, const std::string& key);
+  // `field` is one entry of the key table in Settings.cpp.
+  void LoadField(const void* field);
+  template <typename Apply>
+  void AfterWrite(bool written, const std::string& section, const std::string& key, Apply apply);
   std::string iniPath_;
 };
 
