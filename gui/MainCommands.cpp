@@ -210,9 +210,7 @@ void MainDlg::CmdConnect() {
 }
 
 void MainDlg::CmdFormatCard() {
-  if (Catalogue* c = card_.CatalogueNow()) {
-    if (FormatCommand(*c) == 1) RefreshLists();
-  }
+  if (card_.Format() == 1) RefreshLists();
   ShowFreeSpace();
 }
 

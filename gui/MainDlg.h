@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/Session.h"
-#include "gui/CardReach.h"
+#include "catalogue/CardService.h"
 #include "library/SongSearch.h"
 
 class QAction;
@@ -79,7 +79,7 @@ class MainDlg : public QMainWindow {
   bool cardWarningVisible() const;
   std::vector<std::size_t> SelectedEntries(ListSide side) const;
   void SelectEntries(ListSide side, const std::vector<std::size_t>& entries);
-  CardReach& card() { return card_; }
+  CardService& card() { return card_; }
   SearchState& searchState() { return searchState_; }
   bool busy() const { return busy_ > 0; }
   int pollSkip() const { return pollSkip_; }
@@ -165,7 +165,7 @@ class MainDlg : public QMainWindow {
   Session& session_;
   QtUi& ui_;
   Options options_;
-  CardReach card_;
+  CardService card_;
   SearchState searchState_;
 
   QTreeView* libraryView_ = nullptr;
