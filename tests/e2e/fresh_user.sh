@@ -68,6 +68,17 @@ run --card "$work/reader" card format >"$work/format2.log" 2>&1 || { cat "$work/
   check_listing "reader's card"
 [ "$(stat -c %s "$work/reader/SETUP.DAT")" -eq 35 ] || fail "SETUP.DAT size"
 
+# A card drive of the settings that is no removable drive (a folder of a fixed disk) is set aside,
+# as the desktop program does: a format must never empty it.
+mkdir -p "$work/fixed"
+echo "keep me" >"$work/fixed/precious.txt"
+run settings set Settings Flashdrive "$work/fixed"
+if run card format >"$work/format3.log" 2>&1; then fail "a fixed disk was formatted as the card"; fi
+[ -f "$work/fixed/precious.txt" ] || fail "a file of the fixed disk was deleted"
+run settings set Settings OnlyDriveRemovable 0
+run card format >"$work/format4.log" 2>&1 || { cat "$work/format4.log"; fail "a folder allowed as card drive"; }
+[ ! -f "$work/fixed/precious.txt" ] || fail "the allowed card folder was not emptied"
+
 # The program never wrote into the folder it was started from.
 [ -z "$(ls -A "$work/launch")" ] || { ls -la "$work/launch"; fail "files appeared in the launch folder"; }
 # What it writes beside its data went to the user's program folder.
