@@ -382,7 +382,7 @@ void MainDlg::CmdAbout() {
 
 void MainDlg::CmdWww() {
   const std::string& url = session_.settings().deviceUrl;
-  ui_.OpenExternal(url.empty() ? session_.Text(16) : url);
+  if (!url.empty()) ui_.OpenExternal(url);
 }
 
 }  // namespace sondesk

@@ -533,6 +533,8 @@ void MainDlg::UpdateToolbarState() {
   set(cmd::kTbToCard, n >= 1 && reachable);
   set(cmd::kTbFromCard, onCard >= 1);
   set(cmd::kTbPlaylist, reachable);
+  // No site configured: no placeholder address to send anyone to.
+  set(cmd::kWww, !session_.settings().deviceUrl.empty());
 }
 
 QAction* MainDlg::toolbarAction(int toolbarId) const {

@@ -210,6 +210,8 @@ void MainWindowTest::refreshesSixteenThousandSongsEach() {
 void MainWindowTest::webQuestionOnlyWithAConfiguredSite() {
   GuiFixture f;
   f.session->settings().askInternet = 1;
+  f.window->UpdateToolbarState();
+  QVERIFY(!f.window->toolbarAction(cmd::kWww)->isEnabled());
   ModalAnswerer answers;
   answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
   f.window->FirstRunStep();
@@ -222,6 +224,8 @@ void MainWindowTest::webQuestionOnlyWithAConfiguredSite() {
   f.window->FirstRunStep();
   QCOMPARE(answers.Count(QStringLiteral("QMessageBox")), 3);
   QVERIFY(answers.seen[2].contains(QStringLiteral("Internet Connection")));
+  f.window->UpdateToolbarState();
+  QVERIFY(f.window->toolbarAction(cmd::kWww)->isEnabled());
 }
 
 void MainWindowTest::keysAndNamesForEveryone() {
