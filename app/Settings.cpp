@@ -72,6 +72,7 @@ const std::vector<SettingKey>& KnownSettingKeys() {
       {"Web", "UpdateUrl", SettingType::String, "", "base address of the firmware download"},
       {"Midi", "SoundFont", SettingType::String, "", "General MIDI SoundFont for playback"},
       {"Midi", "AudioDriver", SettingType::String, "", "FluidSynth audio driver"},
+      {"Midi", "Gain", SettingType::Int, "20", "playback volume: FluidSynth's gain in hundredths"},
   };
   return keys;
 }
@@ -190,6 +191,7 @@ const std::vector<Field>& Fields() {
       TextField("Web", "UpdateUrl", &S::updateUrl, "", 4096),
       TextField("Midi", "SoundFont", &S::soundFont, "", 4096),
       TextField("Midi", "AudioDriver", &S::audioDriver, "", 4096),
+      IntField("Midi", "Gain", &S::midiGain, 20),
   };
   return fields;
 }

@@ -79,6 +79,7 @@ class Settings {
   std::string updateUrl;             // [Web] UpdateUrl: base address of the firmware download
   std::string soundFont;             // [Midi] SoundFont: "" finds Debian's General MIDI font
   std::string audioDriver;           // [Midi] AudioDriver: "" lets FluidSynth choose
+  int midiGain = 20;                 // [Midi] Gain: FluidSynth's gain in hundredths (20 = 0.2)
 
   // Writes a key at once and updates that key's value in memory, and no other. False when the file
   // cannot be written (the value still holds in memory for this run).

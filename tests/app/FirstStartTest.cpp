@@ -134,8 +134,8 @@ TEST(ShippedData, AFileToWriteIsCopiedFromTheShippedOneFirst) {
   EXPECT_EQ(ProgramFileForWriting(session, "Artist.dat"), target);
   EXPECT_EQ(ReadFile(shipped), before);
   // A file nobody ships is simply named there.
-  EXPECT_EQ(ProgramFileForWriting(session, "FormatFresh.html"), p.programDir + "/FormatFresh.html");
-  EXPECT_FALSE(IsFile(p.programDir + "/FormatFresh.html"));
+  EXPECT_EQ(ProgramFileForWriting(session, "NOT-SHIPPED.html"), p.programDir + "/NOT-SHIPPED.html");
+  EXPECT_FALSE(IsFile(p.programDir + "/NOT-SHIPPED.html"));
   // A settings folder that cannot be made (a file stands in its path) is passed over.
   WriteFile(dir / "blocker", "x");
   session.SetProgramDir(dir / "blocker/program");

@@ -11,4 +11,5 @@ class MiscTest : public QObject {
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
+  void songsOnTheCommandLineAreKept();
 };
