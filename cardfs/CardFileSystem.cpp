@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Paths.h"
+#include "app/ShippedData.h"
 
 namespace sondesk {
 
@@ -215,7 +216,8 @@ int CardFileSystem::ConnectCard() {
 }
 
 int CardFileSystem::LoadBootTemplate() {
-  const std::string path = JoinPath(session_.programDir(), "MBRPBR.DAT");
+  std::string path = FindProgramFile(session_, kBootTemplateName);
+  if (path.empty()) path = JoinPath(session_.programDir(), kBootTemplateName);
   std::FILE* f = std::fopen(path.c_str(), "rb");
   std::uint8_t both[2 * kSectorSize];
   const bool ok = f != nullptr && std::fread(both, 1, sizeof both, f) == sizeof both;

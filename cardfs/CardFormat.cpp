@@ -10,6 +10,7 @@
 
 #include "app/Endian.h"
 #include "app/Paths.h"
+#include "app/ShippedData.h"
 #include "cardfs/CardFileSystem.h"
 #include "cardfs/CardReport.h"
 
@@ -103,8 +104,9 @@ int CardFileSystem::FormatCard() {
   FillFormatRecords(layout, mbr_, pbr_);
   geometry_.PbrLba = static_cast<std::uint16_t>(layout.sectorsPerTrack);
 
+  // The report goes to the user's program folder: an installed one may be read-only.
   const std::string reportPath =
-      formatReportPath.empty() ? JoinPath(session_.programDir(), "FormatFresh.html") : formatReportPath;
+      formatReportPath.empty() ? ProgramFileForWriting(session_, "FormatFresh.html") : formatReportPath;
   if (!WriteFormatReport(*this, reportPath)) TraceLine("Cannot Create " + reportPath);
 
   WriteSectors(0, 1, mbr_.data());

@@ -3,17 +3,56 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/Drives.h"
+#include "app/FirstStart.h"
+
 namespace sondesk {
 
 Session& CliContext::session() {
   if (!session_) {
     Paths paths = Paths::FromEnvironment(options.windir);
     paths.EnsureFolders();
+    // A first start gets what the installer would have written, so the next command finds the same
+    // program folder, library and language.
+    SetUpFirstStart(paths);
     session_ = std::make_unique<Session>(ui, paths, SystemClock(), options.lang);
+    UseUserFoldersWhereUnset(*session_);
     if (!options.programDir.empty()) session_->SetProgramDir(options.programDir);
     if (!options.library.empty()) session_->SetLibraryDir(options.library);
   }
   return *session_;
+}
+
+std::unique_ptr<CardService> CliContext::OpenCard(bool mount) {
+  Session& s = session();
+  const CliOptions& o = options;
+  auto card = std::make_unique<CardService>(s);
+  std::string error;
+  if (!o.port.empty() || !o.image.empty()) {
+    if (!o.card.empty()) {
+      Usage("give either --card or --port / --image, not both");
+      return nullptr;
+    }
+    if (!card->OpenPlayer(o.image, o.port, error) || (mount && !card->MountPlayer(error))) {
+      Fail(error);
+      return nullptr;
+    }
+    s.linkMode = LinkMode::Player;
+    return card;
+  }
+  // The settings' card drive follows the desktop program's rule: a fixed disk is no card drive. A
+  // folder given with --card is the user's explicit choice for this run.
+  if (o.card.empty()) SetAsideFixedCardDrive(s.settings());
+  const std::string drive = !o.card.empty() ? o.card : s.settings().flashDrive;
+  if (drive.empty() || drive == kNoDrive) {
+    Usage("no card: give --card DIR (a card reader), --port PORT (the player) or --image IMAGE");
+    return nullptr;
+  }
+  if (!card->UseReader(drive, error)) {
+    Fail(error);
+    return nullptr;
+  }
+  return card;
 }
 
 void CliContext::Fail(const std::string& message) {

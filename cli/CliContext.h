@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/Session.h"
+#include "catalogue/CardService.h"
 #include "cli/ConsoleUi.h"
 
 namespace CLI {
@@ -37,6 +38,11 @@ class CliContext {
 
   // The session of this run, with --library / --program-dir / --lang applied.
   Session& session();
+
+  // The card named by --card (a reader), --port (the player) or --image (read directly), else the
+  // settings' card drive, opened through the card service; through the player it is mounted unless
+  // `mount` is false (a format needs no file system). nullptr after telling why.
+  std::unique_ptr<CardService> OpenCard(bool mount = true);
 
   // Exit status: 0 success, 1 failure, 2 usage.
   int exitCode = 0;

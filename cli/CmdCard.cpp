@@ -7,14 +7,12 @@
 #include <memory>
 
 #include "app/Paths.h"
-#include "cardfs/CardConnection.h"
+#include "cardfs/CardFileSystem.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
 #include "catalogue/CardTransfers.h"
 #include "catalogue/CatalogueCheck.h"
-#include "catalogue/FatCardFiles.h"
 #include "catalogue/Playlists.h"
-#include "catalogue/ReaderCardFiles.h"
 #include "catalogue/SetupFile.h"
 #include "cli/CliContext.h"
 #include "library/LibraryStore.h"
@@ -30,53 +28,15 @@ std::string Out(const std::string& cp1252) {
 
 // The card of one command: the way to it and the catalogue over it.
 struct OpenCard {
-  std::unique_ptr<CardConnection> connection;
-  std::unique_ptr<CardFiles> files;
-  std::unique_ptr<Catalogue> catalogue;
-  Catalogue& cat() { return *catalogue; }
+  std::unique_ptr<CardService> service;
+  Catalogue& cat() { return service->catalogue(); }
 };
 
 std::unique_ptr<OpenCard> Open(CliContext& ctx) {
-  Session& session = ctx.session();
+  auto service = ctx.OpenCard();
+  if (!service) return nullptr;
   auto card = std::make_unique<OpenCard>();
-  const CliOptions& o = ctx.options;
-  if (!o.port.empty() || !o.image.empty()) {
-    if (!o.card.empty()) {
-      ctx.Usage("give either --card or --port / --image, not both");
-      return nullptr;
-    }
-    std::string error;
-    card->connection = CardConnection::Open(session, o.image, o.port, error);
-    if (!card->connection) {
-      ctx.Fail(error);
-      return nullptr;
-    }
-    CardFileSystem& fs = card->connection->fs();
-    // A blank card is offered the format while it mounts; it ends with an empty catalogue.
-    InstallCatalogueCreator(fs);
-    if (fs.ConnectCard() != 1) {
-      ctx.Fail("cannot mount the card: " + fs.lastErrorText());
-      return nullptr;
-    }
-    session.linkMode = LinkMode::Player;
-    card->files = std::make_unique<FatCardFiles>(fs);
-  } else {
-    const std::string drive = !o.card.empty() ? o.card : session.settings().flashDrive;
-    if (o.card.empty() && (drive.empty() || drive == kNoDrive)) {
-      ctx.Usage("no card: give --card DIR (a card reader), --port PORT (the player) or --image IMAGE");
-      return nullptr;
-    }
-    // For this run only; the settings file keeps its drive.
-    session.settings().flashDrive = drive;
-    session.driveReady = true;
-    if (!session.CardDriveUsable()) {
-      ctx.Fail("the card folder cannot be used: " + drive);
-      return nullptr;
-    }
-    session.linkMode = LinkMode::CardReader;
-    card->files = std::make_unique<ReaderCardFiles>(drive);
-  }
-  card->catalogue = std::make_unique<Catalogue>(session, *card->files);
+  card->service = std::move(service);
   return card;
 }
 
@@ -189,8 +149,8 @@ void Free(CliContext& ctx) {
   auto card = Open(ctx);
   if (!card) return;
   Session& s = ctx.session();
-  if (card->connection) {
-    CardFileSystem& fs = card->connection->fs();
+  if (CardFileSystem* mounted = card->service->fileSystem()) {
+    CardFileSystem& fs = *mounted;
     const long kbytes =
         static_cast<long>(fs.FreeClusters()) * static_cast<long>(fs.geometry().SecPerClust) / 2;
     std::printf("Size=%ldMB Disponibile:%ldKB\n", static_cast<long>(fs.geometry().SizeMB), kbytes);
@@ -209,12 +169,10 @@ void Check(CliContext& ctx) {
   auto card = Open(ctx);
   if (!card) return;
   ErrorWatch watch(ctx);
-  CardAccess access(*card->files);
-  if (CatalogueComplete(card->cat())) {
+  if (card->service->Check() == 1) {
     std::printf("catalogue complete\n");
     return;
   }
-  CheckCatalogue(card->cat());
   std::printf("missing catalogue pieces created\n");
   watch.Finish("not every missing piece could be created");
 }

@@ -6,10 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "cardfs/CardConnection.h"
 #include "catalogue/CardCatalogue.h"
-#include "catalogue/FatCardFiles.h"
-#include "catalogue/ReaderCardFiles.h"
+#include "catalogue/CardService.h"
 #include "cli/CliContext.h"
 #include "library/LibraryStore.h"
 #include "library/SongImport.h"
@@ -55,45 +53,14 @@ std::string SongPath(Session& session, const std::string& arg) {
 
 // The card of one command, only as far as its list is needed.
 struct CardForList {
-  std::unique_ptr<CardConnection> connection;
-  std::unique_ptr<CardFiles> files;
-  std::unique_ptr<Catalogue> catalogue;
+  std::unique_ptr<CardService> service;
 };
 
 // Fills the session's card list from the card named by --card, --port or --image.
 bool LoadCardList(CliContext& ctx, CardForList& card) {
-  Session& session = ctx.session();
-  const CliOptions& o = ctx.options;
-  if (!o.port.empty() || !o.image.empty()) {
-    std::string error;
-    card.connection = CardConnection::Open(session, o.image, o.port, error);
-    if (!card.connection) {
-      ctx.Fail(error);
-      return false;
-    }
-    if (card.connection->fs().ConnectCard() != 1) {
-      ctx.Fail("cannot mount the card: " + card.connection->fs().lastErrorText());
-      return false;
-    }
-    session.linkMode = LinkMode::Player;
-    card.files = std::make_unique<FatCardFiles>(card.connection->fs());
-  } else {
-    const std::string drive = !o.card.empty() ? o.card : session.settings().flashDrive;
-    if (drive.empty() || drive == kNoDrive) {
-      ctx.Usage("the card list needs a card: give --card DIR, --port PORT or --image IMAGE");
-      return false;
-    }
-    session.settings().flashDrive = drive;
-    session.driveReady = true;
-    if (!session.CardDriveUsable()) {
-      ctx.Fail("the card folder cannot be used: " + drive);
-      return false;
-    }
-    session.linkMode = LinkMode::CardReader;
-    card.files = std::make_unique<ReaderCardFiles>(drive);
-  }
-  card.catalogue = std::make_unique<Catalogue>(session, *card.files);
-  if (LoadCardCatalogue(*card.catalogue) != 1) {
+  card.service = ctx.OpenCard();
+  if (!card.service) return false;
+  if (card.service->Load() != 1) {
     ctx.Fail("the card's catalogue cannot be read");
     return false;
   }

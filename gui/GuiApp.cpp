@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/FirstStart.h"
 #include "app/Session.h"
 #include "gui/Artwork.h"
 #include "gui/DemoSetup.h"
@@ -88,17 +89,6 @@ bool ParseStartOptions(int argc, char** argv, StartOptions& o, std::string& erro
   return true;
 }
 
-std::string FindProgramFolder(const std::string& fromSettings) {
-  if (!fromSettings.empty() && IsFolder(fromSettings)) return fromSettings;
-  const QString exeDir = QCoreApplication::applicationDirPath();
-  // The build tree keeps the data files in <build>/program; an installation in <prefix>/share.
-  for (const QString& candidate :
-       {exeDir + QStringLiteral("/../program"), exeDir + QStringLiteral("/../share/sondesk/program")}) {
-    if (QDir(candidate).exists()) return PathStd(QDir(candidate).canonicalPath());
-  }
-  return fromSettings;
-}
-
 int RunSondesk(int argc, char** argv) {
   QApplication app(argc, argv);
   QCoreApplication::setApplicationName(QStringLiteral("sondesk"));
@@ -136,12 +126,13 @@ int RunSondesk(int argc, char** argv) {
   if (!lock.Claim()) return 0;
   paths.EnsureFolders();
 
-  const std::string programDir = FindProgramFolder("");
   bool demoFirstStart = false;
   if (options.demo) {
-    demoFirstStart =
-        PrepareDemoSettings(demo, programDir, options.language >= 0 ? options.language : LanguageOfLocale());
+    demoFirstStart = PrepareDemoSettings(demo, paths.programDir,
+                                         options.language >= 0 ? options.language : LanguageOfLocale());
   }
+  // A first start gets what the installer would have written: program folder, library, language.
+  SetUpFirstStart(paths);
 
   QtUi ui;
   Session session(ui, paths, SystemClock(), options.language);
@@ -155,15 +146,7 @@ int RunSondesk(int argc, char** argv) {
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(&qtWords);
   }
-  if (session.programDir().empty() || !IsFolder(session.programDir())) {
-    session.SetProgramDir(FindProgramFolder(session.programDir()));
-  }
-  if (session.libraryDir().empty()) {
-    // No installer has named a library folder: one of the user's own, not the program's folder.
-    const std::string library = JoinPath(paths.dataDir, "Library");
-    MakeFolders(library);
-    session.SetLibraryDir(library);
-  }
+  UseUserFoldersWhereUnset(session);
 
   MainDlg::Options windowOptions;
   windowOptions.splash = options.splash && options.screenshotDir.empty();

@@ -20,9 +20,6 @@ struct StartOptions {
 // Parses the command line; false with `error` for a bad one.
 bool ParseStartOptions(int argc, char** argv, StartOptions& options, std::string& error, bool& help);
 
-// The program folder of this build or installation: MIDI.DBF, Artist.dat, genere.dat, MBRPBR.DAT.
-std::string FindProgramFolder(const std::string& fromSettings);
-
 int RunSondesk(int argc, char** argv);
 
 }  // namespace sondesk

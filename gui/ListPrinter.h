@@ -6,6 +6,8 @@
 #include <QStringList>
 #include <vector>
 
+#include "library/PrintLayout.h"
+
 class QPagedPaintDevice;
 class QPrintDialog;
 class QPrinter;
@@ -20,16 +22,7 @@ struct PrintRow {
   QString title, performer, category;
 };
 
-// The numbers of a page of W x H printable pixels.
-struct PrintLayout {
-  int fontHeight = 0;
-  int fontWidth = 0;
-  int pitch = 0;         // font height + 5
-  int linesPerPage = 0;  // L = (H - 0.1 H) / pitch
-};
-PrintLayout ComputePrintLayout(int width, int height);
-// Pages for `items` rows with L - 1 rows a page.
-int PrintPageCount(int items, int linesPerPage);
+// The page geometry is the core's (library/PrintLayout.h).
 
 struct PrintJob {
   QString title;       // "Lista delle song su Hard Disk"

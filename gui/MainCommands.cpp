@@ -227,9 +227,7 @@ void MainDlg::CmdConnect() {
 }
 
 void MainDlg::CmdFormatCard() {
-  if (Catalogue* c = card_.CatalogueNow()) {
-    if (FormatCommand(*c) == 1) RefreshLists();
-  }
+  if (card_.Format() == 1) RefreshLists();
   ShowFreeSpace();
 }
 
@@ -390,7 +388,7 @@ void MainDlg::CmdAbout() {
 
 void MainDlg::CmdWww() {
   const std::string& url = session_.settings().deviceUrl;
-  ui_.OpenExternal(url.empty() ? session_.Text(16) : url);
+  if (!url.empty()) ui_.OpenExternal(url);
 }
 
 }  // namespace sondesk

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/Session.h"
-#include "gui/CardReach.h"
+#include "catalogue/CardService.h"
 #include "library/SongSearch.h"
 
 class QAction;
@@ -81,7 +81,7 @@ class MainDlg : public QMainWindow {
   bool cardWarningVisible() const;
   std::vector<std::size_t> SelectedEntries(ListSide side) const;
   void SelectEntries(ListSide side, const std::vector<std::size_t>& entries);
-  CardReach& card() { return card_; }
+  CardService& card() { return card_; }
   SongPlayback& playback() { return *playback_; }
   // The karaoke view; nullptr until a song was played or its pages were shown.
   KaraokeView* karaokeView() const { return karaoke_; }
@@ -178,7 +178,7 @@ class MainDlg : public QMainWindow {
   Session& session_;
   QtUi& ui_;
   Options options_;
-  CardReach card_;
+  CardService card_;
   SearchState searchState_;
   std::unique_ptr<SongPlayback> playback_;
   KaraokeView* karaoke_ = nullptr;

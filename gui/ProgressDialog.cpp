@@ -10,7 +10,8 @@
 namespace sondesk {
 
 ProgressDialog::ProgressDialog(QWidget* owner)
-    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // A tool window of the main window: above SonDesk, not above the user's other programs.
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint) {
   setObjectName("ProgressDialog");
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Raised);
@@ -75,6 +76,10 @@ void ProgressDialog::Open(int delayMs) {
 
 void ProgressDialog::ShowNow() {
   if (!open_) return;
+  if (aside_ > 0) {
+    shownBeforeAside_ = true;
+    return;
+  }
   adjustSize();
   // Centred over the main window when there is one, else on its screen.
   QRect area;
@@ -88,8 +93,21 @@ void ProgressDialog::ShowNow() {
   raise();
 }
 
+void ProgressDialog::StepAside() {
+  if (aside_++ > 0) return;
+  shownBeforeAside_ = isVisible();
+  if (shownBeforeAside_) hide();
+}
+
+void ProgressDialog::ComeBack() {
+  if (aside_ == 0 || --aside_ > 0) return;
+  if (open_ && shownBeforeAside_) ShowNow();
+  shownBeforeAside_ = false;
+}
+
 void ProgressDialog::Close() {
   open_ = false;
+  shownBeforeAside_ = false;
   showTimer_.stop();
   hide();
 }

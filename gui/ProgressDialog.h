@@ -29,6 +29,11 @@ class ProgressDialog : public QFrame {
   void Close();
   bool isOpen() const { return open_; }
 
+  // A box raised during the work is never covered: the window steps aside while it is up (also
+  // when its delayed showing falls in that time) and comes back after. Calls nest.
+  void StepAside();
+  void ComeBack();
+
   QString line1() const;
   QString line2() const;
   int maximum() const;
@@ -41,6 +46,8 @@ class ProgressDialog : public QFrame {
   QProgressBar* bar_;
   QTimer showTimer_;
   bool open_ = false;
+  int aside_ = 0;
+  bool shownBeforeAside_ = false;
 };
 
 }  // namespace sondesk

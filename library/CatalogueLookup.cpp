@@ -10,6 +10,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/Session.h"
+#include "app/ShippedData.h"
 #include "library/DbaseTable.h"
 #include "library/SongNames.h"
 #include "midi/Mf3Header.h"
@@ -118,7 +119,8 @@ bool PrepareFloppyCatalogue(Session& session, const std::string& floppyDir) {
 
 void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,
                      const SongOwnTexts& own, CatalogueRun& run) {
-  std::string cataloguePath = JoinPath(session.programDir(), kCatalogueName);
+  std::string cataloguePath = FindProgramFile(session, kCatalogueName);
+  if (cataloguePath.empty()) cataloguePath = JoinPath(session.programDir(), kCatalogueName);
   if (fromFloppy) {
     if (!run.floppyCatalogueReady) run.floppyCatalogueReady = PrepareFloppyCatalogue(session, run.floppyDir);
     if (*run.floppyCatalogueReady) cataloguePath = FloppyCataloguePath(session);

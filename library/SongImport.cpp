@@ -335,4 +335,16 @@ ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>
   return result;
 }
 
+ImportResult ImportSongsWithoutReport(Session& session, const std::vector<std::string>& files) {
+  ImportResult result;
+  if (files.empty()) return result;
+  result.started = true;
+  StartCommand(session);
+  ImportRun run(ImportSource::Drop);
+  ImportWithProgress(session, run, files, 121, session.Text(116), false, result);
+  ReadLibrary(session);
+  session.BusyCursorOff();
+  return result;
+}
+
 }  // namespace sondesk

@@ -66,6 +66,9 @@ ImportResult ImportFromPcDialog(Session& session);
 ImportResult ImportFromFloppy(Session& session, const std::string& folder, unsigned workers = 0);
 // Files dropped on the main window.
 ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>& files, unsigned workers = 0);
+// Songs the user did not pick one by one (the demo's own): imported as a drop brings them, under the
+// progress window, and the library read again, but with no closing report.
+ImportResult ImportSongsWithoutReport(Session& session, const std::vector<std::string>& files);
 
 // The song files of a floppy import in `folder`: the .mid files, then the .kar files, then the
 // .mf3 files (extensions in any case), each group in name order; folders are skipped.

@@ -63,6 +63,39 @@ void MiscTest::progressWindowShowsTheRun() {
   QVERIFY(!view->isVisible());
 }
 
+void MiscTest::progressWindowNeverCoversABox() {
+  GuiFixture f;
+  Progress& p = f.session->progress();
+  ProgressDialog* view = f.ui.progressDialog();
+  // Above SonDesk only, not above the user's other programs.
+  QVERIFY(!view->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
+  p.ProgressStartTimed(10);
+  p.ProgressSetLine1("Import");
+  p.ProgressStepTimed(1);
+  QVERIFY(view->isVisible());
+  ModalAnswerer answers;
+  bool visibleUnderBox = true;
+  answers.Push([&](QWidget* w) {
+    visibleUnderBox = view->isVisible();
+    if (auto* box = qobject_cast<QMessageBox*>(w)) box->button(QMessageBox::Ok)->click();
+  });
+  f.session->ShowOpenError("/program/MIDI.DBF");
+  QVERIFY(!visibleUnderBox);
+  QVERIFY(view->isVisible());  // back for the rest of the work
+  p.ProgressEnd();
+
+  // A run whose window is still waiting to show when a box comes up shows only after the box.
+  p.ProgressStartTimed(10);
+  QVERIFY(view->isOpen());
+  view->StepAside();
+  view->Open(0);
+  QVERIFY(!view->isVisible());
+  view->ComeBack();
+  QVERIFY(view->isVisible());
+  p.ProgressEnd();
+  QVERIFY(!view->isVisible());
+}
+
 void MiscTest::secondCopyRaisesTheFirst() {
   QTemporaryDir dir;
   const QString scope = dir.path();

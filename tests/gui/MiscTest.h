@@ -6,6 +6,7 @@ class MiscTest : public QObject {
  private Q_SLOTS:
   void printPagesFollowThePageGeometry();
   void progressWindowShowsTheRun();
+  void progressWindowNeverCoversABox();
   void secondCopyRaisesTheFirst();
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
