@@ -344,7 +344,6 @@ void MainDlg::CmdIndexRegeneration() {
 }
 
 void MainDlg::CmdPlaylist() {}
-void MainDlg::CmdUpdateFirmware() {}
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;

@@ -142,7 +142,6 @@ const std::set<int>& MainDlg::LaterCommands() {
       cmd::kPlay,
       cmd::kStop,
       cmd::kPlaylist,
-      cmd::kUpdateFirmware,
   };
   return later;
 }
