@@ -10,4 +10,6 @@ class MiscTest : public QObject {
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
+  void progressWindowCancelsARunThatMayStop();
+  void updateCommandAsksForTheFileAndTheVersion();
 };
