@@ -65,7 +65,7 @@ void RegisterFirmwareCommands(CLI::App& app, CliContext& ctx) {
   download->callback([&ctx] {
     Session& session = ctx.session();
     const std::string target = downloadOut.empty() ? FirmwareFilePath(session) : downloadOut;
-    if (downloadOut.empty()) MakeFolders(session.programDir());
+    MakeFolders(DirName(target));
     Progress& progress = session.progress();
     progress.ProgressStart(250);
     progress.AllowCancel();

@@ -63,7 +63,10 @@ bool ReadFirmwareCandidate(const std::string& path, std::vector<std::uint8_t>& b
 }  // namespace
 
 std::string FirmwareFilePath(const Session& session) {
-  return JoinPath(session.programDir(), kFirmwareFileName);
+  // A first start may not know its program folder yet; the file then lives with the user's data,
+  // never in whatever folder the program was started from.
+  const std::string& folder = !session.programDir().empty() ? session.programDir() : session.paths().dataDir;
+  return JoinPath(folder, kFirmwareFileName);
 }
 
 int FetchFirmwareFile(Session& session, const std::string& target, std::string& error, bool& invalid) {
@@ -216,7 +219,7 @@ FirmwareUpdateResult UpdateFirmware(Session& session, Link& link, const std::str
           result.detail = check.reason;
           return result;
         }
-        if (!MakeFolders(session.programDir()) || !WriteFileAtomically(target, bytes)) {
+        if (!MakeFolders(DirName(target)) || !WriteFileAtomically(target, bytes)) {
           session.ShowCreateError(target);
           result.outcome = FirmwareOutcome::Failed;
           result.detail = "cannot write " + target;

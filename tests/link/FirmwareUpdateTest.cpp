@@ -248,3 +248,17 @@ TEST(FirmwareUpdateTest, WithoutAPlayerEveryAttemptFails) {
 
 }  // namespace
 }  // namespace sondesk
+
+namespace sondesk {
+namespace {
+
+TEST(FirmwareUpdateTest, WithoutAProgramFolderTheFileStaysWithTheUsersData) {
+  test::LinkRig rig;
+  rig.session->SetProgramDir("");
+  EXPECT_EQ(FirmwareFilePath(*rig.session), rig.dir / "data/SONVAR.MHX");
+  rig.session->SetProgramDir(rig.dir / "prog");
+  EXPECT_EQ(FirmwareFilePath(*rig.session), rig.dir / "prog/SONVAR.MHX");
+}
+
+}  // namespace
+}  // namespace sondesk
