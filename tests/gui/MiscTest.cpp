@@ -165,6 +165,7 @@ void MiscTest::updateCommandAsksForTheFileAndTheVersion() {
   QAction* update = f.window->menuAction(cmd::kUpdateFirmware);
   QVERIFY(update != nullptr);
   QVERIFY(update->isEnabled());
+  QVERIFY(f.window->toolbarAction(cmd::kUpdateFirmware)->isEnabled());
 
   ModalAnswerer answers;
   answers.Push(ModalAnswerer::ClickBox(QMessageBox::Yes));  // search the file on the PC
