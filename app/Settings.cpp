@@ -72,6 +72,7 @@ const std::vector<SettingKey>& KnownSettingKeys() {
       {"Web", "UpdateUrl", SettingType::String, "", "base address of the firmware download"},
       {"Midi", "SoundFont", SettingType::String, "", "General MIDI SoundFont for playback"},
       {"Midi", "AudioDriver", SettingType::String, "", "FluidSynth audio driver"},
+      {"Midi", "Gain", SettingType::Int, "20", "playback volume: FluidSynth's gain in hundredths"},
   };
   return keys;
 }
@@ -148,6 +149,7 @@ void Settings::Load() {
   updateUrl = GetPrivateProfileString(f, "Web", "UpdateUrl", "", 4096);
   soundFont = GetPrivateProfileString(f, "Midi", "SoundFont", "", 4096);
   audioDriver = GetPrivateProfileString(f, "Midi", "AudioDriver", "", 4096);
+  midiGain = GetPrivateProfileInt(f, "Midi", "Gain", 20);
 }
 
 void Settings::ApplyInMemory(const std::string& section, const std::string& key) {

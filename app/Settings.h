@@ -79,6 +79,7 @@ class Settings {
   std::string updateUrl;             // [Web] UpdateUrl: base address of the firmware download
   std::string soundFont;             // [Midi] SoundFont: "" finds Debian's General MIDI font
   std::string audioDriver;           // [Midi] AudioDriver: "" lets FluidSynth choose
+  int midiGain = 20;                 // [Midi] Gain: FluidSynth's gain in hundredths (20 = 0.2)
 
   // Writes a key at once and updates the value in memory. False when the file cannot be written.
   bool WriteInt(const std::string& section, const std::string& key, int value);

@@ -18,6 +18,7 @@
 #include "library/TextExport.h"
 #include "messages/Cp1252.h"
 #include "midi/PlayerCharset.h"
+#include "pdf/SongbookPdf.h"
 
 namespace sondesk {
 
@@ -128,7 +129,8 @@ struct LibraryArgs {
   std::string file, dir, text, out;
   std::optional<std::string> title, performer, category, publisher, author;
   bool onTitle = false, onPerformer = false, onCategory = false, onPc = false, onCard = false;
-  std::string list = "library";
+  std::string list;  // "" means each export's own default: library for text, card for the songbook
+  std::string songbook;
 };
 
 }  // namespace
@@ -252,18 +254,27 @@ search->callback([&ctx, args] {
   }
 });
 
-auto* exportCmd = app.add_subcommand("export", "the semicolon-separated text export of a song list");
-exportCmd->add_option("OUT", args->out, "the text file (DATABASE.TXT)")->required();
-exportCmd->add_option("--list", args->list, "library (the default) or card")
+auto* exportCmd = app.add_subcommand("export", "the semicolon-separated text export of a song list, or a songbook PDF");
+exportCmd->add_option("OUT", args->out, "the text file (DATABASE.TXT)");
+exportCmd->add_option("--songbook", args->songbook, "write a songbook PDF (by title, then by performer) to this file");
+exportCmd->add_option("--list", args->list, "library or card (text: library by default; songbook: card)")
     ->check(CLI::IsMember({"library", "card"}));
 exportCmd->callback([&ctx, args] {
   Session& s = LibrarySession(ctx);
+  if (args->songbook.empty() == args->out.empty()) {
+    return ctx.Usage("export: give either OUT (the text export) or --songbook OUT.pdf");
+  }
   CardForList card;
-  const bool ofCard = args->list == "card";
+  const bool ofCard = args->list.empty() ? !args->songbook.empty() : args->list == "card";
   if (ofCard) {
     if (!LoadCardList(ctx, card)) return;
   } else {
     ReadLibrary(s);
+  }
+  if (!args->songbook.empty()) {
+    std::string why;
+    if (!ExportSongbook(s, Absolute(args->songbook), ofCard, why)) ctx.Fail(why);
+    return;
   }
   if (ExportSongList(s, Absolute(args->out), ofCard ? ExportList::Card : ExportList::Library) != 0) {
     ctx.Fail("cannot write " + args->out);

@@ -10,6 +10,7 @@ int main(int argc, char** argv) {
   CliContext ctx;
   CLI::App app{"SonDesk: songs, card and player of the SONVAR karaoke player, from the command line"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "sondesk-cli " SONDESK_VERSION);
   auto& o = ctx.options;
   app.add_option("--windir", o.windir, "folder of Sondesk.INI (else $SONDESK_WINDIR, else ~/.config/sondesk)");
   app.add_option("--library", o.library, "library folder for this run (else CWD of the settings)");

@@ -26,8 +26,10 @@ namespace {
 
 const char kUsage[] =
     "usage: sondesk [--demo] [--windir DIR] [--lang N] [--no-splash]\n"
-    "               [--screenshots DIR] [--write-demo-songs DIR]\n"
+    "               [--screenshots DIR] [--write-demo-songs DIR] [SONG...]\n"
     "\n"
+    "  SONG                   .MID, .KAR or .MF3 files to import into the library once the\n"
+    "                         program has started, as if dropped on its window\n"
     "  --demo                 a settings folder, library and virtual card of its own, filled with\n"
     "                         demo songs on the first start\n"
     "  --windir DIR           folder of Sondesk.INI (else $SONDESK_WINDIR, else ~/.config/sondesk)\n"
@@ -73,6 +75,8 @@ bool ParseStartOptions(int argc, char** argv, StartOptions& o, std::string& erro
       if (!value(o.writeDemoSongs)) return false;
     } else if (a == "--help" || a == "-h") {
       help = true;
+    } else if (!a.empty() && a[0] != '-') {
+      o.songs.push_back(a);
     } else if (a.rfind("-", 0) == 0 && a.size() > 1 && a[1] != '-') {
       // Qt's own options (-platform, -style) were taken by QApplication already.
       continue;
@@ -186,6 +190,14 @@ int RunSondesk(int argc, char** argv) {
       std::vector<std::size_t> some;
       for (std::size_t i = 0; i < session.library.size() && some.size() < 3; i += 2) some.push_back(i);
       window.CopyToCard(some);
+    };
+  }
+  if (!options.songs.empty()) {
+    // Songs the desktop handed over ("Open with SonDesk") go in as dropped files do, once the
+    // library has been read.
+    window.onStartupFinished = [&window, before = std::move(window.onStartupFinished), songs = options.songs] {
+      if (before) before();
+      window.ImportFiles(songs);
     };
   }
   std::unique_ptr<ScreenshotTour> tour;

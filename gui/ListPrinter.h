@@ -7,7 +7,9 @@
 #include <vector>
 
 class QPagedPaintDevice;
+class QPrintDialog;
 class QPrinter;
+class QWidget;
 
 namespace sondesk {
 
@@ -36,11 +38,26 @@ struct PrintJob {
   QString date;        // "dd/mm/yyyy"
   std::vector<PrintRow> rows;
 };
-// Paints every page on the device; the number of pages.
+// Paints every page on the device; the number of pages. An empty list paints nothing at all (a
+// printer that was never painted on gives out no sheet).
 int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job);
 
-// The Print command: the print dialog with the list choice, then the chosen list's rows in the order
-// the list shows them (the selected ones when the user chose "Selection").
-void PrintSongLists(Session& session, MainDlg& window, const char* cardTitle, const char* libraryTitle);
+// The print dialog with the choice of the list on its face: "Hard Disk" (the library) or
+// "Son Flash" (the card, ticked when it opens), the card offered only when one is present.
+QPrintDialog* MakePrintDialog(QPrinter& printer, bool cardPresent, QWidget* parent);
+// The list the dialog chose: true for the library.
+bool PrintDialogChoseLibrary(const QPrintDialog& dialog);
+
+// The rows of a list in the order the window shows them; only the selected ones when `selection`.
+PrintJob MakePrintJob(const Session& session, MainDlg& window, bool library, bool selection,
+                      const char* cardTitle, const char* libraryTitle);
+
+// The pages as they will print, with Print and Cancel; true when the user chose Print.
+bool ShowPrintPreview(QPrinter& printer, const PrintJob& job, QWidget* parent);
+
+// The Print command: the print dialog with the list choice, a preview, then the chosen list's rows
+// in the order the list shows them (the selected ones when the user chose "Selection").
+void PrintSongLists(Session& session, MainDlg& window, bool cardPresent, const char* cardTitle,
+                    const char* libraryTitle);
 
 }  // namespace sondesk

@@ -14,15 +14,18 @@
 #include "gui/ListPrinter.h"
 #include "gui/MainDlg.h"
 #include "gui/OptionsDlg.h"
+#include "gui/PlSelectDlg.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
 #include "gui/SettingsDlg.h"
+#include "gui/SongbookDialog.h"
 #include "gui/SongListModel.h"
 #include "gui/Text.h"
 #include "library/LibraryStore.h"
 #include "library/SongImport.h"
 #include "library/SongInfo.h"
 #include "library/TextExport.h"
+#include "pdf/SongbookPdf.h"
 
 namespace sondesk {
 
@@ -41,6 +44,9 @@ void MainDlg::RunCommand(int id) {
       break;
     case cmd::kSaveDatabase:
       CmdSaveDatabase();
+      break;
+    case cmd::kSongbook:
+      CmdSongbook();
       break;
     case cmd::kImportFromPc:
       CmdImportFromPc();
@@ -126,13 +132,24 @@ void MainDlg::CmdPrint() {
       session_.ShowBox(session_.Text(14), 22, BoxIcon::Warning, BoxButtons::YesNo) != BoxAnswer::Yes) {
     return;
   }
-  PrintSongLists(session_, *this, "Lista delle song su Compact Flash", "Lista delle song su Hard Disk");
+  PrintSongLists(session_, *this, card_.Reachable(), "Lista delle song su Compact Flash",
+                 "Lista delle song su Hard Disk");
 }
 
 void MainDlg::CmdSaveDatabase() {
   const std::optional<ExportChoice> choice = AskExportFile(session_, this);
   if (!choice) return;
   ExportSongList(session_, choice->path, choice->list);
+}
+
+void MainDlg::CmdSongbook() {
+  const std::optional<SongbookChoice> choice = AskSongbookFile(session_, card_.Reachable(), this);
+  if (!choice) return;
+  std::string why;
+  session_.BusyCursorOn();
+  const bool written = ExportSongbook(session_, choice->path, choice->ofCard, why);
+  session_.BusyCursorOff();
+  if (!written) session_.ShowBox(why, 21, BoxIcon::Stop, BoxButtons::Ok);
 }
 
 void MainDlg::CmdImportFromPc() {
@@ -318,24 +335,6 @@ void MainDlg::CmdDeleteSong() {
 
 // --- Tools ------------------------------------------------------------------------------------
 
-void MainDlg::CmdPlay() {}
-void MainDlg::CmdStop() {}
-
-void MainDlg::CmdMidiSetup() {
-  // The desktop's own sound settings, whichever desktop this is.
-  static const char* const candidates[][2] = {{"pavucontrol", ""},
-                                              {"gnome-control-center", "sound"},
-                                              {"systemsettings", "kcm_pulseaudio"},
-                                              {"xfce4-mixer", ""},
-                                              {"mate-volume-control", ""}};
-  for (const auto& c : candidates) {
-    QStringList args;
-    if (c[1][0] != '\0') args << QString::fromLatin1(c[1]);
-    if (QProcess::startDetached(QString::fromLatin1(c[0]), args)) return;
-  }
-  session_.ShowStopBox("The specified file was not found. ");
-}
-
 void MainDlg::CmdIndexRegeneration() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
@@ -343,7 +342,13 @@ void MainDlg::CmdIndexRegeneration() {
   RefreshLists();
 }
 
-void MainDlg::CmdPlaylist() {}
+void MainDlg::CmdPlaylist() {
+  Catalogue* c = card_.CatalogueNow();
+  if (c == nullptr) return;
+  ReadTitleIndexImage(*c);
+  PlSelectDlg dlg(*c, this);
+  dlg.exec();
+}
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;

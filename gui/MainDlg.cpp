@@ -27,6 +27,7 @@
 #include "gui/CommandIds.h"
 #include "gui/DriveList.h"
 #include "gui/DriveProbe.h"
+#include "gui/KaraokeView.h"
 #include "gui/MenuTexts.h"
 #include "gui/QtUi.h"
 #include "gui/SongListModel.h"
@@ -34,6 +35,7 @@
 #include "gui/SplashWindow.h"
 #include "gui/Text.h"
 #include "library/LibraryStore.h"
+#include "midi/SongPlayback.h"
 
 namespace sondesk {
 
@@ -90,7 +92,12 @@ void MainDlg::SetCommandsResting(bool resting) {
 }
 
 MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
-    : QMainWindow(parent), session_(session), ui_(ui), options_(options), card_(session) {
+    : QMainWindow(parent),
+      session_(session),
+      ui_(ui),
+      options_(options),
+      card_(session),
+      playback_(std::make_unique<SongPlayback>(session)) {
   setObjectName("MainDlg");
   setWindowTitle(QStringLiteral("Sondesk"));
   setWindowIcon(AppIcon());
@@ -129,6 +136,7 @@ MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
 }
 
 MainDlg::~MainDlg() {
+  playback_->StopSong();
   ui_.SetStatusSink({});
 }
 
@@ -139,9 +147,6 @@ int MainDlg::Language() const {
 
 const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
-      cmd::kPlay,
-      cmd::kStop,
-      cmd::kPlaylist,
   };
   return later;
 }
@@ -483,7 +488,9 @@ void MainDlg::UpdateToolbarState() {
     }
   };
   set(cmd::kTbEditInfo, n == 1);
-  set(cmd::kTbPlay, n == 1);
+  // A card song plays too (from a copy) when no library song is chosen.
+  set(cmd::kTbPlay, n == 1 || (n == 0 && onCard == 1 && reachable));
+  set(cmd::kTbStop, playback_->playing());
   set(cmd::kTbToCard, n >= 1 && reachable);
   set(cmd::kTbFromCard, onCard >= 1);
   set(cmd::kTbPlaylist, reachable);
@@ -690,6 +697,13 @@ bool MainDlg::eventFilter(QObject* watched, QEvent* event) {
         menu.addAction(a);
       }
     }
+    // The lyric pages of the song, read without sound.
+    static const char* const kPages[kLanguageCount] = {"Pagine di testo...", "Lyric pages...", "Pages de paroles...",
+                                                       "Textseiten...", "Páginas de letra..."};
+    menu.addSeparator();
+    QAction* pages = menu.addAction(QString::fromUtf8(kPages[Language()]));
+    pages->setObjectName("lyricPages");
+    connect(pages, &QAction::triggered, this, [this] { ShowLyricPages(); });
     menu.exec(c->globalPos());
     return true;
   }
@@ -714,6 +728,7 @@ void MainDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
+  playback_->StopSong();
   pollTimer_.stop();
   firstRunTimer_.stop();
   card_.ClosePort();

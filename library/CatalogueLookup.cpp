@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <fstream>
+#include <vector>
 
 #include "app/AtomicFile.h"
 #include "app/Session.h"
@@ -61,9 +62,22 @@ std::string FindInFolder(const std::string& folder, const std::string& name) {
   return found;
 }
 
+// The tool in the program folder (as setup writes it), else beside the running program (as the
+// package installs both in one folder).
+std::vector<std::string> SummidiCandidates(const Session& session) {
+  std::vector<std::string> candidates = {JoinPath(session.programDir(), "summidi"),
+                                         JoinPath(session.programDir(), "SUMMIDI.EXE")};
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    self[n] = '\0';
+    candidates.push_back(JoinPath(DirName(self), "summidi"));
+  }
+  return candidates;
+}
+
 void StartSummidi(Session& session, const std::string& catalogue) {
-  for (const char* tool : {"summidi", "SUMMIDI.EXE"}) {
-    const std::string program = JoinPath(session.programDir(), tool);
+  for (const std::string& program : SummidiCandidates(session)) {
     if (::access(program.c_str(), X_OK) != 0) continue;
     std::string arg0 = program, arg1 = catalogue;
     char* argv[] = {arg0.data(), arg1.data(), nullptr};

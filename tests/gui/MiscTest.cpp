@@ -14,6 +14,7 @@
 #include "gui/CommandIds.h"
 #include "gui/DemoSongs.h"
 #include "gui/DriveList.h"
+#include "gui/GuiApp.h"
 #include "gui/ListPrinter.h"
 #include "gui/ProgressDialog.h"
 #include "gui/SingleInstance.h"
@@ -127,6 +128,23 @@ void MiscTest::drivesAreDescribedByKindAndSize() {
   QCOMPARE(DriveKindWord("/dev/sr0", "iso9660", false), QStringLiteral(" CD-ROM"));
   QCOMPARE(DriveKindWord("server:/x", "nfs4", false), QStringLiteral(" Remote"));
   QCOMPARE(DriveKindWord("tmpfs", "tmpfs", false), QStringLiteral(" Ram Disk"));
+}
+
+void MiscTest::songsOnTheCommandLineAreKept() {
+  // What a desktop entry's %F hands over: file names, among the options.
+  char a0[] = "sondesk", a1[] = "--lang", a2[] = "1", a3[] = "/songs/One.kar", a4[] = "--no-splash", a5[] = "Two.MID";
+  char* argv[] = {a0, a1, a2, a3, a4, a5, nullptr};
+  sondesk::StartOptions options;
+  std::string error;
+  bool help = false;
+  QVERIFY(sondesk::ParseStartOptions(6, argv, options, error, help));
+  QCOMPARE(options.language, 1);
+  QVERIFY(!options.splash);
+  QCOMPARE(options.songs, (std::vector<std::string>{"/songs/One.kar", "Two.MID"}));
+  char b1[] = "--bogus";
+  char* bad[] = {a0, b1, nullptr};
+  sondesk::StartOptions none;
+  QVERIFY(!sondesk::ParseStartOptions(2, bad, none, error, help));
 }
 
 void MiscTest::progressWindowCancelsARunThatMayStop() {

@@ -10,6 +10,7 @@ class MiscTest : public QObject {
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
+  void songsOnTheCommandLineAreKept();
   void progressWindowCancelsARunThatMayStop();
   void updateCommandAsksForTheFileAndTheVersion();
 };
