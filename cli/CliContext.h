@@ -69,6 +69,7 @@ void RegisterPlayerCommands(CLI::App& app, CliContext& ctx);    // firmware, pla
 void RegisterLyricsCommands(CLI::App& app, CliContext& ctx);    // lyrics
 void RegisterVirtualCommands(CLI::App& app, CliContext& ctx);   // virtual
 void RegisterCardFsCommands(CLI::App& app, CliContext& ctx);    // card format, card report
+void RegisterFirmwareCommands(CLI::App& app, CliContext& ctx);  // firmware, virtual firmware
 
 // The subcommand `name` of `parent`, made when no group has made it yet (several groups add to
 // "card").

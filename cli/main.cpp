@@ -52,6 +52,7 @@ int main(int argc, char** argv) {
   RegisterLyricsCommands(app, ctx);
   RegisterVirtualCommands(app, ctx);
   RegisterCardFsCommands(app, ctx);
+  RegisterFirmwareCommands(app, ctx);
 
   try {
     app.parse(argc, argv);

@@ -38,6 +38,8 @@ FaultRule* RuleOf(FaultPlan& plan, const std::string& kind) {
   if (kind == "nak") return &plan.nak;
   if (kind == "busy") return &plan.busy;
   if (kind == "unplug") return &plan.unplug;
+  if (kind == "lnoack") return &plan.loaderNoAck;
+  if (kind == "lerror") return &plan.loaderError;
   return nullptr;
 }
 
@@ -75,7 +77,7 @@ bool ParseItem(const std::string& item, FaultPlan& plan) {
 }  // namespace
 
 bool FaultPlan::Any() const {
-  for (const FaultRule* r : {&noAck, &badChecksum, &nak, &busy, &unplug}) {
+  for (const FaultRule* r : {&noAck, &badChecksum, &nak, &busy, &unplug, &loaderNoAck, &loaderError}) {
     if (r->mode != FaultRule::Mode::Never) return true;
   }
   return false;
@@ -86,7 +88,7 @@ bool ParseFaultList(const std::string& text, FaultPlan& plan, std::string& error
     if (item.empty()) continue;
     if (!ParseItem(item, plan)) {
       error = "unknown fault '" + item +
-              "' (noack, badsum, nak, busy, unplug; each alone, @N, /N or :P%; seed:N)";
+              "' (noack, badsum, nak, busy, unplug, lnoack, lerror; each alone, @N, /N or :P%; seed:N)";
       return false;
     }
   }

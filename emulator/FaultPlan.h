@@ -15,6 +15,9 @@
 //   nak      a sector write refused with 0x15 and not written (per sector write)
 //   busy     an access or connect request answered 0x17 (per request)
 //   unplug   the cable pulled: unplug@N after N codes, unplug from the start
+//   lnoack   a character the firmware loader takes but never acknowledges: its Ack stays down
+//            until the loader is woken again (per loader character)
+//   lerror   the loader's error line raised at a record of a download (per record line)
 // The query may also carry `strict=1`: the player then serves sectors only between an access or
 // connect request and the release, as a careful firmware would.
 
@@ -43,6 +46,8 @@ struct FaultPlan {
   FaultRule nak;
   FaultRule busy;
   FaultRule unplug;  // Once(n): after n codes; Always: from the start
+  FaultRule loaderNoAck;
+  FaultRule loaderError;
   std::uint64_t seed = 1;
   bool strict = false;
 

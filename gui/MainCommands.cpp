@@ -347,8 +347,6 @@ void MainDlg::CmdPlaylist() {
   PlSelectDlg dlg(*c, this);
   dlg.exec();
 }
-
-void MainDlg::CmdUpdateFirmware() {}
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;

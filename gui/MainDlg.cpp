@@ -157,7 +157,6 @@ int MainDlg::Language() const {
 
 const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
-      cmd::kUpdateFirmware,
   };
   return later;
 }

@@ -1,5 +1,6 @@
 #include "gui/ProgressDialog.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -38,12 +39,19 @@ ProgressDialog::ProgressDialog(QWidget* owner)
   bar_->setTextVisible(false);
   bar_->setRange(0, 1);
 
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  buttons_->setObjectName("cancel");
+  buttons_->setCenterButtons(true);
+  buttons_->hide();
+  connect(buttons_, &QDialogButtonBox::rejected, this, [this] { cancelRequested_ = true; });
+
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 12, 16, 14);
   layout->setSpacing(6);
   layout->addWidget(line1_);
   layout->addWidget(line2_);
   layout->addWidget(bar_);
+  layout->addWidget(buttons_);
   setMinimumWidth(430);
 
   showTimer_.setSingleShot(true);
@@ -103,6 +111,12 @@ void ProgressDialog::ComeBack() {
   if (aside_ == 0 || --aside_ > 0) return;
   if (open_ && shownBeforeAside_) ShowNow();
   shownBeforeAside_ = false;
+}
+
+void ProgressDialog::SetCancellable(bool on) {
+  cancelRequested_ = false;
+  buttons_->setVisible(on);
+  if (isVisible()) adjustSize();
 }
 
 void ProgressDialog::Close() {

@@ -270,6 +270,14 @@ void QtUi::ProgressSetLine(int line, const std::string& text) {
   if (progress_ != nullptr) progress_->SetLine(line, Q(text));
 }
 
+void QtUi::ProgressSetCancellable(bool on) {
+  if (progress_ != nullptr) progress_->SetCancellable(on);
+}
+
+bool QtUi::ProgressCancelRequested() {
+  return progress_ != nullptr && progress_->cancelRequested();
+}
+
 void QtUi::Pump() {
   // Operations step thousands of times (a sector at a time over the link); letting events through
   // every few milliseconds keeps the window alive without making the operation wait on it.

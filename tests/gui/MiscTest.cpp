@@ -1,16 +1,24 @@
 #include "MiscTest.h"
 
+#include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QPdfWriter>
+#include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include "GuiFixture.h"
+#include "app/AtomicFile.h"
+#include "emulator/CardImage.h"
+#include "emulator/VirtualFlash.h"
+#include "gui/CommandIds.h"
 #include "gui/DemoSongs.h"
 #include "gui/DriveList.h"
 #include "gui/GuiApp.h"
 #include "gui/ListPrinter.h"
 #include "gui/ProgressDialog.h"
 #include "gui/SingleInstance.h"
+#include "gui/Text.h"
 
 using namespace sondesk;
 using namespace sondesk::test;
@@ -170,4 +178,64 @@ void MiscTest::songsOnTheCommandLineAreKept() {
   char* bad[] = {a0, b1, nullptr};
   sondesk::StartOptions none;
   QVERIFY(!sondesk::ParseStartOptions(2, bad, none, error, help));
+}
+
+void MiscTest::progressWindowCancelsARunThatMayStop() {
+  GuiFixture f;
+  Progress& p = f.session->progress();
+  ProgressDialog* view = f.ui.progressDialog();
+  p.ProgressStart(10);
+  QVERIFY(!view->cancelButtons()->isVisible());
+  p.AllowCancel();
+  QVERIFY(view->cancelButtons()->isVisible());
+  QVERIFY(!p.Cancelled());
+  view->cancelButtons()->button(QDialogButtonBox::Cancel)->click();
+  QVERIFY(p.Cancelled());
+  p.ProgressEnd();
+  QVERIFY(!p.Cancelled());
+  // The next run starts afresh, and one that may not stop shows no button.
+  p.ProgressStart(10);
+  QVERIFY(!view->cancelButtons()->isVisible());
+  QVERIFY(!p.Cancelled());
+  p.ProgressEnd();
+}
+
+void MiscTest::updateCommandAsksForTheFileAndTheVersion() {
+  GuiFixture f;
+  const std::string firmware = f.Dir("program") + "/SONVAR.MHX";
+  std::vector<std::uint8_t> shipped;
+  QVERIFY(ReadWholeFile(std::string(SONDESK_PROGRAM_DIR) + "/SONVAR.MHX", shipped));
+  QVERIFY(WriteFileAtomically(firmware, shipped));
+  const std::string image = f.Dir("data") + "/card.img";
+  std::string error;
+  QVERIFY(CreateBlankCardImage(image, 1, error));
+  f.session->settings().portBackend = "virtual";
+  f.session->settings().virtualCard = image;
+  f.session->settings().webUpdate = 0;
+
+  QAction* update = f.window->menuAction(cmd::kUpdateFirmware);
+  QVERIFY(update != nullptr);
+  QVERIFY(update->isEnabled());
+  QVERIFY(f.window->toolbarAction(cmd::kUpdateFirmware)->isEnabled());
+
+  ModalAnswerer answers;
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::Yes));  // search the file on the PC
+  answers.Push([firmware](QWidget* w) {
+    if (auto* d = qobject_cast<QFileDialog*>(w)) {
+      d->selectFile(PathQ(firmware));
+      QMetaObject::invokeMethod(d, "accept");
+    }
+  });
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));  // not this version
+  f.window->RunCommand(cmd::kUpdateFirmware);
+
+  QCOMPARE(answers.seen.size(), 3);
+  QVERIFY2(answers.seen[0].contains(QStringLiteral("Do you want to search the file in your PC?")),
+           qPrintable(answers.seen[0]));
+  QVERIFY2(answers.seen[1].startsWith(QStringLiteral("QFileDialog|SONDESK - Find file SONVAR.MHX...")),
+           qPrintable(answers.seen[1]));
+  QVERIFY2(answers.seen[2].contains(QStringLiteral("SonDesk VP 1.00 08/12/2026")), qPrintable(answers.seen[2]));
+  QVERIFY(answers.seen[2].contains(QStringLiteral("Do you want to use this version to update Sonvar?")));
+  // Declined: the player's program memory was never touched.
+  QVERIFY(!IsFile(FlashSideFilePath(image)));
 }

@@ -12,4 +12,6 @@ class MiscTest : public QObject {
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
   void songsOnTheCommandLineAreKept();
+  void progressWindowCancelsARunThatMayStop();
+  void updateCommandAsksForTheFileAndTheVersion();
 };
