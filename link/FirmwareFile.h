@@ -14,10 +14,10 @@
 #include <string_view>
 
 #include "app/SRecord.h"
+#include "app/ShippedData.h"
 
 namespace sondesk {
 
-inline constexpr const char* kFirmwareFileName = "SONVAR.MHX";
 // The loader reads lines of at most 79 characters with their line end; a longer record would reach
 // it cut in two.
 inline constexpr std::size_t kMaxFirmwareLine = 78;

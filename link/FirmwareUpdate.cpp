@@ -10,6 +10,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
+#include "app/ShippedData.h"
 #include "app/Session.h"
 #include "link/Download.h"
 #include "link/FirmwareFile.h"
@@ -65,7 +66,11 @@ bool ReadFirmwareCandidate(const std::string& path, std::vector<std::uint8_t>& b
 std::string FirmwareFilePath(const Session& session) {
   // A first start may not know its program folder yet; the file then lives with the user's data,
   // never in whatever folder the program was started from.
-  const std::string& folder = !session.programDir().empty() ? session.programDir() : session.paths().dataDir;
+  // An installed program folder may be read-only and belongs to the package: the new file goes to the
+  // user's writable program folder instead.
+  std::string folder = session.programDir();
+  if (folder.empty()) folder = session.paths().dataDir;
+  else if (IsInstalledDataFolder(folder)) folder = WritableProgramFolder(session);
   return JoinPath(folder, kFirmwareFileName);
 }
 
