@@ -1,5 +1,9 @@
 #include "catalogue/CardCatalogue.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "app/Endian.h"
 #include "catalogue/CatalogueCheck.h"
 
 namespace sondesk {
@@ -36,19 +40,67 @@ class SongsByNumber {
 };
 
 void ApplyGroups(const std::vector<std::uint8_t>& bytes, const SongsByNumber& songs, CardList& list,
-                 std::string SongEntry::*field) {
+                 std::string SongEntry::*field, std::vector<std::int32_t>& headerOf) {
+  // First the header each song falls under (the last listing wins), then the names in list
+  // order: the list is walked once, front to back, rather than hopped through by song number.
+  // Each entry holds the header's position times 32 plus the name's length, or -1.
+  headerOf.assign(list.size(), -1);
   const std::size_t records = bytes.size() / kCatalogueRecordSize;
-  std::string current;
+  std::int32_t current = -1;
   // The last record is the terminator.
   for (std::size_t r = 0; r + 1 < records; ++r) {
     const std::uint8_t* rec = bytes.data() + r * kCatalogueRecordSize;
-    const std::uint16_t number = RecordNumber(rec);
+    const std::uint16_t number = GetLe16(rec);
     if (number == kGroupHeaderMark) {
-      current = RecordText(rec);
+      const auto length = ::strnlen(reinterpret_cast<const char*>(rec + 2), kCatalogueTextMax);
+      current = static_cast<std::int32_t>(r * kCatalogueRecordSize + length);
       continue;
     }
-    songs.ForEach(number, [&](std::size_t i) { list[i].*field = current; });
+    songs.ForEach(number, [&](std::size_t i) { headerOf[i] = current; });
   }
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    std::string& text = list[i].*field;
+    if (headerOf[i] < 0) {
+      text.clear();
+      continue;
+    }
+    const auto at = static_cast<std::size_t>(headerOf[i]);
+    const std::size_t length = at % kCatalogueRecordSize;
+    // Assigned in place: a list loaded over an earlier one keeps its strings' storage.
+    text.assign(reinterpret_cast<const char*>(bytes.data() + (at - length) + 2), length);
+  }
+}
+
+// Writes `value` right-aligned in `width` characters ending at `end`, zero- or space-padded; the
+// load formats two numbers per song and the general formatter would be most of its work.
+void PutDecimal(char* end, int width, unsigned value, char pad) {
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && p > end - width);
+  while (p > end - width) *--p = pad;
+}
+
+// A song of the card as INDEX0.DAT lists it at `position`, made over whatever `e` held before.
+void SetCardSong(SongEntry& e, const std::uint8_t* record, std::size_t position) {
+  const std::uint16_t number = GetLe16(record);
+  char numberText[6];  // "%6d": positions stay below 16,384
+  PutDecimal(numberText + 6, 6, static_cast<unsigned>(position), ' ');
+  e.numberText.assign(numberText, 6);
+  char path[9] = {0, 0, 0, 0, 0, '.', 'M', 'F', '3'};  // "%05u.MF3": numbers stay below 65,536
+  PutDecimal(path + 5, 5, number, '0');
+  e.path.assign(path, 9);
+  const char* title = reinterpret_cast<const char*>(record + 2);
+  e.title.assign(title, ::strnlen(title, kCatalogueTextMax));
+  e.performer.clear();
+  e.category.clear();
+  e.listIndex = static_cast<std::uint16_t>(position);
+  e.edited = 0;
+  e.fileSize = 0;
+  e.scanNumber = number;
+  e.inBothLists = 0;
+  e.deletionMark = 0;
 }
 
 bool ReadRootFile(Catalogue& cat, const std::string& name, std::vector<std::uint8_t>& out) {
@@ -83,6 +135,8 @@ std::uint32_t CatalogueUploadSize(Catalogue& cat, IndexFile file) {
 int LoadCardCatalogue(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
+  // The songs of the old list lend their storage to the new one; those not reused go with it.
+  std::vector<SongEntry> reuse = std::move(s.card.entries());
   s.card.clear();
   cat.titleIndex.Clear();
   if (!cat.linkMode() && !s.CardDriveUsable()) return 1;
@@ -115,28 +169,23 @@ int LoadCardCatalogue(Catalogue& cat) {
   const std::size_t records = cat.titleIndex.count();
   if (records == 0) return finish(1);
   // Every record but the terminator is a song, in file order.
-  for (std::size_t r = 0; r + 1 < records && !s.card.full(); ++r) {
-    const std::uint8_t* rec = cat.titleIndex[r].data();
-    SongEntry e;
-    e.scanNumber = RecordNumber(rec);
-    e.title = RecordText(rec);
-    e.path = SongFileName(e.scanNumber);
-    e.listIndex = static_cast<std::uint16_t>(r);
-    e.numberText = FormatNumberText(static_cast<int>(r));
-    s.card.push_back(std::move(e));
-  }
+  const std::size_t songCount = std::min(records - 1, CardList::kCapacity);
+  reuse.resize(songCount);
+  for (std::size_t r = 0; r < songCount; ++r) SetCardSong(reuse[r], cat.titleIndex[r].data(), r);
+  s.card.entries() = std::move(reuse);
 
   const SongsByNumber songs(s.card);
+  std::vector<std::int32_t> headerOf;
   if (!ReadRootFile(cat, "INDEX1.DAT", bytes)) {
     ReportUnreadable(cat, "INDEX1.DAT");
     return finish(0);
   }
-  ApplyGroups(bytes, songs, s.card, &SongEntry::category);
+  ApplyGroups(bytes, songs, s.card, &SongEntry::category, headerOf);
   if (!ReadRootFile(cat, "INDEX2.DAT", bytes)) {
     ReportUnreadable(cat, "INDEX2.DAT");
     return finish(0);
   }
-  ApplyGroups(bytes, songs, s.card, &SongEntry::performer);
+  ApplyGroups(bytes, songs, s.card, &SongEntry::performer, headerOf);
   return finish(1);
 }
 
