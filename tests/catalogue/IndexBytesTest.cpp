@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "catalogue/CardCatalogue.h"
@@ -133,6 +134,35 @@ TEST_F(IndexBytesLoadTest, LoadGivesThePinnedListIntoAnEmptyOrAFullList) {
   ASSERT_EQ(LoadCardCatalogue(*cat), 1);
   EXPECT_EQ(ListChecksum(session->card), fromEmpty);
   EXPECT_EQ(cat->titleIndex.count(), 3001u);
+}
+
+TEST_F(IndexBytesLoadTest, AnUnreadableGroupIndexKeepsWhatWasReadBeforeIt) {
+  MakeFreshCard();
+  session->card.push_back(CardSong(12, "Twelve", "Perf", "Pop"));
+  session->card.push_back(CardSong(7, "Seven", "Other", "Rock"));
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  // A folder where INDEX2.DAT should be: present, but not readable as a file.
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX2.DAT"));
+  std::filesystem::create_directory(CardPath(kRootFolder, "INDEX2.DAT"));
+  EXPECT_EQ(LoadCardCatalogue(*cat), 0);
+  ASSERT_EQ(session->card.size(), 2u);
+  EXPECT_EQ(session->card[0].title, "Seven");
+  EXPECT_EQ(session->card[0].category, "Rock");
+  EXPECT_EQ(session->card[0].performer, "");
+  EXPECT_EQ(session->card[1].category, "Pop");
+  EXPECT_FALSE(ui.boxes.empty());
+
+  // The same with INDEX1.DAT: the titles alone.
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX2.DAT"));
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX1.DAT"));
+  std::filesystem::create_directory(CardPath(kRootFolder, "INDEX1.DAT"));
+  EXPECT_EQ(LoadCardCatalogue(*cat), 0);
+  ASSERT_EQ(session->card.size(), 2u);
+  EXPECT_EQ(session->card[1].title, "Twelve");
+  EXPECT_EQ(session->card[1].path, "00012.MF3");
+  EXPECT_EQ(session->card[1].category, "");
+  EXPECT_EQ(session->card[1].performer, "");
 }
 
 }  // namespace
