@@ -18,20 +18,36 @@ int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
   return std::memcmp(a.data(), b.data(), N);
 }
 
+// The name's length in the field: at most 27 characters, up to the first NUL.
 template <std::size_t N>
-void SetField(std::array<char, N>& field, const std::string& text) {
+std::size_t SetField(std::array<char, N>& field, const std::string& text) {
   field.fill(0);
-  const std::size_t nul = text.find('\0');
-  const std::size_t n = std::min({text.size(), nul, kCatalogueTextMax});
+  const std::size_t limit = std::min(text.size(), kCatalogueTextMax);
+  const void* nul = std::memchr(text.data(), 0, limit);
+  const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : limit;
   std::memcpy(field.data(), text.data(), n);
+  return n;
 }
 
-void Append(std::vector<std::uint8_t>& out, const CatalogueRecord& r) {
-  out.insert(out.end(), r.begin(), r.end());
+// Records are written straight from the zero-filled fields: a field holds at most 27 characters,
+// so its 28 bytes are the name and the zeros after it, as MakeTitleRecord and MakeDirectoryRecord
+// lay them out.
+static_assert(kCatalogueTextMax + 1 == kCatalogueTextField && 2 + kCatalogueTextField + 2 == kCatalogueRecordSize);
+
+std::uint8_t* PutTitleRecord(std::uint8_t* out, std::uint16_t number, const std::array<char, kCatalogueTextField>& name) {
+  PutLe16(out, number);
+  std::memcpy(out + 2, name.data(), kCatalogueTextField);
+  out[30] = 0;
+  out[31] = 0;
+  return out + kCatalogueRecordSize;
 }
 
-void AppendTerminator(std::vector<std::uint8_t>& out) {
-  out.resize(out.size() + kCatalogueRecordSize, 0);
+std::uint8_t* PutDirectoryRecord(std::uint8_t* out, const std::array<char, kCatalogueTextField>& name,
+                                 std::uint16_t position) {
+  PutLe16(out, kDirectoryEntryMark);
+  std::memcpy(out + 2, name.data(), kCatalogueTextField);
+  PutLe16(out + 30, position);
+  return out + kCatalogueRecordSize;
 }
 
 struct LetterTable {
@@ -58,15 +74,11 @@ CatalogueWorkStore::CatalogueWorkStore() {
   entries_.reserve(kMaxCatalogueSongs);
   sorted_.reserve(kMaxCatalogueSongs);
   titleOrder_.reserve(kMaxCatalogueSongs);
+  titleKeys_.reserve(kMaxCatalogueSongs);
   groups_.reserve(kMaxCatalogueSongs);
 }
 
 namespace {
-template <std::size_t N>
-std::string_view FieldView(const std::array<char, N>& field) {
-  return std::string_view(field.data(), ::strnlen(field.data(), N));
-}
-
 std::uint64_t BigEndianPrefix(const char* p) {
   std::uint64_t k = 0;
   for (int i = 0; i < 8; ++i) k = (k << 8) | static_cast<unsigned char>(p[i]);
@@ -82,9 +94,8 @@ void CatalogueWorkStore::FillEntries(const CardList& list) {
     Entry& e = entries_[i];
     e.number = list[i].songNumber();
     SetField(e.title, list[i].title);
-    SetField(e.category, list[i].category);
-    SetField(e.performer, list[i].performer);
-    e.titleKey = BigEndianPrefix(e.title.data());
+    e.categoryLength = static_cast<std::uint8_t>(SetField(e.category, list[i].category));
+    e.performerLength = static_cast<std::uint8_t>(SetField(e.performer, list[i].performer));
   }
 }
 
@@ -97,8 +108,9 @@ void CatalogueWorkStore::RankGroups(bool byPerformer) {
   groupIds_.clear();
   groups_.clear();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const auto [it, added] =
-        groupIds_.emplace(FieldView(group(entries_[i])), static_cast<std::uint32_t>(groups_.size()));
+    const Entry& e = entries_[i];
+    const std::string_view name(group(e).data(), byPerformer ? e.performerLength : e.categoryLength);
+    const auto [it, added] = groupIds_.emplace(name, static_cast<std::uint32_t>(groups_.size()));
     if (added) groups_.push_back(static_cast<std::uint16_t>(i));
     entries_[i].groupRank = it->second;
   }
@@ -124,10 +136,12 @@ void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t
   for (const Entry& e : entries_) ++start[e.groupRank + 1];
   for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
   for (std::uint16_t i : titleOrder_) sorted_[start[entries_[i].groupRank]++] = i;
-  index.clear();
-  directory.clear();
-  index.reserve((2 * entries_.size() + 1) * kCatalogueRecordSize);
-  directory.reserve((groups_.size() + 1) * kCatalogueRecordSize);
+  // Every song, one header per group, and the terminator; the buffers are sized once and
+  // written through.
+  index.resize((entries_.size() + groups_.size() + 1) * kCatalogueRecordSize);
+  directory.resize((groups_.size() + 1) * kCatalogueRecordSize);
+  std::uint8_t* at = index.data();
+  std::uint8_t* dir = directory.data();
   LetterTable table;
   std::size_t position = 0;  // records written to the index so far
   std::size_t group = 0;     // directory entries written so far
@@ -135,18 +149,17 @@ void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t
     const Entry& e = entries_[sorted_[i]];
     if (i == 0 || e.groupRank != entries_[sorted_[i - 1]].groupRank) {
       const auto& field = byPerformer ? e.performer : e.category;
-      const std::string_view name = FieldView(field);
-      Append(index, MakeTitleRecord(kGroupHeaderMark, name));
-      Append(directory, MakeDirectoryRecord(name, static_cast<std::uint16_t>(position)));
+      at = PutTitleRecord(at, kGroupHeaderMark, field);
+      dir = PutDirectoryRecord(dir, field, static_cast<std::uint16_t>(position));
       table.Offer(field.data(), group);
       ++position;
       ++group;
     }
-    Append(index, MakeTitleRecord(e.number, FieldView(e.title)));
+    at = PutTitleRecord(at, e.number, e.title);
     ++position;
   }
-  AppendTerminator(index);
-  AppendTerminator(directory);
+  std::memset(at, 0, kCatalogueRecordSize);
+  std::memset(dir, 0, kCatalogueRecordSize);
   table.WriteTo(letters);
 }
 
@@ -155,24 +168,28 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
   FillEntries(list);
 
   // Title pass: equal titles keep the order of the card list.
-  std::sort(sorted_.begin(), sorted_.end(), [this](std::uint16_t x, std::uint16_t y) {
-    const Entry& a = entries_[x];
-    const Entry& b = entries_[y];
-    if (a.titleKey != b.titleKey) return a.titleKey < b.titleKey;
-    if (int c = std::memcmp(a.title.data() + 8, b.title.data() + 8, kCatalogueTextField - 8)) return c < 0;
-    return x < y;
+  titleKeys_.resize(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    titleKeys_[i] = {BigEndianPrefix(entries_[i].title.data()), static_cast<std::uint32_t>(i)};
+  std::sort(titleKeys_.begin(), titleKeys_.end(), [this](const TitleKey& a, const TitleKey& b) {
+    if (a.prefix != b.prefix) return a.prefix < b.prefix;
+    if (int c = std::memcmp(entries_[a.entry].title.data() + 8, entries_[b.entry].title.data() + 8,
+                            kCatalogueTextField - 8))
+      return c < 0;
+    return a.entry < b.entry;
   });
+  for (std::size_t i = 0; i < titleKeys_.size(); ++i) sorted_[i] = static_cast<std::uint16_t>(titleKeys_[i].entry);
   auto& index0 = out[IndexFile::Index0];
-  index0.clear();
-  index0.reserve((entries_.size() + 1) * kCatalogueRecordSize);
+  index0.resize((entries_.size() + 1) * kCatalogueRecordSize);
+  std::uint8_t* at = index0.data();
   LetterTable titles;
   titleOrder_ = sorted_;
   for (std::size_t i = 0; i < sorted_.size(); ++i) {
     const Entry& e = entries_[sorted_[i]];
-    Append(index0, MakeTitleRecord(e.number, FieldView(e.title)));
+    at = PutTitleRecord(at, e.number, e.title);
     titles.Offer(e.title.data(), i);
   }
-  AppendTerminator(index0);
+  std::memset(at, 0, kCatalogueRecordSize);
   titles.WriteTo(out[IndexFile::Alpha0]);
 
   WriteGrouped(false, out[IndexFile::Index1], out[IndexFile::Index3], out[IndexFile::Alpha1]);
