@@ -171,13 +171,28 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
   titleKeys_.resize(entries_.size());
   for (std::size_t i = 0; i < entries_.size(); ++i)
     titleKeys_[i] = {BigEndianPrefix(entries_[i].title.data()), static_cast<std::uint32_t>(i)};
-  std::sort(titleKeys_.begin(), titleKeys_.end(), [this](const TitleKey& a, const TitleKey& b) {
-    if (a.prefix != b.prefix) return a.prefix < b.prefix;
-    if (int c = std::memcmp(entries_[a.entry].title.data() + 8, entries_[b.entry].title.data() + 8,
-                            kCatalogueTextField - 8))
-      return c < 0;
-    return a.entry < b.entry;
-  });
+  // A stable radix sort on the first 8 bytes keeps equal prefixes in list order; only titles
+  // sharing them are then compared whole.
+  titleScratch_.resize(titleKeys_.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    std::array<std::uint32_t, 257> count{};
+    for (const TitleKey& k : titleKeys_) ++count[((k.prefix >> shift) & 0xFF) + 1];
+    if (count[((titleKeys_.empty() ? 0 : titleKeys_[0].prefix >> shift) & 0xFF) + 1] == titleKeys_.size()) continue;
+    for (std::size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
+    for (const TitleKey& k : titleKeys_) titleScratch_[count[(k.prefix >> shift) & 0xFF]++] = k;
+    titleKeys_.swap(titleScratch_);
+  }
+  for (auto run = titleKeys_.begin(); run != titleKeys_.end();) {
+    auto end = run + 1;
+    while (end != titleKeys_.end() && end->prefix == run->prefix) ++end;
+    if (end - run > 1) {
+      std::stable_sort(run, end, [this](const TitleKey& a, const TitleKey& b) {
+        return std::memcmp(entries_[a.entry].title.data() + 8, entries_[b.entry].title.data() + 8,
+                           kCatalogueTextField - 8) < 0;
+      });
+    }
+    run = end;
+  }
   for (std::size_t i = 0; i < titleKeys_.size(); ++i) sorted_[i] = static_cast<std::uint16_t>(titleKeys_[i].entry);
   auto& index0 = out[IndexFile::Index0];
   index0.resize((entries_.size() + 1) * kCatalogueRecordSize);

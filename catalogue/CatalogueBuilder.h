@@ -67,6 +67,7 @@ class CatalogueWorkStore {
   std::vector<std::uint16_t> sorted_;      // entry indexes in the order of the file being written
   std::vector<std::uint16_t> titleOrder_;  // entry indexes in title order
   std::vector<TitleKey> titleKeys_;
+  std::vector<TitleKey> titleScratch_;
   std::vector<std::uint16_t> groups_;      // one entry index per distinct group, in group order
   std::unordered_map<std::string_view, std::uint32_t> groupIds_;
   std::vector<std::uint32_t> rankScratch_;
