@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -105,6 +106,30 @@ TEST(IndexBytes, GeneratedCardGivesThePinnedFiles) {
   ASSERT_TRUE(work.Build(GeneratedCard(1200), again));
   ASSERT_TRUE(work.Build(list, again));
   for (int f = 0; f < kIndexFileCount; ++f) EXPECT_EQ(again.files[f], set.files[f]) << f;
+}
+
+TEST(IndexBytes, TitlesSharingLongBeginningsSortWhole) {
+  // Titles that agree in their first 8 bytes and more, and differ late, by case or by length.
+  Lcg rng;
+  CardList list;
+  for (unsigned i = 0; i < 2000; ++i) {
+    std::string title = "Common beginning ";
+    for (unsigned n = rng.Next(12); n > 0; --n) title += "aAb\xE9 "[rng.Next(5)];
+    list.push_back(CardSong(i, title));
+  }
+  std::vector<std::size_t> order(list.size());
+  for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+    return CompareCatalogueText(list[a].title, list[b].title) < 0;
+  });
+  CatalogueWorkStore work;
+  CatalogueFileSet set;
+  ASSERT_TRUE(work.Build(list, set));
+  const auto& index0 = set[IndexFile::Index0];
+  ASSERT_EQ(index0.size(), (list.size() + 1) * kCatalogueRecordSize);
+  for (std::size_t r = 0; r < order.size(); ++r) {
+    ASSERT_EQ(RecordNumber(index0.data() + r * kCatalogueRecordSize), list[order[r]].songNumber()) << r;
+  }
 }
 
 class IndexBytesLoadTest : public CatalogueTest {};
