@@ -18,15 +18,14 @@ int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
   return std::memcmp(a.data(), b.data(), N);
 }
 
-// The name's length in the field: at most 27 characters, up to the first NUL.
+// At most 27 characters, up to the first NUL.
 template <std::size_t N>
-std::size_t SetField(std::array<char, N>& field, const std::string& text) {
+void SetField(std::array<char, N>& field, const std::string& text) {
   field.fill(0);
   const std::size_t limit = std::min(text.size(), kCatalogueTextMax);
   const void* nul = std::memchr(text.data(), 0, limit);
   const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : limit;
   std::memcpy(field.data(), text.data(), n);
-  return n;
 }
 
 // Records are written straight from the zero-filled fields: a field holds at most 27 characters,
@@ -79,6 +78,20 @@ CatalogueWorkStore::CatalogueWorkStore() {
 }
 
 namespace {
+std::uint64_t FieldHash(const std::array<char, kCatalogueTextField>& field) {
+  std::uint64_t a, b, c;
+  std::uint32_t d;
+  std::memcpy(&a, field.data(), 8);
+  std::memcpy(&b, field.data() + 8, 8);
+  std::memcpy(&c, field.data() + 16, 8);
+  std::memcpy(&d, field.data() + 24, 4);
+  std::uint64_t h = a * 0x9E3779B97F4A7C15ull ^ b * 0xC2B2AE3D27D4EB4Full ^ c * 0x165667B19E3779F9ull ^
+                    d * 0xD6E8FEB86659FD93ull;
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 32);
+}
+
 std::uint64_t BigEndianPrefix(const char* p) {
   std::uint64_t k = 0;
   for (int i = 0; i < 8; ++i) k = (k << 8) | static_cast<unsigned char>(p[i]);
@@ -94,8 +107,8 @@ void CatalogueWorkStore::FillEntries(const CardList& list) {
     Entry& e = entries_[i];
     e.number = list[i].songNumber();
     SetField(e.title, list[i].title);
-    e.categoryLength = static_cast<std::uint8_t>(SetField(e.category, list[i].category));
-    e.performerLength = static_cast<std::uint8_t>(SetField(e.performer, list[i].performer));
+    SetField(e.category, list[i].category);
+    SetField(e.performer, list[i].performer);
   }
 }
 
@@ -105,14 +118,29 @@ void CatalogueWorkStore::RankGroups(bool byPerformer) {
   auto group = [&](const Entry& e) -> const std::array<char, kCatalogueTextField>& {
     return byPerformer ? e.performer : e.category;
   };
-  groupIds_.clear();
+  // The names are hashed whole from their zero-filled fields: equal fields are equal names.
+  constexpr std::size_t kSlots = 32768;  // more than twice the largest number of groups
+  constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+  static_assert(kSlots >= 2 * kMaxCatalogueSongs);
+  groupSlots_.assign(kSlots, kEmpty);
   groups_.clear();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const Entry& e = entries_[i];
-    const std::string_view name(group(e).data(), byPerformer ? e.performerLength : e.categoryLength);
-    const auto [it, added] = groupIds_.emplace(name, static_cast<std::uint32_t>(groups_.size()));
-    if (added) groups_.push_back(static_cast<std::uint16_t>(i));
-    entries_[i].groupRank = it->second;
+    const auto& name = group(entries_[i]);
+    std::size_t slot = FieldHash(name) & (kSlots - 1);
+    for (;;) {
+      const std::uint32_t g = groupSlots_[slot];
+      if (g == kEmpty) {
+        groupSlots_[slot] = static_cast<std::uint32_t>(groups_.size());
+        entries_[i].groupRank = static_cast<std::uint32_t>(groups_.size());
+        groups_.push_back(static_cast<std::uint16_t>(i));
+        break;
+      }
+      if (CompareField(group(entries_[groups_[g]]), name) == 0) {
+        entries_[i].groupRank = g;
+        break;
+      }
+      slot = (slot + 1) & (kSlots - 1);
+    }
   }
   std::sort(groups_.begin(), groups_.end(), [&](std::uint16_t x, std::uint16_t y) {
     return CompareField(group(entries_[x]), group(entries_[y])) < 0;

@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "app/SongEntry.h"
@@ -47,8 +46,6 @@ class CatalogueWorkStore {
   struct Entry {
     std::uint16_t number;
     std::uint32_t groupRank;  // place of the entry's group among the groups of the pass
-    std::uint8_t categoryLength;
-    std::uint8_t performerLength;
     std::array<char, kCatalogueTextField> title;
     std::array<char, kCatalogueTextField> category;
     std::array<char, kCatalogueTextField> performer;
@@ -69,7 +66,7 @@ class CatalogueWorkStore {
   std::vector<TitleKey> titleKeys_;
   std::vector<TitleKey> titleScratch_;
   std::vector<std::uint16_t> groups_;      // one entry index per distinct group, in group order
-  std::unordered_map<std::string_view, std::uint32_t> groupIds_;
+  std::vector<std::uint32_t> groupSlots_;  // open addressing: group number by name, or empty
   std::vector<std::uint32_t> rankScratch_;
 };
 
