@@ -3,6 +3,9 @@
 //   OpenRead512Floor      the same folder listed, each file opened and its first 512 bytes read:
 //                         the I/O that reading the library cannot avoid
 //   ReadLibraryVsFloor    both in each iteration; `ratio` is the library's time over the floor's
+//   ReadLibraryProcess    the same as whole processes, interleaved: `sondesk-cli library list` of the
+//                         folder (its output thrown away) against a small C program that lists the
+//                         folder and reads 512 bytes of each file; `ratio` is ours over the C loop's
 //   ImportCorpus          the songs of tests/data/midi imported into an empty library (conversion,
 //                         compression, catalogue lookup, name checks, the library read again)
 //   ImportLarge/workers:1 the corpus of ../shared/corpus imported 20 times over (about 1,500 songs,
@@ -20,6 +23,8 @@
 #include <benchmark/benchmark.h>
 #include <dirent.h>
 #include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -170,6 +175,55 @@ void BM_ReadLibraryVsFloor(benchmark::State& state) {
   state.counters["ratio"] = floorNs > 0 ? libraryNs / floorNs : 0;
 }
 BENCHMARK(BM_ReadLibraryVsFloor)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+extern "C" char** environ;
+
+// Runs a program to its end with its output thrown away; its wall time in nanoseconds, or -1
+// when it could not be started or failed.
+double RunProcess(const std::vector<std::string>& args) {
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+  const auto t0 = SteadyTime::now();
+  pid_t pid = 0;
+  const int started = ::posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (started != 0) return -1;
+  int status = 0;
+  if (::waitpid(pid, &status, 0) != pid || !WIFEXITED(status) || WEXITSTATUS(status) != 0) return -1;
+  return std::chrono::duration<double, std::nano>(SteadyTime::now() - t0).count();
+}
+
+void BM_ReadLibraryProcess(benchmark::State& state) {
+  BenchLibrary& b = Library();
+  // A fresh user's settings, so that nothing of this machine's own is read.
+  for (const char* v : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
+    const std::string dir = b.root + "/user/" + v;
+    MakeFolders(dir);
+    ::setenv(v, dir.c_str(), 1);
+  }
+  const std::vector<std::string> ours = {SONDESK_CLI, "--library", b.library, "--windir", b.root + "/windir",
+                                         "--quiet", "library", "list"};
+  const std::vector<std::string> floor = {SONDESK_LIBRARY_FLOOR, b.library};
+  double oursNs = 0, floorNs = 0;
+  for (auto _ : state) {
+    const double f = RunProcess(floor);
+    const double o = RunProcess(ours);
+    if (f < 0 || o < 0) {
+      state.SkipWithError("a program failed");
+      return;
+    }
+    floorNs += f;
+    oursNs += o;
+  }
+  state.counters["floor_ms"] = floorNs / 1e6 / static_cast<double>(state.iterations());
+  state.counters["library_ms"] = oursNs / 1e6 / static_cast<double>(state.iterations());
+  state.counters["ratio"] = floorNs > 0 ? oursNs / floorNs : 0;
+}
+BENCHMARK(BM_ReadLibraryProcess)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The well-formed songs of the test corpus.
 std::vector<std::string> CorpusSongs() {

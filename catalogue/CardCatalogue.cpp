@@ -1,5 +1,9 @@
 #include "catalogue/CardCatalogue.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "app/Endian.h"
 #include "catalogue/CatalogueCheck.h"
 
 namespace sondesk {
@@ -13,13 +17,12 @@ void ReportUnreadable(Catalogue& cat, const std::string& name) {
   s.SetStatusPane(kConnectionPane, LinkModeStatusText(LinkMode::NoCard));
 }
 
-// Gives `text` to the field chosen by `field` of every card song of each song number listed in a
-// grouped index: songs listed twice in INDEX0.DAT get it in both places.
+// The songs of INDEX0.DAT by song number: a number listed twice there names both songs.
 class SongsByNumber {
  public:
-  explicit SongsByNumber(const CardList& list) : head_(65536, -1), next_(list.size(), -1) {
-    for (std::size_t i = list.size(); i-- > 0;) {
-      const std::uint16_t n = list[i].songNumber();
+  SongsByNumber(const TitleIndexImage& image, std::size_t songs) : head_(65536, -1), next_(songs, -1) {
+    for (std::size_t i = songs; i-- > 0;) {
+      const std::uint16_t n = image.SongNumberAt(i);
       next_[i] = head_[n];
       head_[n] = static_cast<std::int32_t>(i);
     }
@@ -35,20 +38,80 @@ class SongsByNumber {
   std::vector<std::int32_t> next_;
 };
 
-void ApplyGroups(const std::vector<std::uint8_t>& bytes, const SongsByNumber& songs, CardList& list,
-                 std::string SongEntry::*field) {
+// The group header each song falls under in a grouped index (the last listing wins): per song,
+// the header's byte offset plus the name's length (names are shorter than a record), or -1.
+void FindGroups(const std::vector<std::uint8_t>& bytes, const SongsByNumber& songs, std::size_t songCount,
+                std::vector<std::int32_t>& headerOf) {
+  headerOf.assign(songCount, -1);
   const std::size_t records = bytes.size() / kCatalogueRecordSize;
-  std::string current;
+  std::int32_t current = -1;
   // The last record is the terminator.
   for (std::size_t r = 0; r + 1 < records; ++r) {
     const std::uint8_t* rec = bytes.data() + r * kCatalogueRecordSize;
-    const std::uint16_t number = RecordNumber(rec);
+    const std::uint16_t number = GetLe16(rec);
     if (number == kGroupHeaderMark) {
-      current = RecordText(rec);
+      const auto length = ::strnlen(reinterpret_cast<const char*>(rec + 2), kCatalogueTextMax);
+      current = static_cast<std::int32_t>(r * kCatalogueRecordSize + length);
       continue;
     }
-    songs.ForEach(number, [&](std::size_t i) { list[i].*field = current; });
+    songs.ForEach(number, [&](std::size_t i) { headerOf[i] = current; });
   }
+}
+
+// A group found by FindGroups; empty when a song was not listed or the index was not read.
+struct GroupNames {
+  const std::vector<std::uint8_t>* bytes = nullptr;
+  const std::vector<std::int32_t>* headerOf = nullptr;
+
+  void Give(std::size_t song, std::string& text) const {
+    const std::int32_t at = bytes != nullptr ? (*headerOf)[song] : -1;
+    if (at < 0) {
+      text.clear();
+      return;
+    }
+    const std::size_t length = static_cast<std::size_t>(at) % kCatalogueRecordSize;
+    text.assign(reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2), length);
+  }
+};
+
+// Writes `value` right-aligned in `width` characters ending at `end`, zero- or space-padded; the
+// load formats two numbers per song and the general formatter would be most of its work.
+void PutDecimal(char* end, int width, unsigned value, char pad) {
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && p > end - width);
+  while (p > end - width) *--p = pad;
+}
+
+// Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The songs
+// of the old list lend their strings' storage: a list loaded over another allocates next to nothing.
+void FillCardList(CardList& card, std::vector<SongEntry>& reuse, const TitleIndexImage& image,
+                  std::size_t songCount, const GroupNames& categories, const GroupNames& performers) {
+  reuse.resize(songCount);
+  for (std::size_t r = 0; r < songCount; ++r) {
+    SongEntry& e = reuse[r];
+    const std::uint8_t* record = image[r].data();
+    const std::uint16_t number = GetLe16(record);
+    char numberText[6];  // "%6d": positions stay below 16,384
+    PutDecimal(numberText + 6, 6, static_cast<unsigned>(r), ' ');
+    e.numberText.assign(numberText, 6);
+    char path[9] = {0, 0, 0, 0, 0, '.', 'M', 'F', '3'};  // "%05u.MF3": numbers stay below 65,536
+    PutDecimal(path + 5, 5, number, '0');
+    e.path.assign(path, 9);
+    const char* title = reinterpret_cast<const char*>(record + 2);
+    e.title.assign(title, ::strnlen(title, kCatalogueTextMax));
+    categories.Give(r, e.category);
+    performers.Give(r, e.performer);
+    e.listIndex = static_cast<std::uint16_t>(r);
+    e.edited = 0;
+    e.fileSize = 0;
+    e.scanNumber = number;
+    e.inBothLists = 0;
+    e.deletionMark = 0;
+  }
+  card.entries() = std::move(reuse);
 }
 
 bool ReadRootFile(Catalogue& cat, const std::string& name, std::vector<std::uint8_t>& out) {
@@ -83,6 +146,8 @@ std::uint32_t CatalogueUploadSize(Catalogue& cat, IndexFile file) {
 int LoadCardCatalogue(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
+  // The songs of the old list lend their storage to the new one; those not reused go with it.
+  std::vector<SongEntry> reuse = std::move(s.card.entries());
   s.card.clear();
   cat.titleIndex.Clear();
   if (!cat.linkMode() && !s.CardDriveUsable()) return 1;
@@ -115,28 +180,27 @@ int LoadCardCatalogue(Catalogue& cat) {
   const std::size_t records = cat.titleIndex.count();
   if (records == 0) return finish(1);
   // Every record but the terminator is a song, in file order.
-  for (std::size_t r = 0; r + 1 < records && !s.card.full(); ++r) {
-    const std::uint8_t* rec = cat.titleIndex[r].data();
-    SongEntry e;
-    e.scanNumber = RecordNumber(rec);
-    e.title = RecordText(rec);
-    e.path = SongFileName(e.scanNumber);
-    e.listIndex = static_cast<std::uint16_t>(r);
-    e.numberText = FormatNumberText(static_cast<int>(r));
-    s.card.push_back(std::move(e));
-  }
-
-  const SongsByNumber songs(s.card);
-  if (!ReadRootFile(cat, "INDEX1.DAT", bytes)) {
+  const std::size_t songCount = std::min(records - 1, CardList::kCapacity);
+  const SongsByNumber songs(cat.titleIndex, songCount);
+  std::vector<std::uint8_t> categoryBytes, performerBytes;
+  std::vector<std::int32_t> categoryOf, performerOf;
+  GroupNames categories, performers;
+  // What could be read stays in the list when a later index cannot be.
+  if (!ReadRootFile(cat, "INDEX1.DAT", categoryBytes)) {
+    FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
     ReportUnreadable(cat, "INDEX1.DAT");
     return finish(0);
   }
-  ApplyGroups(bytes, songs, s.card, &SongEntry::category);
-  if (!ReadRootFile(cat, "INDEX2.DAT", bytes)) {
+  FindGroups(categoryBytes, songs, songCount, categoryOf);
+  categories = {&categoryBytes, &categoryOf};
+  if (!ReadRootFile(cat, "INDEX2.DAT", performerBytes)) {
+    FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
     ReportUnreadable(cat, "INDEX2.DAT");
     return finish(0);
   }
-  ApplyGroups(bytes, songs, s.card, &SongEntry::performer);
+  FindGroups(performerBytes, songs, songCount, performerOf);
+  performers = {&performerBytes, &performerOf};
+  FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
   return finish(1);
 }
 

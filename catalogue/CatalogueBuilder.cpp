@@ -18,20 +18,35 @@ int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
   return std::memcmp(a.data(), b.data(), N);
 }
 
+// At most 27 characters, up to the first NUL.
 template <std::size_t N>
 void SetField(std::array<char, N>& field, const std::string& text) {
   field.fill(0);
-  const std::size_t nul = text.find('\0');
-  const std::size_t n = std::min({text.size(), nul, kCatalogueTextMax});
+  const std::size_t limit = std::min(text.size(), kCatalogueTextMax);
+  const void* nul = std::memchr(text.data(), 0, limit);
+  const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : limit;
   std::memcpy(field.data(), text.data(), n);
 }
 
-void Append(std::vector<std::uint8_t>& out, const CatalogueRecord& r) {
-  out.insert(out.end(), r.begin(), r.end());
+// Records are written straight from the zero-filled fields: a field holds at most 27 characters,
+// so its 28 bytes are the name and the zeros after it, as MakeTitleRecord and MakeDirectoryRecord
+// lay them out.
+static_assert(kCatalogueTextMax + 1 == kCatalogueTextField && 2 + kCatalogueTextField + 2 == kCatalogueRecordSize);
+
+std::uint8_t* PutTitleRecord(std::uint8_t* out, std::uint16_t number, const std::array<char, kCatalogueTextField>& name) {
+  PutLe16(out, number);
+  std::memcpy(out + 2, name.data(), kCatalogueTextField);
+  out[30] = 0;
+  out[31] = 0;
+  return out + kCatalogueRecordSize;
 }
 
-void AppendTerminator(std::vector<std::uint8_t>& out) {
-  out.resize(out.size() + kCatalogueRecordSize, 0);
+std::uint8_t* PutDirectoryRecord(std::uint8_t* out, const std::array<char, kCatalogueTextField>& name,
+                                 std::uint16_t position) {
+  PutLe16(out, kDirectoryEntryMark);
+  std::memcpy(out + 2, name.data(), kCatalogueTextField);
+  PutLe16(out + 30, position);
+  return out + kCatalogueRecordSize;
 }
 
 struct LetterTable {
@@ -58,13 +73,23 @@ CatalogueWorkStore::CatalogueWorkStore() {
   entries_.reserve(kMaxCatalogueSongs);
   sorted_.reserve(kMaxCatalogueSongs);
   titleOrder_.reserve(kMaxCatalogueSongs);
+  titleKeys_.reserve(kMaxCatalogueSongs);
   groups_.reserve(kMaxCatalogueSongs);
 }
 
 namespace {
-template <std::size_t N>
-std::string_view FieldView(const std::array<char, N>& field) {
-  return std::string_view(field.data(), ::strnlen(field.data(), N));
+std::uint64_t FieldHash(const std::array<char, kCatalogueTextField>& field) {
+  std::uint64_t a, b, c;
+  std::uint32_t d;
+  std::memcpy(&a, field.data(), 8);
+  std::memcpy(&b, field.data() + 8, 8);
+  std::memcpy(&c, field.data() + 16, 8);
+  std::memcpy(&d, field.data() + 24, 4);
+  std::uint64_t h = a * 0x9E3779B97F4A7C15ull ^ b * 0xC2B2AE3D27D4EB4Full ^ c * 0x165667B19E3779F9ull ^
+                    d * 0xD6E8FEB86659FD93ull;
+  h ^= h >> 29;
+  h *= 0xBF58476D1CE4E5B9ull;
+  return h ^ (h >> 32);
 }
 
 std::uint64_t BigEndianPrefix(const char* p) {
@@ -84,7 +109,6 @@ void CatalogueWorkStore::FillEntries(const CardList& list) {
     SetField(e.title, list[i].title);
     SetField(e.category, list[i].category);
     SetField(e.performer, list[i].performer);
-    e.titleKey = BigEndianPrefix(e.title.data());
   }
 }
 
@@ -94,13 +118,29 @@ void CatalogueWorkStore::RankGroups(bool byPerformer) {
   auto group = [&](const Entry& e) -> const std::array<char, kCatalogueTextField>& {
     return byPerformer ? e.performer : e.category;
   };
-  groupIds_.clear();
+  // The names are hashed whole from their zero-filled fields: equal fields are equal names.
+  constexpr std::size_t kSlots = 32768;  // more than twice the largest number of groups
+  constexpr std::uint32_t kEmpty = 0xFFFFFFFF;
+  static_assert(kSlots >= 2 * kMaxCatalogueSongs);
+  groupSlots_.assign(kSlots, kEmpty);
   groups_.clear();
   for (std::size_t i = 0; i < entries_.size(); ++i) {
-    const auto [it, added] =
-        groupIds_.emplace(FieldView(group(entries_[i])), static_cast<std::uint32_t>(groups_.size()));
-    if (added) groups_.push_back(static_cast<std::uint16_t>(i));
-    entries_[i].groupRank = it->second;
+    const auto& name = group(entries_[i]);
+    std::size_t slot = FieldHash(name) & (kSlots - 1);
+    for (;;) {
+      const std::uint32_t g = groupSlots_[slot];
+      if (g == kEmpty) {
+        groupSlots_[slot] = static_cast<std::uint32_t>(groups_.size());
+        entries_[i].groupRank = static_cast<std::uint32_t>(groups_.size());
+        groups_.push_back(static_cast<std::uint16_t>(i));
+        break;
+      }
+      if (CompareField(group(entries_[groups_[g]]), name) == 0) {
+        entries_[i].groupRank = g;
+        break;
+      }
+      slot = (slot + 1) & (kSlots - 1);
+    }
   }
   std::sort(groups_.begin(), groups_.end(), [&](std::uint16_t x, std::uint16_t y) {
     return CompareField(group(entries_[x]), group(entries_[y])) < 0;
@@ -124,10 +164,12 @@ void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t
   for (const Entry& e : entries_) ++start[e.groupRank + 1];
   for (std::size_t r = 1; r < start.size(); ++r) start[r] += start[r - 1];
   for (std::uint16_t i : titleOrder_) sorted_[start[entries_[i].groupRank]++] = i;
-  index.clear();
-  directory.clear();
-  index.reserve((2 * entries_.size() + 1) * kCatalogueRecordSize);
-  directory.reserve((groups_.size() + 1) * kCatalogueRecordSize);
+  // Every song, one header per group, and the terminator; the buffers are sized once and
+  // written through.
+  index.resize((entries_.size() + groups_.size() + 1) * kCatalogueRecordSize);
+  directory.resize((groups_.size() + 1) * kCatalogueRecordSize);
+  std::uint8_t* at = index.data();
+  std::uint8_t* dir = directory.data();
   LetterTable table;
   std::size_t position = 0;  // records written to the index so far
   std::size_t group = 0;     // directory entries written so far
@@ -135,18 +177,17 @@ void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t
     const Entry& e = entries_[sorted_[i]];
     if (i == 0 || e.groupRank != entries_[sorted_[i - 1]].groupRank) {
       const auto& field = byPerformer ? e.performer : e.category;
-      const std::string_view name = FieldView(field);
-      Append(index, MakeTitleRecord(kGroupHeaderMark, name));
-      Append(directory, MakeDirectoryRecord(name, static_cast<std::uint16_t>(position)));
+      at = PutTitleRecord(at, kGroupHeaderMark, field);
+      dir = PutDirectoryRecord(dir, field, static_cast<std::uint16_t>(position));
       table.Offer(field.data(), group);
       ++position;
       ++group;
     }
-    Append(index, MakeTitleRecord(e.number, FieldView(e.title)));
+    at = PutTitleRecord(at, e.number, e.title);
     ++position;
   }
-  AppendTerminator(index);
-  AppendTerminator(directory);
+  std::memset(at, 0, kCatalogueRecordSize);
+  std::memset(dir, 0, kCatalogueRecordSize);
   table.WriteTo(letters);
 }
 
@@ -155,24 +196,43 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
   FillEntries(list);
 
   // Title pass: equal titles keep the order of the card list.
-  std::sort(sorted_.begin(), sorted_.end(), [this](std::uint16_t x, std::uint16_t y) {
-    const Entry& a = entries_[x];
-    const Entry& b = entries_[y];
-    if (a.titleKey != b.titleKey) return a.titleKey < b.titleKey;
-    if (int c = std::memcmp(a.title.data() + 8, b.title.data() + 8, kCatalogueTextField - 8)) return c < 0;
-    return x < y;
-  });
+  titleKeys_.resize(entries_.size());
+  for (std::size_t i = 0; i < entries_.size(); ++i)
+    titleKeys_[i] = {BigEndianPrefix(entries_[i].title.data()), static_cast<std::uint32_t>(i)};
+  // A stable radix sort on the first 8 bytes keeps equal prefixes in list order; only titles
+  // sharing them are then compared whole.
+  titleScratch_.resize(titleKeys_.size());
+  for (int shift = 0; shift < 64; shift += 8) {
+    std::array<std::uint32_t, 257> count{};
+    for (const TitleKey& k : titleKeys_) ++count[((k.prefix >> shift) & 0xFF) + 1];
+    if (count[((titleKeys_.empty() ? 0 : titleKeys_[0].prefix >> shift) & 0xFF) + 1] == titleKeys_.size()) continue;
+    for (std::size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
+    for (const TitleKey& k : titleKeys_) titleScratch_[count[(k.prefix >> shift) & 0xFF]++] = k;
+    titleKeys_.swap(titleScratch_);
+  }
+  for (auto run = titleKeys_.begin(); run != titleKeys_.end();) {
+    auto end = run + 1;
+    while (end != titleKeys_.end() && end->prefix == run->prefix) ++end;
+    if (end - run > 1) {
+      std::stable_sort(run, end, [this](const TitleKey& a, const TitleKey& b) {
+        return std::memcmp(entries_[a.entry].title.data() + 8, entries_[b.entry].title.data() + 8,
+                           kCatalogueTextField - 8) < 0;
+      });
+    }
+    run = end;
+  }
+  for (std::size_t i = 0; i < titleKeys_.size(); ++i) sorted_[i] = static_cast<std::uint16_t>(titleKeys_[i].entry);
   auto& index0 = out[IndexFile::Index0];
-  index0.clear();
-  index0.reserve((entries_.size() + 1) * kCatalogueRecordSize);
+  index0.resize((entries_.size() + 1) * kCatalogueRecordSize);
+  std::uint8_t* at = index0.data();
   LetterTable titles;
   titleOrder_ = sorted_;
   for (std::size_t i = 0; i < sorted_.size(); ++i) {
     const Entry& e = entries_[sorted_[i]];
-    Append(index0, MakeTitleRecord(e.number, FieldView(e.title)));
+    at = PutTitleRecord(at, e.number, e.title);
     titles.Offer(e.title.data(), i);
   }
-  AppendTerminator(index0);
+  std::memset(at, 0, kCatalogueRecordSize);
   titles.WriteTo(out[IndexFile::Alpha0]);
 
   WriteGrouped(false, out[IndexFile::Index1], out[IndexFile::Index3], out[IndexFile::Alpha1]);

@@ -13,7 +13,6 @@
 #include <array>
 #include <cstdint>
 #include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "app/SongEntry.h"
@@ -47,10 +46,14 @@ class CatalogueWorkStore {
   struct Entry {
     std::uint16_t number;
     std::uint32_t groupRank;  // place of the entry's group among the groups of the pass
-    std::uint64_t titleKey;   // the title's first 8 bytes, big-endian: most comparisons end here
     std::array<char, kCatalogueTextField> title;
     std::array<char, kCatalogueTextField> category;
     std::array<char, kCatalogueTextField> performer;
+  };
+  // The title order is sorted on these, side by side, so that most comparisons touch no entry.
+  struct TitleKey {
+    std::uint64_t prefix;  // the title's first 8 bytes, big-endian
+    std::uint32_t entry;
   };
   void FillEntries(const CardList& list);
   void RankGroups(bool byPerformer);
@@ -60,8 +63,10 @@ class CatalogueWorkStore {
   std::vector<Entry> entries_;
   std::vector<std::uint16_t> sorted_;      // entry indexes in the order of the file being written
   std::vector<std::uint16_t> titleOrder_;  // entry indexes in title order
+  std::vector<TitleKey> titleKeys_;
+  std::vector<TitleKey> titleScratch_;
   std::vector<std::uint16_t> groups_;      // one entry index per distinct group, in group order
-  std::unordered_map<std::string_view, std::uint32_t> groupIds_;
+  std::vector<std::uint32_t> groupSlots_;  // open addressing: group number by name, or empty
   std::vector<std::uint32_t> rankScratch_;
 };
 

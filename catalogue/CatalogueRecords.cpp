@@ -32,10 +32,6 @@ CatalogueRecord MakeDirectoryRecord(std::string_view name, std::uint16_t positio
   return r;
 }
 
-std::uint16_t RecordNumber(const std::uint8_t* record) {
-  return GetLe16(record);
-}
-
 std::string RecordText(const std::uint8_t* record) {
   const char* text = reinterpret_cast<const char*>(record + 2);
   std::size_t n = 0;

@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+#include "app/Endian.h"
+
 namespace sondesk {
 
 inline constexpr std::size_t kCatalogueRecordSize = 32;
@@ -34,7 +36,8 @@ CatalogueRecord MakeTitleRecord(std::uint16_t number, std::string_view text);
 // A directory entry of INDEX3.DAT / INDEX4.DAT.
 CatalogueRecord MakeDirectoryRecord(std::string_view name, std::uint16_t position);
 
-std::uint16_t RecordNumber(const std::uint8_t* record);
+// Inline: the load and the playlists' carry-over ask it for every record.
+inline std::uint16_t RecordNumber(const std::uint8_t* record) { return GetLe16(record); }
 // Bytes 2 to 28 up to the first zero: byte 29 is never part of a name.
 std::string RecordText(const std::uint8_t* record);
 

@@ -5,12 +5,12 @@
 
 namespace sondesk {
 
+static_assert(sizeof(CatalogueRecord) == kCatalogueRecordSize, "the image is read as one block");
+
 void TitleIndexImage::Assign(const std::vector<std::uint8_t>& bytes) {
   const std::size_t n = std::min(bytes.size() / kCatalogueRecordSize, kCapacity);
   records_.resize(n);
-  for (std::size_t i = 0; i < n; ++i) {
-    std::memcpy(records_[i].data(), bytes.data() + i * kCatalogueRecordSize, kCatalogueRecordSize);
-  }
+  if (n != 0) std::memcpy(records_.data(), bytes.data(), n * kCatalogueRecordSize);
 }
 
 TitlePositionLookup::TitlePositionLookup(const TitleIndexImage& image, std::size_t limit)
