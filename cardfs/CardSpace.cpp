@@ -8,6 +8,7 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
   Progress& progress = session_.progress();
   progress.ProgressSetLine1("Test flash");
   if (!mounted_ || geometry_.ClusterCount < 3) return 0;
+  LoadWholeFat();
   std::uint32_t free = 0;
   std::uint32_t files = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
@@ -26,6 +27,7 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
 
 std::uint32_t CardFileSystem::CountChainEnds() {
   if (!mounted_) return 0;
+  LoadWholeFat();
   std::uint32_t ends = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
     if (IsEndOfChain(GetFatEntry(c))) ++ends;
@@ -37,6 +39,7 @@ std::uint32_t CardFileSystem::CountChainEnds() {
 std::uint32_t CardFileSystem::FreeClusters() {
   if (!mounted_) return 0;
   if (freeCount_ >= 0) return static_cast<std::uint32_t>(freeCount_);
+  LoadWholeFat();
   std::uint32_t free = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
     if (GetFatEntry(c) == kFatFree) ++free;
