@@ -39,7 +39,11 @@ std::string ProgramModuleDir() {
   exe.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
   const std::size_t slash = exe.rfind('/');
   const std::string bin = slash == std::string::npos ? std::string(".") : exe.substr(0, slash);
-  return bin + "/../lib/sondesk";
+  // Installed programs sit in bin/ beside lib/; in the build tree a few (the desktop program's
+  // tests) sit one folder deeper.
+  const std::string near = bin + "/../lib/sondesk";
+  const std::string deeper = bin + "/../../lib/sondesk";
+  return ::access(near.c_str(), F_OK) != 0 && ::access(deeper.c_str(), F_OK) == 0 ? deeper : near;
 }
 
 bool WriteSongbookPdf(const Songbook& book, const SongbookDocument& doc, const std::string& path, std::string& why) {

@@ -28,8 +28,8 @@ class Session;
 // today's date, written to `path`. False with the reason in `why`.
 bool ExportSongbook(const Session& session, const std::string& path, bool ofCard, std::string& why);
 
-// Where the modules of the programs are: lib/sondesk beside the folder of the running program
-// (in the build tree, every program's folder is a sibling of lib/).
+// Where the modules of the programs are: lib/sondesk beside the folder of the running program, or
+// one folder further up (programs in nested folders of the build tree).
 std::string ProgramModuleDir();
 
 }  // namespace sondesk
