@@ -1,5 +1,5 @@
-// The FAT image: loaded one sector (256 entries) at a time on first use, written back only where
-// it changed, to every copy.
+// The FAT image: loaded one sector (256 entries) at a time on first use, or in long runs by the
+// walks over the whole table, written back only where it changed, to every copy.
 
 #include <algorithm>
 
@@ -14,6 +14,27 @@ bool CardFileSystem::LoadFatSector(std::uint32_t k) {
   if (!ReadSectors(geometry_.FatLba + k, 1, fat_.data() + static_cast<std::size_t>(k) * kSectorSize))
     return false;
   fatState_[k] = 1;
+  return true;
+}
+
+bool CardFileSystem::LoadWholeFat() {
+  if (!mounted_) return false;
+  // A walk over every entry needs every sector: one read per run of sectors not yet held costs a
+  // card reader one system call, and the link one command, instead of one per 256 entries.
+  constexpr std::uint32_t kRun = 64;
+  const auto count = static_cast<std::uint32_t>(fatState_.size());
+  for (std::uint32_t k = 0; k < count;) {
+    if (fatState_[k] != 0) {
+      ++k;
+      continue;
+    }
+    std::uint32_t n = 1;
+    while (n < kRun && k + n < count && fatState_[k + n] == 0) ++n;
+    if (!ReadSectors(geometry_.FatLba + k, n, fat_.data() + static_cast<std::size_t>(k) * kSectorSize))
+      return false;
+    std::fill_n(fatState_.begin() + k, n, 1);
+    k += n;
+  }
   return true;
 }
 

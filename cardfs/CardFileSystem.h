@@ -190,6 +190,8 @@ class CardFileSystem {
 
   int Fail(CardError error);
   bool LoadFatSector(std::uint32_t k);
+  // Every FAT sector not yet held, read in runs; false when a read failed (what was read stays).
+  bool LoadWholeFat();
   bool EnsureRoot();
   bool WriteRootSectorOf(std::uint32_t index);
   std::uint32_t RootEntryCount() const;

@@ -1,5 +1,6 @@
 // Free space: the counts over the FAT and the report shown after every connect.
 
+#include "app/Endian.h"
 #include "cardfs/CardFileSystem.h"
 
 namespace sondesk {
@@ -8,11 +9,14 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
   Progress& progress = session_.progress();
   progress.ProgressSetLine1("Test flash");
   if (!mounted_ || geometry_.ClusterCount < 3) return 0;
+  // With the whole table held the entries are read straight from it; otherwise each one is
+  // fetched (and the walk stops at the read that fails).
+  const bool held = LoadWholeFat();
   std::uint32_t free = 0;
   std::uint32_t files = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
-    const std::uint16_t e = GetFatEntry(c);
-    if (device_->Aborted()) break;
+    const std::uint16_t e = held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c);
+    if (!held && device_->Aborted()) break;
     if (IsEndOfChain(e)) ++files;
     if (c % 256 == 0) {
       progress.ProgressSetLine1(Format("Test flash: %d files\n%d KB liberi", static_cast<int>(files),
@@ -26,10 +30,11 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
 
 std::uint32_t CardFileSystem::CountChainEnds() {
   if (!mounted_) return 0;
+  const bool held = LoadWholeFat();
   std::uint32_t ends = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
-    if (IsEndOfChain(GetFatEntry(c))) ++ends;
-    if (device_->Aborted()) break;
+    if (IsEndOfChain(held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c))) ++ends;
+    if (!held && device_->Aborted()) break;
   }
   return ends;
 }
@@ -37,10 +42,11 @@ std::uint32_t CardFileSystem::CountChainEnds() {
 std::uint32_t CardFileSystem::FreeClusters() {
   if (!mounted_) return 0;
   if (freeCount_ >= 0) return static_cast<std::uint32_t>(freeCount_);
+  const bool held = LoadWholeFat();
   std::uint32_t free = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
-    if (GetFatEntry(c) == kFatFree) ++free;
-    if (device_->Aborted()) return free;
+    if ((held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c)) == kFatFree) ++free;
+    if (!held && device_->Aborted()) return free;
   }
   freeCount_ = free;
   return free;

@@ -1,12 +1,12 @@
 #include "midi/SynthPlayer.h"
 
-#include <fluidsynth.h>
 #include <sys/stat.h>
 
 #include <cstdio>
 
 #include "app/Paths.h"
 #include "app/Settings.h"
+#include "midi/FluidLibrary.h"
 
 namespace sondesk {
 
@@ -27,7 +27,7 @@ void InstallLog() {
   static std::once_flag once;
   std::call_once(once, [] {
     for (int level : {FLUID_PANIC, FLUID_ERR, FLUID_WARN, FLUID_INFO, FLUID_DBG})
-      fluid_set_log_function(level, CaptureLog, nullptr);
+      FluidApi().fluid_set_log_function(level, CaptureLog, nullptr);
   });
 }
 
@@ -50,31 +50,32 @@ struct FluidCore {
   fluid_synth_t* synth = nullptr;
   std::string soundFont;
   ~FluidCore() {
-    if (synth) delete_fluid_synth(synth);
-    if (settings) delete_fluid_settings(settings);
+    if (synth) FluidApi().delete_fluid_synth(synth);
+    if (settings) FluidApi().delete_fluid_settings(settings);
   }
 };
 
 std::unique_ptr<FluidCore> MakeCore(const std::string& soundFont, double gain, bool fileRendering,
                                     std::string& error) {
+  if (!LoadFluidLibrary(error)) return nullptr;
   InstallLog();
   auto core = std::make_unique<FluidCore>();
-  core->settings = new_fluid_settings();
+  core->settings = FluidApi().new_fluid_settings();
   if (core->settings == nullptr) {
     error = "FluidSynth could not be started";
     return nullptr;
   }
-  fluid_settings_setnum(core->settings, "synth.gain", gain);
+  FluidApi().fluid_settings_setnum(core->settings, "synth.gain", gain);
   // Rendering to a file runs on the samples it makes, not on the clock, so it goes as fast as the
   // machine does; locking memory only matters to a live output.
-  fluid_settings_setstr(core->settings, "player.timing-source", fileRendering ? "sample" : "system");
-  fluid_settings_setint(core->settings, "synth.lock-memory", 0);
-  core->synth = new_fluid_synth(core->settings);
+  FluidApi().fluid_settings_setstr(core->settings, "player.timing-source", fileRendering ? "sample" : "system");
+  FluidApi().fluid_settings_setint(core->settings, "synth.lock-memory", 0);
+  core->synth = FluidApi().new_fluid_synth(core->settings);
   if (core->synth == nullptr) {
     error = "FluidSynth could not be started: " + TakeFluidError();
     return nullptr;
   }
-  if (fluid_synth_sfload(core->synth, soundFont.c_str(), 1) == FLUID_FAILED) {
+  if (FluidApi().fluid_synth_sfload(core->synth, soundFont.c_str(), 1) == FLUID_FAILED) {
     error = "The SoundFont " + soundFont + " cannot be loaded: " + TakeFluidError();
     return nullptr;
   }
@@ -87,8 +88,8 @@ std::unique_ptr<FluidCore> MakeCore(const std::string& soundFont, double gain, b
 constexpr double kReleaseTail = 0.2;
 
 bool PastTheEnd(fluid_player_t* player) {
-  const int total = fluid_player_get_total_ticks(player);
-  return total > 0 && fluid_player_get_current_tick(player) >= total;
+  const int total = FluidApi().fluid_player_get_total_ticks(player);
+  return total > 0 && FluidApi().fluid_player_get_current_tick(player) >= total;
 }
 
 }  // namespace
@@ -159,7 +160,7 @@ bool SynthPlayer::EnsureSynth(const SynthOptions& options, bool fileRendering) {
     if (!fluid_->core) return false;
   }
   if (fluid_->gain != options.gain)
-    fluid_synth_set_gain(fluid_->core->synth, static_cast<float>(options.gain));
+    FluidApi().fluid_synth_set_gain(fluid_->core->synth, static_cast<float>(options.gain));
   fluid_->gain = options.gain;
   soundFontPath_ = font;
   return true;
@@ -168,13 +169,13 @@ bool SynthPlayer::EnsureSynth(const SynthOptions& options, bool fileRendering) {
 bool SynthPlayer::OpenAudio(const SynthOptions& options) {
   fluid_settings_t* s = fluid_->core->settings;
   if (!options.fileDriverOutput.empty())
-    fluid_settings_setstr(s, "audio.file.name", options.fileDriverOutput.c_str());
+    FluidApi().fluid_settings_setstr(s, "audio.file.name", options.fileDriverOutput.c_str());
   const std::vector<std::string> tried =
       options.audioDriver.empty() ? DefaultAudioDrivers() : std::vector<std::string>{options.audioDriver};
   std::string why;
   for (const std::string& d : tried) {
-    if (fluid_settings_setstr(s, "audio.driver", d.c_str()) != FLUID_OK) continue;  // not in this build
-    fluid_->driver = new_fluid_audio_driver(s, fluid_->core->synth);
+    if (FluidApi().fluid_settings_setstr(s, "audio.driver", d.c_str()) != FLUID_OK) continue;  // not in this build
+    fluid_->driver = FluidApi().new_fluid_audio_driver(s, fluid_->core->synth);
     if (fluid_->driver != nullptr) {
       driverInUse_ = d;
       return true;
@@ -194,11 +195,11 @@ bool SynthPlayer::OpenAudio(const SynthOptions& options) {
 int SynthPlayer::OnEvent(void* self, void* event) {
   auto* me = static_cast<SynthPlayer*>(self);
   auto* ev = static_cast<fluid_midi_event_t*>(event);
-  if (me->firstSoundNanos_.load(std::memory_order_relaxed) < 0 && fluid_midi_event_get_type(ev) == 0x90 &&
-      fluid_midi_event_get_velocity(ev) > 0) {
+  if (me->firstSoundNanos_.load(std::memory_order_relaxed) < 0 && FluidApi().fluid_midi_event_get_type(ev) == 0x90 &&
+      FluidApi().fluid_midi_event_get_velocity(ev) > 0) {
     me->firstSoundNanos_.store(std::chrono::steady_clock::now().time_since_epoch().count());
   }
-  return fluid_synth_handle_midi_event(me->fluid_->core->synth, ev);
+  return FluidApi().fluid_synth_handle_midi_event(me->fluid_->core->synth, ev);
 }
 
 void SynthPlayer::JoinWatcher() {
@@ -210,30 +211,30 @@ bool SynthPlayer::Play(const std::vector<std::uint8_t>& midiFile, const SynthOpt
   stopping_ = true;
   {
     std::lock_guard<std::mutex> song(song_);
-    if (fluid_->player) fluid_player_stop(fluid_->player);
+    if (fluid_->player) FluidApi().fluid_player_stop(fluid_->player);
   }
   JoinWatcher();
   stopping_ = false;
   lastError_.clear();
   firstSoundNanos_ = -1;
   if (!EnsureSynth(options, false)) return false;
-  fluid_synth_system_reset(fluid_->core->synth);
+  FluidApi().fluid_synth_system_reset(fluid_->core->synth);
   // A player runs on the clock its settings name when it is made: a live one on the system clock.
-  fluid_settings_setstr(fluid_->core->settings, "player.timing-source", "system");
-  fluid_player_t* player = new_fluid_player(fluid_->core->synth);
+  FluidApi().fluid_settings_setstr(fluid_->core->settings, "player.timing-source", "system");
+  fluid_player_t* player = FluidApi().new_fluid_player(fluid_->core->synth);
   if (player == nullptr) {
     lastError_ = "FluidSynth could not start a player: " + TakeFluidError();
     return false;
   }
-  fluid_player_set_playback_callback(
+  FluidApi().fluid_player_set_playback_callback(
       player, [](void* d, fluid_midi_event_t* e) { return OnEvent(d, e); }, this);
-  if (fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
-    delete_fluid_player(player);
+  if (FluidApi().fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
+    FluidApi().delete_fluid_player(player);
     lastError_ = "FluidSynth refused the song: " + TakeFluidError();
     return false;
   }
   if (!OpenAudio(options)) {
-    delete_fluid_player(player);
+    FluidApi().delete_fluid_player(player);
     return false;
   }
   {
@@ -241,11 +242,11 @@ bool SynthPlayer::Play(const std::vector<std::uint8_t>& midiFile, const SynthOpt
     fluid_->player = player;
   }
   playing_ = true;
-  fluid_player_play(player);
+  FluidApi().fluid_player_play(player);
   watcher_ = std::thread([this, player] {
     // This thread is the player's own: waiting here keeps the caller's thread free.
     std::optional<std::chrono::steady_clock::time_point> endAt;
-    while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && !stopping_) {
+    while (FluidApi().fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && !stopping_) {
       const auto now = std::chrono::steady_clock::now();
       if (!endAt && PastTheEnd(player))
         endAt = now + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
@@ -253,13 +254,13 @@ bool SynthPlayer::Play(const std::vector<std::uint8_t>& midiFile, const SynthOpt
       if (endAt && now >= *endAt) break;
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    fluid_player_stop(player);
-    fluid_player_join(player);
+    FluidApi().fluid_player_stop(player);
+    FluidApi().fluid_player_join(player);
     {
       std::lock_guard<std::mutex> song(song_);
-      if (fluid_->driver) delete_fluid_audio_driver(fluid_->driver);
+      if (fluid_->driver) FluidApi().delete_fluid_audio_driver(fluid_->driver);
       fluid_->driver = nullptr;
-      delete_fluid_player(player);
+      FluidApi().delete_fluid_player(player);
       fluid_->player = nullptr;
     }
     playing_ = false;
@@ -273,7 +274,7 @@ void SynthPlayer::Stop() {
   stopping_ = true;
   {
     std::lock_guard<std::mutex> song(song_);
-    if (fluid_->player) fluid_player_stop(fluid_->player);
+    if (fluid_->player) FluidApi().fluid_player_stop(fluid_->player);
   }
   JoinWatcher();
 }
@@ -281,7 +282,7 @@ void SynthPlayer::Stop() {
 std::uint64_t SynthPlayer::CurrentTick() const {
   std::lock_guard<std::mutex> song(song_);
   if (!fluid_->player) return 0;
-  const int t = fluid_player_get_current_tick(fluid_->player);
+  const int t = FluidApi().fluid_player_get_current_tick(fluid_->player);
   return t > 0 ? static_cast<std::uint64_t>(t) : 0;
 }
 
@@ -300,42 +301,42 @@ bool SynthPlayer::RenderWav(const std::vector<std::uint8_t>& midiFile, const std
   // A synthesizer of its own: a song may be playing live on the other one meanwhile.
   std::unique_ptr<FluidCore> core = MakeCore(font, options.gain, true, lastError_);
   if (!core) return false;
-  fluid_settings_setstr(core->settings, "audio.file.name", wavPath.c_str());
-  fluid_settings_setstr(core->settings, "audio.file.type", "wav");
+  FluidApi().fluid_settings_setstr(core->settings, "audio.file.name", wavPath.c_str());
+  FluidApi().fluid_settings_setstr(core->settings, "audio.file.type", "wav");
   // Larger blocks spare per-block overhead; nothing listens, so their latency costs nothing.
-  fluid_settings_setint(core->settings, "audio.period-size", 1024);
-  fluid_player_t* player = new_fluid_player(core->synth);
-  if (player == nullptr || fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
-    if (player) delete_fluid_player(player);
+  FluidApi().fluid_settings_setint(core->settings, "audio.period-size", 1024);
+  fluid_player_t* player = FluidApi().new_fluid_player(core->synth);
+  if (player == nullptr || FluidApi().fluid_player_add_mem(player, midiFile.data(), midiFile.size()) != FLUID_OK) {
+    if (player) FluidApi().delete_fluid_player(player);
     lastError_ = "FluidSynth refused the song: " + TakeFluidError();
     return false;
   }
-  fluid_file_renderer_t* renderer = new_fluid_file_renderer(core->synth);
+  fluid_file_renderer_t* renderer = FluidApi().new_fluid_file_renderer(core->synth);
   if (renderer == nullptr) {
-    delete_fluid_player(player);
+    FluidApi().delete_fluid_player(player);
     lastError_ = "Cannot Create " + wavPath + ": " + TakeFluidError();
     return false;
   }
-  fluid_player_play(player);
+  FluidApi().fluid_player_play(player);
   bool ok = true;
   double sampleRate = 44100;
-  fluid_settings_getnum(core->settings, "synth.sample-rate", &sampleRate);
+  FluidApi().fluid_settings_getnum(core->settings, "synth.sample-rate", &sampleRate);
   int period = 64;
-  fluid_settings_getint(core->settings, "audio.period-size", &period);
+  FluidApi().fluid_settings_getint(core->settings, "audio.period-size", &period);
   long tailBlocks = -1;
-  while (fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && tailBlocks != 0) {
+  while (FluidApi().fluid_player_get_status(player) == FLUID_PLAYER_PLAYING && tailBlocks != 0) {
     if (tailBlocks < 0 && PastTheEnd(player))
       tailBlocks = static_cast<long>(kReleaseTail * sampleRate / period) + 1;
     if (tailBlocks > 0) --tailBlocks;
-    if (fluid_file_renderer_process_block(renderer) != FLUID_OK) {
+    if (FluidApi().fluid_file_renderer_process_block(renderer) != FLUID_OK) {
       ok = false;
       lastError_ = "Cannot write " + wavPath + ": " + TakeFluidError();
       break;
     }
   }
-  fluid_player_stop(player);
-  delete_fluid_file_renderer(renderer);
-  delete_fluid_player(player);
+  FluidApi().fluid_player_stop(player);
+  FluidApi().delete_fluid_file_renderer(renderer);
+  FluidApi().delete_fluid_player(player);
   soundFontPath_ = font;
   return ok;
 }

@@ -1,3 +1,6 @@
+// The songbook's PDF writer: the part that needs QtGui, built as a module of its own that the
+// programs open only when a songbook is written (see SongbookExport.cpp).
+
 #include "pdf/SongbookPdf.h"
 
 #include <QFile>
@@ -9,10 +12,8 @@
 #include <QPainter>
 #include <QPdfWriter>
 #include <cstdio>
-#include <ctime>
 #include <memory>
 
-#include "app/Session.h"
 #include "messages/Cp1252.h"
 
 namespace sondesk {
@@ -28,6 +29,8 @@ constexpr double kColumnShare[] = {0.09, 0.37, 0.33, 0.21};
 
 }  // namespace
 
+// Gives a process without a window system what the PDF writer needs (fonts): a headless Qt
+// application, made once. A program that has its own Qt application already keeps it.
 void EnsurePdfWriterReady() {
   if (QCoreApplication::instance() != nullptr) return;
   // A command line has no windows to show: the offscreen platform gives fonts without a display.
@@ -45,7 +48,7 @@ void EnsurePdfWriterReady() {
   (void)app;
 }
 
-bool WriteSongbookPdf(const Songbook& book, const SongbookDocument& doc, const std::string& path, std::string& why) {
+bool WriteSongbookPdfNow(const Songbook& book, const SongbookDocument& doc, const std::string& path, std::string& why) {
   if (book.pages.empty()) {
     why = "no songs to put in the songbook";
     return false;
@@ -173,19 +176,9 @@ bool WriteSongbookPdf(const Songbook& book, const SongbookDocument& doc, const s
   return ok;
 }
 
-bool ExportSongbook(const Session& session, const std::string& path, bool ofCard, std::string& why) {
-  const Songbook book = LayOutSongbook(SongbookSongsOf(ofCard ? session.card : session.library, ofCard));
-  SongbookDocument doc;
-  doc.texts = SongbookTextsFor(session.messages().language());
-  doc.listName = ofCard ? "Son Flash" : "Hard Disk";
-  // The day of the host's desk: the book is dated where it is handed out.
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  doc.date = Format("%02d/%02d/%04d", local.tm_mday, local.tm_mon + 1, local.tm_year + 1900);
-  doc.pageFormat = session.Text(48);
-  for (int i = 0; i < 3; ++i) doc.headings[i] = session.Text(90 + i);
-  return WriteSongbookPdf(book, doc, path, why);
-}
-
 }  // namespace sondesk
+
+extern "C" __attribute__((visibility("default"))) bool sondesk_write_songbook_pdf(
+    const sondesk::Songbook& book, const sondesk::SongbookDocument& doc, const std::string& path, std::string& why) {
+  return sondesk::WriteSongbookPdfNow(book, doc, path, why);
+}

@@ -1,6 +1,8 @@
 #pragma once
 // The songbook written as a PDF by Qt's PDF writer. Plain C++ in its interface, so the command line
-// and the benchmarks call it without any Qt of their own.
+// and the benchmarks call it without any Qt of their own. The writer lives in a module of its own
+// (sondesk-pdf.so, in lib/sondesk beside the programs' bin folder) that is opened on the first
+// songbook: QtGui and the libraries behind it then cost nothing to the many runs that write none.
 
 #include <string>
 
@@ -16,8 +18,8 @@ struct SongbookDocument {
   std::string headings[3]; // "Title", "Performer", "Category"
 };
 
-// Writes `book` to `path`. False, with the reason in `why`, when the book has no page or the file
-// cannot be written; nothing is left at `path` then.
+// Writes `book` to `path`. False, with the reason in `why`, when the book has no page, the file
+// cannot be written or the writer's module cannot be opened; nothing is left at `path` then.
 bool WriteSongbookPdf(const Songbook& book, const SongbookDocument& doc, const std::string& path, std::string& why);
 
 class Session;
@@ -26,8 +28,8 @@ class Session;
 // today's date, written to `path`. False with the reason in `why`.
 bool ExportSongbook(const Session& session, const std::string& path, bool ofCard, std::string& why);
 
-// Gives a process without a window system what the PDF writer needs (fonts): a headless Qt
-// application, made once. A program that has its own Qt application already keeps it.
-void EnsurePdfWriterReady();
+// Where the modules of the programs are: lib/sondesk beside the folder of the running program, or
+// one folder further up (programs in nested folders of the build tree).
+std::string ProgramModuleDir();
 
 }  // namespace sondesk

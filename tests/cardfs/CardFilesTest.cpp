@@ -284,5 +284,48 @@ TEST_F(CardFilesTest, FindFreeClusterAlwaysGivesTheLowestFreeCluster) {
   EXPECT_EQ(fs->CountFreeClusters(), fs->FreeClusters());
 }
 
+// A card that notes every read it is asked for.
+class ReadLogCard : public MemorySectorDevice {
+ public:
+  using MemorySectorDevice::MemorySectorDevice;
+  int ReadSectors(std::uint32_t lba, std::uint32_t count, std::uint8_t* buffer) override {
+    reads.emplace_back(lba, count);
+    return MemorySectorDevice::ReadSectors(lba, count, buffer);
+  }
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> reads;
+};
+
+TEST_F(CardFilesTest, TheWholeFatIsReadInRunsWithoutLosingChangesHeldInMemory) {
+  ReadLogCard logged(card->bytes());
+  auto fs2 = FileSystem(logged);
+  ASSERT_EQ(fs2->MountCard(), 1);
+  const CardGeometry& g = fs2->geometry();
+  ASSERT_GT(g.FATsecs, 64u);  // more than one run
+  // One entry changed in memory, not yet on the card: a run read over its sector must not undo it.
+  const std::uint32_t changed = 3 * 256 + 7;
+  ASSERT_EQ(fs2->GetFatEntry(changed), kFatFree);
+  fs2->SetFatEntry(changed, 0xFFFF);
+  logged.reads.clear();
+
+  std::uint32_t freeOnCard = 0;
+  for (std::uint32_t c = 2; c <= g.LastAllocatable; ++c) {
+    if (GetLe16(&card->bytes()[g.FatLba * 512 + 2 * c]) == kFatFree) ++freeOnCard;
+  }
+  EXPECT_EQ(fs2->FreeClusters(), freeOnCard - 1);
+  EXPECT_EQ(fs2->GetFatEntry(changed), 0xFFFF);
+  std::uint32_t fatSectorsRead = 0;
+  for (const auto& [lba, count] : logged.reads) {
+    EXPECT_TRUE(lba >= g.FatLba && lba + count <= g.FatLba + g.FATsecs) << lba;
+    EXPECT_FALSE(lba <= g.FatLba + 3 && g.FatLba + 3 < lba + count) << "the changed sector was read again";
+    fatSectorsRead += count;
+  }
+  EXPECT_EQ(fatSectorsRead, g.FATsecs - 1);
+  EXPECT_LE(logged.reads.size(), 2 + g.FATsecs / 64);
+  // Held now: the walks that follow read nothing more.
+  logged.reads.clear();
+  EXPECT_EQ(fs2->CountFreeClusters(), freeOnCard - 1);
+  EXPECT_TRUE(logged.reads.empty());
+}
+
 }  // namespace
 }  // namespace sondesk::test

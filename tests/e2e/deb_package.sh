@@ -20,7 +20,7 @@ echo "package: $deb"
 
 dpkg-deb -c "$deb" >"$out/contents.txt"
 for f in usr/bin/sondesk usr/bin/sondesk-cli usr/bin/summidi usr/bin/diagview usr/bin/sondesk-setup \
-         usr/bin/sondesk-uninstall usr/libexec/sondesk/aftersweep \
+         usr/bin/sondesk-uninstall usr/libexec/sondesk/aftersweep usr/lib/sondesk/sondesk-pdf.so \
          usr/share/sondesk/program/MIDI.DBF usr/share/sondesk/program/MBRPBR.DAT \
          usr/share/sondesk/program/Artist.dat usr/share/sondesk/program/genere.dat \
          usr/share/applications/sondesk.desktop usr/share/icons/hicolor/scalable/apps/sondesk.svg \
@@ -32,7 +32,8 @@ for f in usr/bin/sondesk usr/bin/sondesk-cli usr/bin/summidi usr/bin/diagview us
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libc6 libqt6widgets6 libmspack0; do
+# libfluidsynth3 is opened on the first song played, not linked: named by hand, it must be there.
+for lib in libc6 libqt6widgets6 libqt6gui6 libmspack0 libfluidsynth3; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib"
 done
 
@@ -50,10 +51,25 @@ apt-get install -y -qq "$deb" >"$out/install.log" 2>&1 || { cat "$out/install.lo
 /usr/bin/sondesk-cli --version | grep -qx "sondesk-cli 2.13" || fail "sondesk-cli --version"
 # Whatever the programs link, the package's dependencies brought it.
 for p in /usr/bin/sondesk /usr/bin/sondesk-cli /usr/bin/summidi /usr/bin/diagview /usr/bin/sondesk-setup \
-         /usr/bin/sondesk-uninstall /usr/libexec/sondesk/aftersweep; do
+         /usr/bin/sondesk-uninstall /usr/libexec/sondesk/aftersweep /usr/lib/sondesk/sondesk-pdf.so; do
   ldd "$p" | grep -q "not found" && fail "$p lacks a library: $(ldd "$p" | grep 'not found')"
 done
 /usr/bin/summidi --version >/dev/null || fail "summidi"
+# The parts opened only when used: the songbook's PDF writer and FluidSynth, from the installed tree.
+(
+  work=$(mktemp -d)
+  trap 'rm -rf "$work"' EXIT
+  export HOME="$work" SONDESK_WINDIR="$work/win" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+  cd "$work"
+  mkdir lib
+  cli() { /usr/bin/sondesk-cli --lang 1 --yes --quiet --library lib "$@"; }
+  cli --on-duplicate rename library import "$SONDESK_SOURCE_DIR"/tests/data/midi/*.kar >/dev/null 2>&1 || true
+  cli export --songbook book.pdf --list library || fail "installed export --songbook"
+  head -c 5 book.pdf | grep -q '%PDF-' || fail "installed songbook is no PDF"
+  song=$(ls lib/*.MF3 | head -1)
+  cli play "$song" --wav song.wav >/dev/null || fail "installed play --wav"
+  [ "$(head -c 4 song.wav)" = RIFF ] || fail "installed play --wav wrote no WAV"
+) || exit 1
 [ -f /usr/share/mime/audio/x-sondesk-mf3.xml ] || fail "the mf3 type did not reach the MIME database"
 apt-get remove -y -qq sondesk >"$out/remove.log" 2>&1 || { cat "$out/remove.log"; fail "apt-get remove"; }
 [ -e /usr/bin/sondesk-cli ] && fail "sondesk-cli left after removal"

@@ -52,4 +52,18 @@ done <library.txt
 if run --card card export --songbook missing/book.pdf 2>err.txt; then fail "a songbook into a missing folder"; fi
 grep -q "cannot write" err.txt || fail "no reason given: $(cat err.txt)"
 [ ! -e missing ] || fail "something was left behind"
+
+# The PDF writer is a module opened on the first songbook, found beside the program's folder: a
+# program without it says so and writes nothing, and a plain start maps no QtGui at all.
+mkdir -p alone/bin
+cp "$CLI" alone/bin/sondesk-cli
+cp book.pdf kept.pdf
+if "$work/alone/bin/sondesk-cli" --program-dir "$PROG" --lang 1 --yes --quiet --card card export --songbook book.pdf \
+  2>err.txt; then fail "a songbook without the writer's module"; fi
+grep -q "songbook writer cannot be loaded" err.txt || fail "no reason given without the module: $(cat err.txt)"
+cmp -s book.pdf kept.pdf || fail "the older book was touched"
+[ ! -e book.pdf.part ] || fail "a part file was left"
+if LD_DEBUG=files "$CLI" --version 2>&1 >/dev/null | grep -E 'file=lib(Qt6Gui|fluidsynth)'; then
+  fail "a plain start maps QtGui or FluidSynth"
+fi
 echo "songbook: $songs songs, $(pdfinfo book.pdf | awk '/^Pages:/{print $2}') pages"
