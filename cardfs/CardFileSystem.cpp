@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Paths.h"
+#include "app/AtomicFile.h"
 
 namespace sondesk {
 
@@ -216,7 +217,7 @@ int CardFileSystem::ConnectCard() {
 
 int CardFileSystem::LoadBootTemplate() {
   const std::string path = JoinPath(session_.programDir(), "MBRPBR.DAT");
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenRegularFile(path);
   std::uint8_t both[2 * kSectorSize];
   const bool ok = f != nullptr && std::fread(both, 1, sizeof both, f) == sizeof both;
   if (f) std::fclose(f);

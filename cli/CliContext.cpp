@@ -3,12 +3,18 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/ProfileFile.h"
+
 namespace sondesk {
 
 Session& CliContext::session() {
   if (!session_) {
     Paths paths = Paths::FromEnvironment(options.windir);
     paths.EnsureFolders();
+    // A settings file that is a device, a pipe or far too large is never read (it would hang or
+    // flood memory); say so once, then run on the defaults.
+    if (const std::string problem = ProfileFileProblem(paths.IniPath()); !problem.empty())
+      std::cerr << "sondesk-cli: " << problem << "; the settings' defaults are used and no setting is saved\n";
     session_ = std::make_unique<Session>(ui, paths, SystemClock(), options.lang);
     if (!options.programDir.empty()) session_->SetProgramDir(options.programDir);
     if (!options.library.empty()) session_->SetLibraryDir(options.library);
