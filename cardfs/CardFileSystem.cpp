@@ -32,6 +32,8 @@ const char* CardErrorText(CardError error) {
       return "the PC file could not be read or created";
     case CardError::FormatRefused:
       return "the card's geometry gives no FAT16 partition";
+    case CardError::BadGeometry:
+      return "the card's boot sector describes a layout that does not add up";
   }
   return "unknown error";
 }
@@ -49,6 +51,8 @@ std::string CardFileSystem::lastErrorText() const {
   std::string text = CardErrorText(error_);
   const std::string why = device_->lastError();
   if ((error_ == CardError::Aborted || error_ == CardError::NotMounted) && !why.empty()) text += ": " + why;
+  if (error_ == CardError::BadGeometry && !mountProblem_.empty())
+    text += " (" + mountProblem_ + "); format the card to use it, which erases every song on it";
   return text;
 }
 
@@ -117,6 +121,7 @@ int CardFileSystem::AskFormat(const char* question) {
 int CardFileSystem::MountCard() {
   Progress& progress = session_.progress();
   error_ = CardError::None;
+  mountProblem_.clear();
   ResetMountState();
   device_->ResetLinkState();
   TraceLine("Connecting to SON-Flash");
@@ -170,7 +175,10 @@ int CardFileSystem::MountCard() {
   if (!DeriveCardGeometry(BootSector::Parse(pbr_), pbrLba, g, why)) {
     TraceLine(why);
     progress.ProgressEnd();
-    return Fail(CardError::NotMounted);
+    if (BootSector::Parse(pbr_).bytesPerSec != 512) return Fail(CardError::NotMounted);
+    while (!why.empty() && why.back() == '\n') why.pop_back();
+    mountProblem_ = why;
+    return Fail(CardError::BadGeometry);
   }
   geometry_ = g;
   TraceLine(Format("Clusters: %u", g.ClusterCount));

@@ -51,6 +51,7 @@ enum class CardError {
   Corrupt,        // a cluster chain that ends early, loops or leaves the data area
   PcFileError,    // the PC file could not be read or created
   FormatRefused,  // the card's geometry gives no FAT16 partition
+  BadGeometry,    // a FAT16 boot sector whose layout does not add up; only a format makes it usable
 };
 const char* CardErrorText(CardError error);
 
@@ -214,6 +215,8 @@ class CardFileSystem {
   Session& session_;
   SectorDevice* device_;
   CardError error_ = CardError::None;
+  // What made the last mount refuse the card, in words; empty after a good mount.
+  std::string mountProblem_;
 
   bool mounted_ = false;
   bool formatting_ = false;
