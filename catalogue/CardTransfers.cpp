@@ -12,6 +12,7 @@
 #include "app/AtomicFile.h"
 #include "catalogue/CardCatalogue.h"
 #include "library/LibraryStore.h"
+#include "midi/Mf3File.h"
 #include "midi/Mf3Header.h"
 
 namespace sondesk {
@@ -112,6 +113,14 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     progress.ProgressSetLine1(Format("Copy to Flash: %s\n(%zu:%zu)", source.title.c_str(), k + 1, n));
     if (!IsFile(source.path) || !ReadWholeFile(source.path, data)) {
       s.ShowOpenError(source.path);
+      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      continue;
+    }
+    // The player would choke on a damaged song and nothing on the card could mend it: it stays
+    // in the library, named, and takes no song number.
+    if (std::string why; CheckMf3Song(data, why) != Mf3Status::Ok) {
+      s.ShowBox(Format("%s is not a whole MF3 song (%s) and is not copied", source.path.c_str(), why.c_str()), 21,
+                BoxIcon::Stop, BoxButtons::Ok);
       notCopied.push_back(source.title.empty() ? source.path : source.title);
       continue;
     }

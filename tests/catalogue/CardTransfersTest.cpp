@@ -4,6 +4,7 @@
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
 #include "catalogue/CardTransfers.h"
+#include "midi/Lzhuf.h"
 #include "midi/Mf3Header.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
@@ -170,6 +171,45 @@ TEST_F(CardTransfersTest, ComparisonMarksEverySongOfAShownTitle) {
   EXPECT_EQ(session->library[2].inBothLists, 0);
   EXPECT_EQ(session->card[0].inBothLists, 1);
   EXPECT_EQ(session->card[1].inBothLists, 0);
+}
+
+// A 0-byte file, a wrong mark, a size word of 0xFFFFFFFF or one larger than the stream gives, and a
+// cut stream were all copied to the card with exit 0; each is now refused by name and takes no number.
+TEST_F(CardTransfersTest, DamagedSongsNeverReachTheCard) {
+  MakeFreshCard();
+  const std::size_t good = AddLibrarySong("GOOD.MF3", "Good");
+  const std::vector<std::uint8_t> whole = ReadBytes(session->library[good].path);
+  auto damaged = [&](const std::string& name, std::vector<std::uint8_t> bytes) {
+    const std::size_t i = AddLibrarySong(name, name);
+    WriteFile(session->library[i].path, bytes);
+    return i;
+  };
+  std::vector<std::uint8_t> wrongMark = whole;
+  wrongMark[1] = 'X';
+  std::vector<std::uint8_t> hugeSize = whole;
+  hugeSize[512] = hugeSize[513] = hugeSize[514] = hugeSize[515] = 0xFF;
+  // The stream alone, with nothing after it whose bits could pass for the promised byte.
+  std::vector<std::uint8_t> oneMore(whole.begin(), whole.begin() + 512);
+  const std::vector<std::uint8_t> payload(300, 0x41);
+  const std::vector<std::uint8_t> stream = LzhufCompress(payload);
+  oneMore.insert(oneMore.end(), stream.begin(), stream.end());
+  oneMore[512] = static_cast<std::uint8_t>(oneMore[512] + 1);
+  std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + 520);
+  const std::vector<std::size_t> bad = {damaged("EMPTY.MF3", {}), damaged("MARK.MF3", wrongMark),
+                                        damaged("HUGE.MF3", hugeSize), damaged("ONEMORE.MF3", oneMore),
+                                        damaged("CUT.MF3", cut)};
+  std::vector<std::size_t> all = bad;
+  all.push_back(good);
+  CopySongsToCard(*cat, all);
+  ASSERT_EQ(session->card.size(), 1u);
+  EXPECT_EQ(session->card[0].title, "Good");
+  EXPECT_EQ(session->card[0].songNumber(), 0);
+  EXPECT_EQ(ReadBytes(CardPath(0, "00000.MF3")), whole);
+  for (std::size_t i : bad) {
+    EXPECT_TRUE(ui.ShownContaining(session->library[i].path + " is not a whole MF3 song")) << session->library[i].path;
+  }
+  EXPECT_TRUE(ui.ShownContaining("5 of 6 songs could not be copied"));
+  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 2u * 32);
 }
 
 }  // namespace
