@@ -109,7 +109,7 @@ void CardFileSystem::ResetMountState() {
 int CardFileSystem::AskFormat(const char* question) {
   // While a format mounts its own fresh card, a second offer would only repeat the same failure.
   if (formatting_) return Fail(CardError::NotMounted);
-  if (session_.ui().ShowBox(question, "", BoxIcon::Question, BoxButtons::OkCancel) != BoxAnswer::Ok) {
+  if (session_.ui().AskErase(question, "", BoxIcon::Question, BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return Fail(CardError::NotMounted);
   }
   if (FormatCard() == 1) return 1;
@@ -180,20 +180,13 @@ int CardFileSystem::MountCard() {
     mountProblem_ = why;
     return Fail(CardError::BadGeometry);
   }
-  geometry_ = g;
   TraceLine(Format("Clusters: %u", g.ClusterCount));
   TraceLine(Format("ClusterSize: %u", g.ClusterBytes));
   TraceLine(Format("  Tracks: %u", g.Cylinders));
   TraceLine(Format("   Heads: %u", g.Heads));
   TraceLine(Format(" Sec/Trk: %u", g.SecPerTrack));
   TraceLine(Format("Tot Secs: %u", g.TotalSectors));
-
-  root_.assign(static_cast<std::size_t>(g.RootSectors) * kSectorSize, 0);
-  fat_.assign(static_cast<std::size_t>(g.FATsecs) * kSectorSize, 0);
-  fatState_.assign(g.FATsecs, 0);
-  cluster_.assign(g.ClusterBytes, 0);
-  listingBuffer_.assign(g.ClusterBytes, 0);
-  mounted_ = true;
+  AdoptGeometry(g);
 
   progress.ProgressSetLine1(session_.Text(130));
   TraceLine(Format("idxOff=%u sects=%u media=%xh fat=%d ", g.PbrLba, g.TotalSectors,
@@ -201,6 +194,16 @@ int CardFileSystem::MountCard() {
   TraceLine(Format("root=%d data=%d Type=1%c ", static_cast<int>(g.RootLba), static_cast<int>(g.DataLba),
                    static_cast<char>(pbr_[BootSector::kFileSysType + 4])));
   return 1;
+}
+
+void CardFileSystem::AdoptGeometry(const CardGeometry& g) {
+  geometry_ = g;
+  root_.assign(static_cast<std::size_t>(g.RootSectors) * kSectorSize, 0);
+  fat_.assign(static_cast<std::size_t>(g.FATsecs) * kSectorSize, 0);
+  fatState_.assign(g.FATsecs, 0);
+  cluster_.assign(g.ClusterBytes, 0);
+  listingBuffer_.assign(g.ClusterBytes, 0);
+  mounted_ = true;
 }
 
 int CardFileSystem::ConnectCard() {

@@ -211,6 +211,12 @@ class CardFileSystem {
   int WriteEntryAt(const DirEntryRef& ref, const DirEntry& entry);
   int AskFormat(const char* question);
   void ResetMountState();
+  // The mounted state for `g`: geometry, FAT and root images, cluster buffers.
+  void AdoptGeometry(const CardGeometry& g);
+  // FATs, root and (through the creator) the empty catalogue of the adopted geometry; false when a
+  // write failed or the link was cancelled.
+  bool WriteEmptyFileSystem();
+  void RemoveCatalogueTemplates();
 
   Session& session_;
   SectorDevice* device_;

@@ -38,7 +38,12 @@ int FormatCommand(Catalogue& cat) {
       cat.linkMode() ? s.Text(123) : FormatText(s.Text(122), s.settings().flashDrive.c_str());
   if (s.ShowBox(question, 22, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) return 0;
   s.BusyCursorOn();
-  EmptyCard(cat);
+  if (EmptyCard(cat) != 1) {
+    // The old songs may all still be there: a list emptied now would number the next transfer
+    // from 0, over their files.
+    s.BusyCursorOff();
+    return 0;
+  }
   s.card.clear();
   cat.titleIndex.Clear();
   s.BusyCursorOff();

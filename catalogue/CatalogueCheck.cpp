@@ -97,11 +97,14 @@ int CreateEmptyCatalogue(Catalogue& cat) {
   return CheckCatalogue(cat);
 }
 
-void EmptyCard(Catalogue& cat) {
+int EmptyCard(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
   if (cat.linkMode()) {
-    files.FormatCard();
+    if (files.FormatCard() != 1) {
+      s.ui().ShowBox("Errore nella formattazione della Compact Flash", "Format Error", BoxIcon::Stop, BoxButtons::Ok);
+      return 0;
+    }
   } else {
     const std::string& drive = s.settings().flashDrive;
     // A card drive that names a folder rather than a mount point root may not exist yet.
@@ -125,6 +128,7 @@ void EmptyCard(Catalogue& cat) {
   }
   CardAccess access(files);
   CheckCatalogue(cat);
+  return 1;
 }
 
 int RecoverableSongNumber(const std::string& name, int folder) {

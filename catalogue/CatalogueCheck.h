@@ -20,7 +20,9 @@ int CreateEmptyCatalogue(Catalogue& catalogue);
 
 // Formats the card (through the player) or deletes every root file and every song file (through a
 // reader), then runs the check. The card list is not touched; the caller empties it.
-void EmptyCard(Catalogue& catalogue);
+// 1 when the card was emptied; 0 when its format failed (the stop box has told why, and the card's
+// songs may still be there, so nothing that lists them may be cleared).
+int EmptyCard(Catalogue& catalogue);
 
 // After asking, rebuilds the card list from the headers of the song files in folders 0 to 30 and
 // rewrites the index files. 1 when the catalogue was rebuilt, 0 when the user declined or the

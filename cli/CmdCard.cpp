@@ -101,6 +101,15 @@ struct ErrorWatch {
   }
 };
 
+// Runs a command that writes to the card: a write that failed with its box ("Cannot Create
+// PLAY1.PLL") ends the command with status 1 even where the operation itself went on.
+template <typename F>
+void Writing(CliContext& ctx, const char* what, F&& f) {
+  ErrorWatch watch(ctx);
+  f();
+  watch.Finish(what);
+}
+
 // The card-list entries of the given song numbers; false after telling which is not on the card.
 bool CardIndexes(CliContext& ctx, const Session& s, const std::vector<unsigned>& numbers,
                  std::vector<std::size_t>& out) {
@@ -435,17 +444,21 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   show->add_option("N", *n)->required();
   show->callback([&ctx, n] { PlaylistShow(ctx, *n); });
 
-  pl->add_subcommand("new", "a new playlist \"New Playlist\"")->callback([&ctx] { PlaylistNew(ctx); });
+  pl->add_subcommand("new", "a new playlist \"New Playlist\"")->callback([&ctx] {
+    Writing(ctx, "the playlists were not all written", [&] { PlaylistNew(ctx); });
+  });
 
   auto name = std::make_shared<std::string>();
   auto* rename = pl->add_subcommand("rename", "give playlist N a new name (23 characters at most)");
   rename->add_option("N", *n)->required();
   rename->add_option("NAME", *name)->required();
-  rename->callback([&ctx, n, name] { PlaylistRename(ctx, *n, *name); });
+  rename->callback([&ctx, n, name] {
+    Writing(ctx, "the playlists were not all written", [&] { PlaylistRename(ctx, *n, *name); });
+  });
 
   auto* pdel = pl->add_subcommand("delete", "delete playlist N (asks first; --yes to confirm)");
   pdel->add_option("N", *n)->required();
-  pdel->callback([&ctx, n] { PlaylistDelete(ctx, *n); });
+  pdel->callback([&ctx, n] { Writing(ctx, "the playlists were not all written", [&] { PlaylistDelete(ctx, *n); }); });
 
   auto numbers = std::make_shared<std::vector<unsigned>>();
   auto at = std::make_shared<long>(-1);
@@ -453,7 +466,9 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   add->add_option("N", *n)->required();
   add->add_option("NUMBER", *numbers, "song numbers")->required();
   add->add_option("--at", *at, "the position of the first added song")->check(CLI::NonNegativeNumber);
-  add->callback([&ctx, n, numbers, at] { PlaylistAdd(ctx, *n, *numbers, *at); });
+  add->callback([&ctx, n, numbers, at] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistAdd(ctx, *n, *numbers, *at); });
+  });
 
   auto position = std::make_shared<std::size_t>(0);
   auto rows = std::make_shared<std::vector<std::size_t>>();
@@ -462,12 +477,16 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   move->add_option("N", *n)->required();
   move->add_option("POS", *position)->required();
   move->add_option("INDEX", *rows)->required();
-  move->callback([&ctx, n, position, rows] { PlaylistMove(ctx, *n, *position, *rows); });
+  move->callback([&ctx, n, position, rows] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistMove(ctx, *n, *position, *rows); });
+  });
 
   auto* remove = pl->add_subcommand("remove", "remove the songs at INDEX... from playlist N (asks first)");
   remove->add_option("N", *n)->required();
   remove->add_option("INDEX", *rows)->required();
-  remove->callback([&ctx, n, rows] { PlaylistRemove(ctx, *n, *rows); });
+  remove->callback([&ctx, n, rows] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistRemove(ctx, *n, *rows); });
+  });
 
   CLI::App* opt = app.add_subcommand("options", "the player options of SETUP.DAT");
   opt->require_subcommand(1);
@@ -477,7 +496,9 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   auto* set = opt->add_subcommand("set", "set one setting by its label and value text (\"Echo\" \"SHORT\")");
   set->add_option("NAME", *optName)->required();
   set->add_option("VALUE", *optValue)->required();
-  set->callback([&ctx, optName, optValue] { OptionsSet(ctx, *optName, *optValue); });
+  set->callback([&ctx, optName, optValue] {
+    Writing(ctx, "SETUP.DAT was not written", [&] { OptionsSet(ctx, *optName, *optValue); });
+  });
 }
 
 }  // namespace sondesk

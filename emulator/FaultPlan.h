@@ -15,6 +15,9 @@
 //   nak      a sector write refused with 0x15 and not written (per sector write)
 //   busy     an access or connect request answered 0x17 (per request)
 //   unplug   the cable pulled: unplug@N after N codes, unplug from the start
+//   shortread  a sector read whose data ends early: Busy rises after the 512 bytes (per sector read)
+//   cut      the cable pulled right after the Nth sector write reached the card: cut@N (per write
+//            stored), so a test can stop a card operation between any two of its sector writes
 // The query may also carry `strict=1`: the player then serves sectors only between an access or
 // connect request and the release, as a careful firmware would.
 
@@ -43,6 +46,8 @@ struct FaultPlan {
   FaultRule nak;
   FaultRule busy;
   FaultRule unplug;  // Once(n): after n codes; Always: from the start
+  FaultRule shortRead;
+  FaultRule cut;  // Once(n): after the nth stored sector write
   std::uint64_t seed = 1;
   bool strict = false;
 

@@ -310,6 +310,8 @@ void VirtualPlayer::ServeRead(std::uint32_t lba) {
   answer_[514] = static_cast<std::uint8_t>(sum >> 8);
   answer_[515] = static_cast<std::uint8_t>(sum);
   answerLength_ = 516;
+  // Busy rises where the checksum should follow, as when the card stops answering mid-sector.
+  if (Fires(faults_.shortRead, number)) answerLength_ = 513;
   answerPosition_ = 0;
 }
 
@@ -325,6 +327,13 @@ void VirtualPlayer::FinishWrite() {
     return;
   }
   ++counters_.writesStored;
+  if (faults_.cut.mode == FaultRule::Mode::Once && counters_.writesStored == faults_.cut.n) {
+    // The sector is on the card; the cable goes before the player can say so.
+    unplugged_ = true;
+    status_ = kFloatingStatus;
+    UpdatePlainStrobe();
+    return;
+  }
   Answer(kAckByte);
 }
 
