@@ -188,10 +188,28 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
   Progress& progress = s.progress();
   progress.ProgressStartTimed(static_cast<std::uint32_t>(10 * c));
   for (SongEntry& e : s.card) e.deletionMark = 0;
+  std::vector<SongEntry> leaving;
   for (std::size_t index : selected) {
-    if (index >= s.card.size()) continue;
-    SongEntry& e = s.card[index];
-    e.deletionMark = 1;
+    if (index >= s.card.size() || s.card[index].deletionMark != 0) continue;
+    s.card[index].deletionMark = 1;
+    leaving.push_back(s.card[index]);
+  }
+  // The catalogue without the songs goes first, their files after: a cut in between leaves files
+  // that no index names (a recovery brings them back), never an index naming a missing song.
+  auto& entries = s.card.entries();
+  const std::vector<SongEntry> before = entries;
+  entries.erase(
+      std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
+      entries.end());
+  if (RebuildCardCatalogue(cat) != 1) {
+    // Some index file may still name the songs: their files stay, and so do they in the list.
+    entries = before;
+    for (SongEntry& e : entries) e.deletionMark = 0;
+    progress.ProgressEnd();
+    s.BusyCursorOff();
+    return 0;
+  }
+  for (const SongEntry& e : leaving) {
     progress.ProgressSetLine1(FormatText(s.Text(118), e.title.c_str(), e.path.c_str()));
     const int folder = SongFolderOf(e.songNumber());
     const std::string name = SongFileName(e.songNumber());
@@ -202,11 +220,6 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
     progress.ProgressStepTimed(10);
   }
   files.Commit();
-  auto& entries = s.card.entries();
-  entries.erase(
-      std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
-      entries.end());
-  RebuildCardCatalogue(cat);
   progress.ProgressEnd();
   s.BusyCursorOff();
   return 1;

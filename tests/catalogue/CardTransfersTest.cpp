@@ -131,6 +131,24 @@ TEST_F(CardTransfersTest, DeletingEveryOrNoSong) {
   EXPECT_EQ(CardBytes("ALPHA0.DAT"), std::vector<std::uint8_t>(52, 0xFF));
 }
 
+// The songs' files used to go first: a catalogue that then could not be written still named songs
+// whose files were gone. Now the files stay until the catalogue without them is on the card.
+TEST_F(CardTransfersTest, DeletionLeavesTheFilesWhenTheCatalogueCannotBeWritten) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b}), 1);
+  // A folder where INDEX0.DAT should be replaced: the rebuild cannot write it.
+  const std::string index0Path = CardPath(kRootFolder, "INDEX0.DAT");
+  std::remove(index0Path.c_str());
+  ASSERT_TRUE(MakeFolders(index0Path));
+  EXPECT_EQ(DeleteSongsFromCard(*cat, {0}, "Delete Songs from Compact Flash"), 0);
+  EXPECT_TRUE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_TRUE(IsFile(CardPath(1, "00001.MF3")));
+  ASSERT_EQ(session->card.size(), 2u);
+  EXPECT_EQ(session->card[0].deletionMark, 0u);
+}
+
 TEST_F(CardTransfersTest, CopiedBackUnderItsHeaderNameAndNeverOutsideTheLibrary) {
   MakeFreshCard();
   session->card.push_back(CardSong(3, "Plain"));
