@@ -113,7 +113,11 @@ int LoadCardCatalogue(Catalogue& cat) {
   }
   cat.titleIndex.Assign(bytes);
   const std::size_t records = cat.titleIndex.count();
-  if (records == 0) return finish(1);
+  if (records == 0) {
+    // An INDEX0.DAT cut to nothing looks like an empty card: the folders say whether it is one.
+    WarnIfCatalogueDisagrees(cat);
+    return finish(1);
+  }
   // Every record but the terminator is a song, in file order.
   for (std::size_t r = 0; r + 1 < records && !s.card.full(); ++r) {
     const std::uint8_t* rec = cat.titleIndex[r].data();
@@ -137,6 +141,7 @@ int LoadCardCatalogue(Catalogue& cat) {
     return finish(0);
   }
   ApplyGroups(bytes, songs, s.card, &SongEntry::performer);
+  WarnIfCatalogueDisagrees(cat);
   return finish(1);
 }
 

@@ -124,7 +124,15 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
       notCopied.push_back(source.title.empty() ? source.path : source.title);
       continue;
     }
-    const unsigned songNumber = static_cast<unsigned>(number + 1);
+    // A number whose file is already in its folder belongs to a song the catalogue has lost (a
+    // damaged INDEX0.DAT): it is never given again, so that song stays for a recovery to find.
+    unsigned songNumber = static_cast<unsigned>(number + 1);
+    while (songNumber < kSongNumberLimit && files.FileExists(SongFolderOf(songNumber), SongFileName(songNumber)))
+      ++songNumber;
+    if (songNumber >= kSongNumberLimit) {
+      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      continue;
+    }
     const int folder = SongFolderOf(songNumber);
     const std::string name = SongFileName(songNumber);
     bool ok = true;

@@ -219,13 +219,21 @@ void Check(CliContext& ctx) {
   if (!card) return;
   ErrorWatch watch(ctx);
   CardAccess access(*card->files);
-  if (CatalogueComplete(card->cat())) {
-    std::printf("catalogue complete\n");
+  const bool complete = CatalogueComplete(card->cat());
+  if (!complete) {
+    CheckCatalogue(card->cat());
+    std::printf("missing catalogue pieces created\n");
+  }
+  watch.Finish("not every missing piece could be created");
+  if (ctx.exitCode != 0) return;
+  // Complete is not enough: the index must also name the songs the folders hold (the load says so).
+  ErrorWatch agreement(ctx);
+  if (LoadCardCatalogue(card->cat()) != 1) {
+    ctx.Fail("the card's catalogue cannot be read");
     return;
   }
-  CheckCatalogue(card->cat());
-  std::printf("missing catalogue pieces created\n");
-  watch.Finish("not every missing piece could be created");
+  agreement.Finish("the catalogue does not match the song folders; `card recover` rebuilds it");
+  if (complete && ctx.exitCode == 0) std::printf("catalogue complete\n");
 }
 
 void Recover(CliContext& ctx) {

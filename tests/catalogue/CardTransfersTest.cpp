@@ -4,6 +4,7 @@
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
 #include "catalogue/CardTransfers.h"
+#include "catalogue/CatalogueCheck.h"
 #include "midi/Lzhuf.h"
 #include "midi/Mf3Header.h"
 #include "tests/catalogue/CatalogueFixture.h"
@@ -228,6 +229,37 @@ TEST_F(CardTransfersTest, DamagedSongsNeverReachTheCard) {
   }
   EXPECT_TRUE(ui.ShownContaining("5 of 6 songs could not be copied"));
   EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 2u * 32);
+}
+
+// An INDEX0.DAT cut to nothing made the card look empty: the next copy numbered from 0 and wrote over
+// the songs still in the folders. Now the load says the catalogue disagrees with the folders, and no
+// number whose file exists is given again.
+TEST_F(CardTransfersTest, ADamagedTitleIndexCostsNoSong) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b}), 1);
+  const auto song0 = ReadBytes(CardPath(0, "00000.MF3"));
+  const auto song1 = ReadBytes(CardPath(1, "00001.MF3"));
+  WriteFile(CardPath(kRootFolder, "INDEX0.DAT"), std::vector<std::uint8_t>{});
+  ui.boxes.clear();
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  EXPECT_TRUE(session->card.empty());
+  EXPECT_TRUE(ui.ShownContaining("2 song files are in no index (0, 1)"));
+  EXPECT_TRUE(ui.ShownContaining("card recover"));
+
+  const std::size_t c = AddLibrarySong("C.MF3", "Gamma");
+  ASSERT_EQ(CopySongsToCard(*cat, {c}), 1);
+  ASSERT_EQ(session->card.size(), 1u);
+  EXPECT_EQ(session->card[0].songNumber(), 2);
+  EXPECT_EQ(ReadBytes(CardPath(0, "00000.MF3")), song0);
+  EXPECT_EQ(ReadBytes(CardPath(1, "00001.MF3")), song1);
+
+  // And the index that names a song without its file is reported too.
+  std::remove(CardPath(2, "00002.MF3").c_str());
+  ui.boxes.clear();
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  EXPECT_TRUE(ui.ShownContaining("1 songs of the index have no file (2)"));
 }
 
 }  // namespace

@@ -91,6 +91,8 @@ TEST_F(CardCatalogueTest, RebuildThenLoadGivesTheListBack) {
   const std::string long30 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";
   session->card.push_back(CardSong(31, long30, "Perf", "Cat"));
   session->card.push_back(CardSong(30, "Second", "Perf", "Other"));
+  WriteFile(CardPath(0, "00031.MF3"), MakeSong(long30));
+  WriteFile(CardPath(30, "00030.MF3"), MakeSong("Second"));
   ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
   const auto index0 = CardBytes("INDEX0.DAT");
   ASSERT_EQ(index0.size(), 96u);
