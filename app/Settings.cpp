@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/Endian.h"
+#include "app/WriteLock.h"
 #include "app/ProfileFile.h"
 
 namespace sondesk {
@@ -99,6 +100,17 @@ ColumnWidths WidthsFromBytes(const std::vector<std::uint8_t>& bytes) {
   return w;
 }
 
+std::unique_ptr<WriteLock> Settings::LockForWriting() {
+  // Writing a key reads the file, changes one line and replaces the file: two writers at once would
+  // each replace it with their own read, and one value would be lost. The folder is what is locked,
+  // because the replace gives the file itself a new identity.
+  const std::size_t slash = iniPath_.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : iniPath_.substr(0, slash));
+  lockError_.clear();
+  auto lock = WriteLock::Acquire(folder, "the settings file " + iniPath_, lockError_);
+  return lock;
+}
+
 ColumnWidths Settings::ReadWidths(const std::string& key, const ColumnWidths& fallback) const {
   auto bytes = GetPrivateProfileStruct(iniPath_, "ListSettings", key, 40);
   return RepairWidths(bytes ? WidthsFromBytes(*bytes) : fallback);
@@ -158,18 +170,24 @@ void Settings::ApplyInMemory(const std::string& section, const std::string& key)
 }
 
 bool Settings::WriteInt(const std::string& section, const std::string& key, int value) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WriteProfileInt(iniPath_, section, key, value);
   ApplyInMemory(section, key);
   return ok;
 }
 
 bool Settings::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WritePrivateProfileString(iniPath_, section, key, value);
   ApplyInMemory(section, key);
   return ok;
 }
 
 bool Settings::WriteWidths(const std::string& key, const ColumnWidths& widths) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WritePrivateProfileStruct(iniPath_, "ListSettings", key, WidthsToBytes(widths));
   ApplyInMemory("ListSettings", key);
   return ok;
@@ -238,7 +256,7 @@ bool Settings::SetText(const std::string& section, const std::string& key, const
       break;
     }
   }
-  if (!ok) error = "cannot write " + iniPath_;
+  if (!ok) error = !lockError_.empty() ? lockError_ : "cannot write " + iniPath_;
   return ok;
 }
 

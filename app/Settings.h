@@ -9,6 +9,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <memory>
+
+#include "app/WriteLock.h"
 
 namespace sondesk {
 
@@ -99,6 +102,9 @@ class Settings {
  private:
   void ApplyInMemory(const std::string& section, const std::string& key);
   std::string iniPath_;
+  // Why the last write could not take the settings file's lock; empty when it could.
+  std::string lockError_;
+  std::unique_ptr<WriteLock> LockForWriting();
 };
 
 // The repair rule: every width below 4 or above 250 becomes the default set's value at that index.

@@ -3,6 +3,7 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/Paths.h"
 #include "app/ProfileFile.h"
 
 namespace sondesk {
@@ -30,6 +31,42 @@ void CliContext::Fail(const std::string& message) {
 void CliContext::Usage(const std::string& message) {
   std::cerr << "sondesk-cli: " << message << "\n";
   exitCode = 2;
+}
+
+bool CliContext::LockLibrary() {
+  const std::string dir = session().libraryDir();
+  MakeFolders(dir);
+  std::string error;
+  auto lock = WriteLock::Acquire(dir, "the library folder", error);
+  if (!lock) {
+    Fail(error);
+    return false;
+  }
+  locks_.push_back(std::move(lock));
+  return true;
+}
+
+bool CliContext::LockCard() {
+  // What names the card: the image or device, the player's port, or the reader's folder.
+  std::string path = options.image;
+  if (path.empty() && !options.port.empty()) {
+    const std::string& port = options.port;
+    const std::size_t colon = port.find(':');
+    path = colon == std::string::npos ? std::string() : port.substr(colon + 1, port.find('?') - colon - 1);
+  }
+  if (path.empty() && options.port.empty() && options.image.empty()) {
+    path = !options.card.empty() ? options.card : session().settings().flashDrive;
+    if (path == kNoDrive) path.clear();
+  }
+  if (path.empty()) return true;  // lpt1/lpt2 or no card at all: nothing to lock by name
+  std::string error;
+  auto lock = WriteLock::Acquire(path, "the card", error);
+  if (!lock) {
+    Fail(error);
+    return false;
+  }
+  locks_.push_back(std::move(lock));
+  return true;
 }
 
 CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description) {

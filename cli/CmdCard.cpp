@@ -36,8 +36,10 @@ struct OpenCard {
   Catalogue& cat() { return *catalogue; }
 };
 
-std::unique_ptr<OpenCard> Open(CliContext& ctx) {
+// `writes`: the command changes the card, and holds its lock from before the first read.
+std::unique_ptr<OpenCard> Open(CliContext& ctx, bool writes = false) {
   Session& session = ctx.session();
+  if (writes && !ctx.LockCard()) return nullptr;
   auto card = std::make_unique<OpenCard>();
   const CliOptions& o = ctx.options;
   if (!o.port.empty() || !o.image.empty()) {
@@ -81,8 +83,8 @@ std::unique_ptr<OpenCard> Open(CliContext& ctx) {
 }
 
 // Opened, with the card list and title index loaded as when a card is opened in the program.
-std::unique_ptr<OpenCard> OpenLoaded(CliContext& ctx) {
-  auto card = Open(ctx);
+std::unique_ptr<OpenCard> OpenLoaded(CliContext& ctx, bool writes = false) {
+  auto card = Open(ctx, writes);
   if (!card) return nullptr;
   if (LoadCardCatalogue(card->cat()) != 1) {
     ctx.Fail("the card's catalogue cannot be read");
@@ -143,7 +145,7 @@ void To(CliContext& ctx, const std::vector<std::string>& paths, bool all) {
     ctx.Usage("card to: give the library songs' files or --all");
     return;
   }
-  auto card = OpenLoaded(ctx);
+  auto card = OpenLoaded(ctx, true);
   if (!card) return;
   Session& s = ctx.session();
   ReadLibrary(s);
@@ -171,6 +173,7 @@ void To(CliContext& ctx, const std::vector<std::string>& paths, bool all) {
 }
 
 void From(CliContext& ctx, const std::vector<unsigned>& numbers) {
+  if (!ctx.LockLibrary()) return;
   auto card = OpenLoaded(ctx);
   if (!card) return;
   std::vector<std::size_t> selected;
@@ -182,7 +185,7 @@ void From(CliContext& ctx, const std::vector<unsigned>& numbers) {
 }
 
 void Delete(CliContext& ctx, const std::vector<unsigned>& numbers) {
-  auto card = OpenLoaded(ctx);
+  auto card = OpenLoaded(ctx, true);
   if (!card) return;
   std::vector<std::size_t> selected;
   if (!CardIndexes(ctx, ctx.session(), numbers, selected)) return;
@@ -215,7 +218,7 @@ void Free(CliContext& ctx) {
 }
 
 void Check(CliContext& ctx) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   ErrorWatch watch(ctx);
   CardAccess access(*card->files);
@@ -237,7 +240,7 @@ void Check(CliContext& ctx) {
 }
 
 void Recover(CliContext& ctx) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   ErrorWatch watch(ctx);
   if (RecoverCommand(card->cat()) != 1) {
@@ -260,8 +263,8 @@ bool Slot(CliContext& ctx, Catalogue& cat, int n, int& slot) {
   return true;
 }
 
-std::unique_ptr<OpenCard> OpenPlaylists(CliContext& ctx) {
-  auto card = OpenLoaded(ctx);
+std::unique_ptr<OpenCard> OpenPlaylists(CliContext& ctx, bool writes = false) {
+  auto card = OpenLoaded(ctx, writes);
   if (!card) return nullptr;
   ReadPlaylistIndex(card->cat());
   return card;
@@ -302,7 +305,7 @@ void PlaylistShow(CliContext& ctx, int n) {
 }
 
 void PlaylistNew(CliContext& ctx) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   const int slot = NewPlaylist(card->cat());
   if (slot < 0) {
@@ -314,7 +317,7 @@ void PlaylistNew(CliContext& ctx) {
 }
 
 void PlaylistRename(CliContext& ctx, int n, const std::string& name) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   int slot = 0;
   if (!card || !Slot(ctx, card->cat(), n, slot)) return;
   if (name.empty()) {
@@ -325,14 +328,14 @@ void PlaylistRename(CliContext& ctx, int n, const std::string& name) {
 }
 
 void PlaylistDelete(CliContext& ctx, int n) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   int slot = 0;
   if (!card || !Slot(ctx, card->cat(), n, slot)) return;
   if (DeletePlaylist(card->cat(), slot) != 1) ctx.Fail("the playlist was not deleted");
 }
 
 void PlaylistAdd(CliContext& ctx, int n, const std::vector<unsigned>& numbers, long at) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit)) return;
@@ -353,7 +356,7 @@ bool Rows(CliContext& ctx, const PlaylistEdit& edit, const std::vector<std::size
 }
 
 void PlaylistMove(CliContext& ctx, int n, std::size_t position, const std::vector<std::size_t>& rows) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit) || !Rows(ctx, edit, rows)) return;
@@ -361,7 +364,7 @@ void PlaylistMove(CliContext& ctx, int n, std::size_t position, const std::vecto
 }
 
 void PlaylistRemove(CliContext& ctx, int n, const std::vector<std::size_t>& rows) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit) || !Rows(ctx, edit, rows)) return;
@@ -388,7 +391,7 @@ void OptionsShow(CliContext& ctx) {
 }
 
 void OptionsSet(CliContext& ctx, const std::string& name, const std::string& value) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   Session& s = ctx.session();
   if (ReadPlayerOptions(card->cat()) != 1) {

@@ -7,6 +7,7 @@
 #include "app/Paths.h"
 #include "cardfs/CardConnection.h"
 #include "cardfs/CardReport.h"
+#include "catalogue/FatCardFiles.h"
 #include "cli/CliContext.h"
 
 namespace sondesk {
@@ -26,6 +27,7 @@ std::unique_ptr<CardConnection> OpenForCommand(CliContext& ctx, const char* comm
 
 void FormatCommand(CliContext& ctx) {
   Session& session = ctx.session();
+  if (!ctx.LockCard()) return;
   auto c = OpenForCommand(ctx, "card format");
   if (!c) return;
   if (session.ShowBox(session.Text(123), 22, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
@@ -33,9 +35,9 @@ void FormatCommand(CliContext& ctx) {
     return;
   }
   CardFileSystem& fs = c->fs();
-  // The empty catalogue that a format ends with (the INDEX, ALPHA, SETUP and playlist files and
-  // the 31 song folders) is written by the catalogue's creator, set here once it exists:
-  //   fs.SetCatalogueCreator([&](CardFileSystem& f) { ... });
+  // The empty catalogue that a format ends with: the INDEX, ALPHA, SETUP and playlist files and
+  // the 31 song folders, written before the boot sector says FAT16.
+  InstallCatalogueCreator(fs);
   session.BusyCursorOn();
   const int ok = fs.FormatCard();
   session.BusyCursorOff();

@@ -109,8 +109,10 @@ bool ParseVirtualPortQuery(const std::string& query, FaultPlan& plan, std::strin
         return false;
       }
       plan.strict = value != "0";
+    } else if (key == "stats") {
+      plan.statsFile = value;
     } else {
-      error = "unknown virtual port option '" + key + "' (faults, strict)";
+      error = "unknown virtual port option '" + key + "' (faults, strict, stats)";
       return false;
     }
   }

@@ -18,7 +18,7 @@
 //   shortread  a sector read whose data ends early: Busy rises after the 512 bytes (per sector read)
 //   cut      the cable pulled right after the Nth sector write reached the card: cut@N (per write
 //            stored), so a test can stop a card operation between any two of its sector writes
-// The query may also carry `strict=1`: the player then serves sectors only between an access or
+// The query may also carry `stats=FILE` (see statsFile below) and `strict=1`: the player then serves sectors only between an access or
 // connect request and the release, as a careful firmware would.
 
 #include <cstdint>
@@ -50,6 +50,9 @@ struct FaultPlan {
   FaultRule cut;  // Once(n): after the nth stored sector write
   std::uint64_t seed = 1;
   bool strict = false;
+  // `stats=FILE`: when the player is closed it writes its counts there ("sectorWrites N" ...), so a
+  // test can learn how many sector writes a command makes and cut it between any two of them.
+  std::string statsFile;
 
   bool Any() const;
 };

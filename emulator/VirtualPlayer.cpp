@@ -98,6 +98,17 @@ void VirtualPlayer::SetFaults(const FaultPlan& faults) {
   UpdatePlainStrobe();
 }
 
+VirtualPlayer::~VirtualPlayer() {
+  if (faults_.statsFile.empty()) return;
+  if (std::FILE* f = std::fopen(faults_.statsFile.c_str(), "w")) {
+    std::fprintf(f, "sectorReads %llu\nsectorWrites %llu\nwritesStored %llu\n",
+                 static_cast<unsigned long long>(counters_.sectorReads),
+                 static_cast<unsigned long long>(counters_.sectorWrites),
+                 static_cast<unsigned long long>(counters_.writesStored));
+    std::fclose(f);
+  }
+}
+
 bool VirtualPlayer::Fires(const FaultRule& rule, std::uint64_t event) {
   switch (rule.mode) {
     case FaultRule::Mode::Never:

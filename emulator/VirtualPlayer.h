@@ -44,6 +44,9 @@ std::string FormatWireTrace(const std::vector<WireEvent>& events);
 class VirtualPlayer {
  public:
   explicit VirtualPlayer(CardImage image, const FaultPlan& faults = {});
+  ~VirtualPlayer();
+  VirtualPlayer(const VirtualPlayer&) = delete;
+  VirtualPlayer& operator=(const VirtualPlayer&) = delete;
 
   // Opens `imagePath` as the player's card. nullptr with `error` when the image cannot be used.
   static std::unique_ptr<VirtualPlayer> Open(const std::string& imagePath, const FaultPlan& faults,
