@@ -36,8 +36,12 @@ void CliContext::Usage(const std::string& message) {
 bool CliContext::LockLibrary() {
   const std::string dir = session().libraryDir();
   MakeFolders(dir);
+  return Hold(dir, "the library folder");
+}
+
+bool CliContext::Hold(const std::string& path, const std::string& what) {
   std::string error;
-  auto lock = WriteLock::Acquire(dir, "the library folder", error);
+  auto lock = WriteLock::Acquire(path, what, error);
   if (!lock) {
     Fail(error);
     return false;
@@ -59,14 +63,7 @@ bool CliContext::LockCard() {
     if (path == kNoDrive) path.clear();
   }
   if (path.empty()) return true;  // lpt1/lpt2 or no card at all: nothing to lock by name
-  std::string error;
-  auto lock = WriteLock::Acquire(path, "the card", error);
-  if (!lock) {
-    Fail(error);
-    return false;
-  }
-  locks_.push_back(std::move(lock));
-  return true;
+  return Hold(path, "the card");
 }
 
 CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description) {

@@ -51,6 +51,7 @@ class CliContext {
   bool LockCard();
 
  private:
+  bool Hold(const std::string& path, const std::string& what);
   std::unique_ptr<Session> session_;
   std::vector<std::unique_ptr<WriteLock>> locks_;
 };
