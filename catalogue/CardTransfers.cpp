@@ -83,6 +83,14 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     sizes[k] = SizeOfFile(s.library[selected[k]].path);
     if (sizes[k] > 0) sum += RoundUp(static_cast<std::uint64_t>(sizes[k]), unit);
   }
+  // The new index files are written beside the old ones before these go: room for all of them,
+  // at their largest, comes on top, so a nearly full card never ends with half an index set.
+  const std::uint64_t songsAfter = s.card.size() + n;
+  for (std::uint64_t bytes : {32 * (songsAfter + 1), 64 * songsAfter + 32, 64 * songsAfter + 32,
+                              32 * (songsAfter + 1), 32 * (songsAfter + 1), std::uint64_t{52}, std::uint64_t{52},
+                              std::uint64_t{52}}) {
+    sum += RoundUp(bytes, unit);
+  }
   if (kCardSpacePerSong * n + kCardSpaceReserve + sum > freeBytes) {
     s.BusyCursorOff();
     s.ShowBox(s.Text(42), 22, BoxIcon::Warning, BoxButtons::Ok);

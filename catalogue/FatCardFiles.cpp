@@ -119,7 +119,9 @@ int FatCardFiles::FormatCard() {
 bool FatCardFiles::FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) {
   if (!fs_.mounted()) return false;
   freeBytes = static_cast<std::uint64_t>(fs_.FreeClusters()) * fs_.geometry().SecPerClust * 512;
-  roundingUnit = 512;
+  // Every file takes whole clusters: a song counted in 512-byte units on a card of 16 KB clusters
+  // passed the check and then did not fit.
+  roundingUnit = fs_.geometry().ClusterBytes;
   return true;
 }
 

@@ -262,5 +262,22 @@ TEST_F(CardTransfersTest, ADamagedTitleIndexCostsNoSong) {
   EXPECT_TRUE(ui.ShownContaining("1 songs of the index have no file (2)"));
 }
 
+// Room for the song and the reserve but not for the new index files beside the old: once one more
+// song was written and half the index set failed. Now nothing is written.
+TEST_F(CardTransfersTest, ANearlyFullCardTakesNoSongItCannotCatalogue) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const auto index0 = CardBytes("INDEX0.DAT");
+  const std::uint64_t song = 1024;  // the file rounds up to two 512-byte units
+  UseTightCard(kCardSpaceReserve + kCardSpacePerSong + song + 8 * 512 - 1);
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 0);
+  EXPECT_TRUE(ui.Shown("Space on Compact Flash insufficient"));
+  EXPECT_TRUE(session->card.empty());
+  EXPECT_FALSE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), index0);
+  UseTightCard(kCardSpaceReserve + kCardSpacePerSong + song + 8 * 512);
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 1);
+}
+
 }  // namespace
 }  // namespace sondesk::test
