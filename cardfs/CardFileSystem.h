@@ -153,6 +153,12 @@ class CardFileSystem {
   int ReplaceCardFileData(const std::string& dir, const std::string& name11,
                           std::span<const std::uint8_t> data);
 
+  // --- Damage -------------------------------------------------------------------------------
+  // Follows every chain of the root and of its directories: 0 (Corrupt, with `problem` in words)
+  // when one runs into a cluster the FAT calls free, into another file's chain or out of the data
+  // area. A card that fails is not to be written or recovered: only a format mends it.
+  int CheckChains(std::string& problem);
+
   // --- Space --------------------------------------------------------------------------------
   // Free clusters among 2 to ClusterCount - 1, with the progress texts of the count.
   std::uint32_t CountFreeClusters();

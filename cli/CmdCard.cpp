@@ -60,6 +60,17 @@ std::unique_ptr<OpenCard> Open(CliContext& ctx, bool writes = false) {
       ctx.Fail("cannot mount the card: " + fs.lastErrorText());
       return nullptr;
     }
+    if (writes) {
+      // A damaged card is read-only: writing would hand out clusters other files still use.
+      std::string problem;
+      if (fs.CheckChains(problem) != 1) {
+        ctx.Fail(problem.empty() ? "cannot read the card: " + fs.lastErrorText()
+                                 : "the card's file system is damaged (" + problem +
+                                       "): nothing is written to it. Copy its songs back with `card from`, then "
+                                       "format it with `card format`");
+        return nullptr;
+      }
+    }
     session.linkMode = LinkMode::Player;
     card->files = std::make_unique<FatCardFiles>(fs);
   } else {
