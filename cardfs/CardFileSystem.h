@@ -159,6 +159,13 @@ class CardFileSystem {
   // area. A card that fails is not to be written or recovered: only a format mends it.
   int CheckChains(std::string& problem);
 
+  // Replaces files of the root as one set: every new chain is written first, then the entries
+  // change (in one sector write when they share a root sector, as a format's catalogue files do),
+  // then the old chains are freed. Room for all of them is checked before anything is written, so a
+  // set that cannot be replaced whole is not replaced at all. Files not yet in the root fall back to
+  // one write each.
+  int ReplaceRootFilesTogether(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files);
+
   // --- Space --------------------------------------------------------------------------------
   // Free clusters among 2 to ClusterCount - 1, with the progress texts of the count.
   std::uint32_t CountFreeClusters();
