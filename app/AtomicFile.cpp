@@ -15,7 +15,9 @@ std::string TemporarySibling(const std::string& path) {
   return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
-bool WriteFileAtomically(const std::string& path, std::string_view data) {
+namespace {
+
+bool WriteAndRename(const std::string& path, std::string_view data, bool durable) {
   const std::string tmp = TemporarySibling(path);
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
@@ -31,11 +33,25 @@ bool WriteFileAtomically(const std::string& path, std::string_view data) {
     p += n;
     left -= static_cast<std::size_t>(n);
   }
-  ok = ok && ::fsync(fd) == 0;
+  if (durable) ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;
   if (!ok) std::remove(tmp.c_str());
   return ok;
+}
+
+}  // namespace
+
+bool WriteFileAtomically(const std::string& path, std::string_view data) {
+  return WriteAndRename(path, data, true);
+}
+
+bool WriteFileReplacing(const std::string& path, std::string_view data) {
+  return WriteAndRename(path, data, false);
+}
+
+bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data) {
+  return WriteAndRename(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()), false);
 }
 
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data) {
@@ -100,10 +116,38 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 }
 
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
-  std::string s;
-  if (!ReadWholeFile(path, s, maxBytes)) return false;
-  out.assign(s.begin(), s.end());
-  return true;
+  // Straight into the vector, sized from the file: songs and streams are read whole on every
+  // import and conversion.
+  const int fd = OpenRegularFileForReading(path);
+  if (fd < 0) return false;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+    ::close(fd);
+    return false;
+  }
+  std::vector<std::uint8_t> data;
+  std::size_t have = 0;
+  data.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+  bool ok = true;
+  for (;;) {
+    if (have == data.size()) data.resize(data.size() * 2);
+    const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    have += static_cast<std::size_t>(n);
+    // Checked while reading, not from the size alone: a file may grow under us.
+    if (have > maxBytes) {
+      ok = false;
+      break;
+    }
+  }
+  ::close(fd);
+  if (ok) {
+    data.resize(have);
+    out = std::move(data);
+  }
+  return ok;
 }
 
 }  // namespace sondesk

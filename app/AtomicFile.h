@@ -12,6 +12,11 @@ namespace sondesk {
 
 bool WriteFileAtomically(const std::string& path, std::string_view data);
 bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t>& data);
+// The same rename, without waiting for the disk: a crash may lose the new file but never leaves
+// half of it under the target's name. For outputs the user can make again (a bare stream, a
+// work file), where a sync per file would cost more than the work.
+bool WriteFileReplacing(const std::string& path, std::string_view data);
+bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data);
 
 // Every outside file we read is small (songs, catalogue files, settings, name lists); a cap keeps a
 // path that names a device or a huge file from filling memory.

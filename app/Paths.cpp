@@ -23,6 +23,8 @@ Paths Paths::FromEnvironment(const std::string& windirOverride) {
   }
   p.workDir = EnvOr("SONDESK_WORKDIR", EnvOr("XDG_CACHE_HOME", home + "/.cache") + "/sondesk");
   p.dataDir = EnvOr("SONDESK_DATADIR", EnvOr("XDG_DATA_HOME", home + "/.local/share") + "/sondesk");
+  p.programDir = p.dataDir + "/program";
+  p.libraryDir = p.dataDir + "/Library";
   return p;
 }
 

@@ -10,6 +10,10 @@ struct Paths {
   std::string windir;      // folder of Sondesk.INI (the original's Windows folder)
   std::string workDir;     // writable per-user folder for work files (TEMP.MID, Tune1000.MID, ...)
   std::string dataDir;     // per-user data (the virtual player's card image)
+  // Defaulted, so that a folder list written without them still names the three above.
+  std::string programDir{};  // the per-user program folder: data files the program writes or appends to
+  std::string libraryDir{};  // the library folder a first start chooses
+
 
   std::string IniPath() const { return windir + "/Sondesk.INI"; }
 

@@ -90,8 +90,22 @@ void Progress::ProgressSetLine2(const std::string& text) {
   if (open_) view_->ProgressSetLine(2, text);
 }
 
+void Progress::AllowCancel() {
+  if (!open_) return;
+  cancellable_ = true;
+  view_->ProgressSetCancellable(true);
+}
+
+bool Progress::Cancelled() {
+  return cancellable_ && view_->ProgressCancelRequested();
+}
+
 void Progress::ProgressEnd() {
   active_ = false;
+  if (cancellable_) {
+    cancellable_ = false;
+    view_->ProgressSetCancellable(false);
+  }
   position_ = 0;
   if (open_) {
     view_->ProgressSetPosition(0);

@@ -27,6 +27,11 @@ class Progress {
   void ProgressSetLine1(const std::string& text);
   void ProgressSetLine2(const std::string& text);
   void ProgressEnd();
+  // The open run may be stopped by the user; until its end, Cancelled() says whether it was.
+  void AllowCancel();
+  bool Cancelled();
+  // Lets the window's events through without a step (a wait that has nothing to count).
+  void Pump() { view_->Pump(); }
 
   bool active() const { return active_; }
   bool windowOpen() const { return open_; }
@@ -48,6 +53,7 @@ class Progress {
   Clock* clock_;
   bool open_ = false;
   bool active_ = false;
+  bool cancellable_ = false;
   Mode mode_ = Mode::Timed;
   std::uint32_t total_ = 0;
   std::uint32_t done_ = 0;

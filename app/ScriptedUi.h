@@ -49,6 +49,9 @@ class ScriptedUi : public Ui {
   std::uint32_t progressPosition = 0;
   int busyOn = 0;
   int busyOff = 0;
+  // The progress window's Cancel: pressed once this many pumps have happened (negative: never).
+  int cancelAfterPumps = -1;
+  bool progressCancellable = false;
 
   BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
   DuplicateAnswer AskDuplicate(const std::string& text) override;
@@ -69,6 +72,8 @@ class ScriptedUi : public Ui {
   void ProgressSetPosition(std::uint32_t position) override { progressPosition = position; }
   void ProgressSetLine(int line, const std::string& text) override;
   void Pump() override { ++pumps; }
+  void ProgressSetCancellable(bool on) override { progressCancellable = on; }
+  bool ProgressCancelRequested() override { return cancelAfterPumps >= 0 && pumps >= cancelAfterPumps; }
 
   // Helpers for assertions.
   bool Shown(const std::string& text) const;         // a box with exactly this text

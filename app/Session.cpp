@@ -63,6 +63,18 @@ Session::Session(Ui& ui, Paths paths, Clock& clock, int languageOverride)
   messages_ = MessageTable(language);
 }
 
+Session::Session(const Session& like, Ui& ui)
+    : ui_(&ui),
+      clock_(like.clock_),
+      paths_(like.paths_),
+      settings_(like.settings_),
+      messages_(like.messages_),
+      progress_(ui, *like.clock_) {
+  linkMode = like.linkMode;
+  noTextWarning = like.noTextWarning;
+  numericNameWarning = like.numericNameWarning;
+}
+
 long long Session::CardDriveFreeBytes() const {
   const std::string& drive = settings_.flashDrive;
   if (drive.empty() || drive == kNoDrive) return -1;

@@ -26,6 +26,9 @@ class Session {
   // Reads Sondesk.INI from `paths.windir` and fills the message table of its language, unless
   // `languageOverride` is 0-4.
   Session(Ui& ui, Paths paths, Clock& clock = SystemClock(), int languageOverride = -1);
+  // A session for work on another thread: the folders, settings, message table and warning
+  // switches of `like` as they are now, its own Ui, empty song lists. Nothing is read from disk.
+  Session(const Session& like, Ui& ui);
 
   Ui& ui() { return *ui_; }
   Clock& clock() { return *clock_; }

@@ -73,6 +73,7 @@ const std::vector<SettingKey>& KnownSettingKeys() {
       {"Web", "UpdateUrl", SettingType::String, "", "base address of the firmware download"},
       {"Midi", "SoundFont", SettingType::String, "", "General MIDI SoundFont for playback"},
       {"Midi", "AudioDriver", SettingType::String, "", "FluidSynth audio driver"},
+      {"Midi", "Gain", SettingType::Int, "20", "playback volume: FluidSynth's gain in hundredths"},
   };
   return keys;
 }
@@ -124,56 +125,141 @@ ColumnWidths Settings::WidthsForSaving(const ColumnWidths& reported) {
   return w;
 }
 
-void Settings::Load() {
-  const std::string& f = iniPath_;
-  language = GetPrivateProfileInt(f, "Version", "language", 0);
-  installPath = GetPrivateProfileString(f, "Settings", "Installpath", "");
-  cwd = GetPrivateProfileString(f, "Settings", "CWD", installPath);
-  expd = GetPrivateProfileString(f, "Settings", "EXPD", installPath);
-  flashDrive = GetPrivateProfileString(f, "Settings", "Flashdrive", kNoDrive);
-  onlyDriveRemovable = GetPrivateProfileInt(f, "Settings", "OnlyDriveRemovable", 1);
-  checkInterpret = GetPrivateProfileInt(f, "Settings", "CheckInterpret", 1);
-  checkCategory = GetPrivateProfileInt(f, "Settings", "CheckCategory", 1);
-  askInternet = GetPrivateProfileInt(f, "Settings", "AskInternet", 1);
-  currentLpt = GetPrivateProfileInt(f, "Settings", "CurrentLpt", 0);
-  forceDbSettings = GetPrivateProfileInt(f, "Settings", "ForceDBSettings", 0);
-  height = GetPrivateProfileInt(f, "Settings", "Height", 480);
-  width = GetPrivateProfileInt(f, "Settings", "Width", 640);
-  top = GetPrivateProfileInt(f, "Settings", "Top", 0);
-  left = GetPrivateProfileInt(f, "Settings", "Left", 0);
-  leftPl = GetPrivateProfileInt(f, "Settings", "LeftPl", 0);
-  topPl = GetPrivateProfileInt(f, "Settings", "TopPl", 0);
-  widthPl = GetPrivateProfileInt(f, "Settings", "WidthPl", 640);
-  heightPl = GetPrivateProfileInt(f, "Settings", "HeightPl", 480);
-  enableRoll = GetPrivateProfileInt(f, "Settings", "EnableRoll", 0);
-  webUpdate = GetPrivateProfileInt(f, "Settings", "WebUpdate", 1);
-  importPath = GetPrivateProfileString(f, "PATH", "ImportPath", "A:");
-  list1Width = ReadWidths("List1_Width", kDefaultColumnWidths);
-  list2Width = ReadWidths("List2_Width", kCardColumnWidths);
-  portBackend = GetPrivateProfileString(f, "Settings", "PortBackend", "auto");
-  virtualCard = GetPrivateProfileString(f, "Settings", "VirtualCard", "", 4096);
-  floppyPath = GetPrivateProfileString(f, "Settings", "FloppyPath", "", 4096);
-  traceLink = GetPrivateProfileInt(f, "Settings", "TraceLink", 0);
-  traceFile = GetPrivateProfileString(f, "Settings", "TraceFile", "", 4096);
-  companyUrl = GetPrivateProfileString(f, "Web", "CompanyUrl", "", 4096);
-  deviceUrl = GetPrivateProfileString(f, "Web", "DeviceUrl", "", 4096);
-  updateUrl = GetPrivateProfileString(f, "Web", "UpdateUrl", "", 4096);
-  soundFont = GetPrivateProfileString(f, "Midi", "SoundFont", "", 4096);
-  audioDriver = GetPrivateProfileString(f, "Midi", "AudioDriver", "", 4096);
+namespace {
+
+// Where each key of the file lives in memory, so that loading all keys and refreshing one after a
+// write are the same code.
+struct Field {
+  const char* section;
+  const char* key;
+  SettingType type;
+  int Settings::*intMember = nullptr;
+  std::string Settings::*textMember = nullptr;
+  ColumnWidths Settings::*widthsMember = nullptr;
+  int intDefault = 0;
+  const char* textDefault = nullptr;  // nullptr: the value of Installpath
+  std::size_t size = 256;
+  const ColumnWidths* widthsDefault = nullptr;
+};
+
+Field IntField(const char* section, const char* key, int Settings::*member, int fallback) {
+  Field f{section, key, SettingType::Int};
+  f.intMember = member;
+  f.intDefault = fallback;
+  return f;
 }
 
-void Settings::ApplyInMemory(const std::string& section, const std::string& key) {
-  // Re-reading the whole file keeps one code path for every key; a settings write is rare.
-  (void)section;
-  (void)key;
-  Load();
+Field TextField(const char* section, const char* key, std::string Settings::*member, const char* fallback,
+                std::size_t size = 256) {
+  Field f{section, key, SettingType::String};
+  f.textMember = member;
+  f.textDefault = fallback;
+  f.size = size;
+  return f;
+}
+
+Field WidthsField(const char* key, ColumnWidths Settings::*member, const ColumnWidths* fallback) {
+  Field f{"ListSettings", key, SettingType::Struct};
+  f.widthsMember = member;
+  f.widthsDefault = fallback;
+  return f;
+}
+
+// In load order: Installpath before the two folders that default to it.
+const std::vector<Field>& Fields() {
+  using S = Settings;
+  static const std::vector<Field> fields = {
+      IntField("Version", "language", &S::language, 0),
+      TextField("Settings", "Installpath", &S::installPath, ""),
+      TextField("Settings", "CWD", &S::cwd, nullptr),
+      TextField("Settings", "EXPD", &S::expd, nullptr),
+      TextField("Settings", "Flashdrive", &S::flashDrive, kNoDrive),
+      IntField("Settings", "OnlyDriveRemovable", &S::onlyDriveRemovable, 1),
+      IntField("Settings", "CheckInterpret", &S::checkInterpret, 1),
+      IntField("Settings", "CheckCategory", &S::checkCategory, 1),
+      IntField("Settings", "AskInternet", &S::askInternet, 1),
+      IntField("Settings", "CurrentLpt", &S::currentLpt, 0),
+      IntField("Settings", "ForceDBSettings", &S::forceDbSettings, 0),
+      IntField("Settings", "Height", &S::height, 480),
+      IntField("Settings", "Width", &S::width, 640),
+      IntField("Settings", "Top", &S::top, 0),
+      IntField("Settings", "Left", &S::left, 0),
+      IntField("Settings", "LeftPl", &S::leftPl, 0),
+      IntField("Settings", "TopPl", &S::topPl, 0),
+      IntField("Settings", "WidthPl", &S::widthPl, 640),
+      IntField("Settings", "HeightPl", &S::heightPl, 480),
+      IntField("Settings", "EnableRoll", &S::enableRoll, 0),
+      IntField("Settings", "WebUpdate", &S::webUpdate, 1),
+      TextField("PATH", "ImportPath", &S::importPath, "A:"),
+      WidthsField("List1_Width", &S::list1Width, &kDefaultColumnWidths),
+      WidthsField("List2_Width", &S::list2Width, &kCardColumnWidths),
+      TextField("Settings", "PortBackend", &S::portBackend, "auto"),
+      TextField("Settings", "VirtualCard", &S::virtualCard, "", 4096),
+      TextField("Settings", "FloppyPath", &S::floppyPath, "", 4096),
+      IntField("Settings", "TraceLink", &S::traceLink, 0),
+      TextField("Settings", "TraceFile", &S::traceFile, "", 4096),
+      TextField("Web", "CompanyUrl", &S::companyUrl, "", 4096),
+      TextField("Web", "DeviceUrl", &S::deviceUrl, "", 4096),
+      TextField("Web", "UpdateUrl", &S::updateUrl, "", 4096),
+      TextField("Midi", "SoundFont", &S::soundFont, "", 4096),
+      TextField("Midi", "AudioDriver", &S::audioDriver, "", 4096),
+      IntField("Midi", "Gain", &S::midiGain, 20),
+  };
+  return fields;
+}
+
+const Field* FindField(const std::string& section, const std::string& key) {
+  for (const Field& f : Fields()) {
+    if (EqualsNoCase(section, f.section) && EqualsNoCase(key, f.key)) return &f;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+void Settings::LoadField(const void* field) {
+  const Field& f = *static_cast<const Field*>(field);
+  const std::string& file = iniPath_;
+  switch (f.type) {
+    case SettingType::Int:
+      this->*f.intMember = GetPrivateProfileInt(file, f.section, f.key, f.intDefault);
+      break;
+    case SettingType::String:
+      this->*f.textMember =
+          GetPrivateProfileString(file, f.section, f.key, f.textDefault ? f.textDefault : installPath, f.size);
+      break;
+    case SettingType::Struct:
+      this->*f.widthsMember = ReadWidths(f.key, *f.widthsDefault);
+      break;
+  }
+}
+
+void Settings::Load() {
+  for (const Field& f : Fields()) LoadField(&f);
+}
+
+// Only the key written changes in memory: values this run holds without the file (a library folder
+// chosen at start, a card drive set aside as not removable) must survive a write of another key.
+// A key read back from the file keeps the reading rules (trimming, quotes); when the file could not
+// be written, the value still holds for this run.
+template <typename Apply>
+void Settings::AfterWrite(bool written, const std::string& section, const std::string& key, Apply apply) {
+  const Field* f = FindField(section, key);
+  if (f == nullptr) return;
+  if (written) {
+    LoadField(f);
+  } else {
+    apply(*f);
+  }
 }
 
 bool Settings::WriteInt(const std::string& section, const std::string& key, int value) {
   const auto lock = LockForWriting();
   if (!lock) return false;
   const bool ok = WriteProfileInt(iniPath_, section, key, value);
-  ApplyInMemory(section, key);
+  AfterWrite(ok, section, key, [&](const Field& f) {
+    if (f.intMember) this->*f.intMember = value;
+  });
   return ok;
 }
 
@@ -181,7 +267,9 @@ bool Settings::WriteString(const std::string& section, const std::string& key, c
   const auto lock = LockForWriting();
   if (!lock) return false;
   const bool ok = WritePrivateProfileString(iniPath_, section, key, value);
-  ApplyInMemory(section, key);
+  AfterWrite(ok, section, key, [&](const Field& f) {
+    if (f.textMember) this->*f.textMember = value;
+  });
   return ok;
 }
 
@@ -189,7 +277,9 @@ bool Settings::WriteWidths(const std::string& key, const ColumnWidths& widths) {
   const auto lock = LockForWriting();
   if (!lock) return false;
   const bool ok = WritePrivateProfileStruct(iniPath_, "ListSettings", key, WidthsToBytes(widths));
-  ApplyInMemory("ListSettings", key);
+  AfterWrite(ok, "ListSettings", key, [&](const Field& f) {
+    if (f.widthsMember) this->*f.widthsMember = RepairWidths(widths);
+  });
   return ok;
 }
 

@@ -82,8 +82,10 @@ class Settings {
   std::string updateUrl;             // [Web] UpdateUrl: base address of the firmware download
   std::string soundFont;             // [Midi] SoundFont: "" finds Debian's General MIDI font
   std::string audioDriver;           // [Midi] AudioDriver: "" lets FluidSynth choose
+  int midiGain = 20;                 // [Midi] Gain: FluidSynth's gain in hundredths (20 = 0.2)
 
-  // Writes a key at once and updates the value in memory. False when the file cannot be written.
+  // Writes a key at once and updates that key's value in memory, and no other. False when the file
+  // cannot be written (the value still holds in memory for this run).
   bool WriteInt(const std::string& section, const std::string& key, int value);
   bool WriteString(const std::string& section, const std::string& key, const std::string& value);
   bool WriteWidths(const std::string& key, const ColumnWidths& widths);
@@ -100,7 +102,10 @@ class Settings {
   bool SetText(const std::string& section, const std::string& key, const std::string& value, std::string& error);
 
  private:
-  void ApplyInMemory(const std::string& section, const std::string& key);
+  // `field` is one entry of the key table in Settings.cpp.
+  void LoadField(const void* field);
+  template <typename Apply>
+  void AfterWrite(bool written, const std::string& section, const std::string& key, Apply apply);
   std::string iniPath_;
   // Why the last write could not take the settings file's lock; empty when it could.
   std::string lockError_;

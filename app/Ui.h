@@ -41,6 +41,10 @@ class ProgressView {
   virtual void ProgressSetLine(int line, const std::string& text) = 0;  // line 1 or 2
   // Lets pending window events through (at most a handful), so the window stays alive.
   virtual void Pump() = 0;
+  // A run that may be stopped (a download) shows a Cancel button; the operation asks at each step
+  // whether it was pressed.
+  virtual void ProgressSetCancellable(bool /*on*/) {}
+  virtual bool ProgressCancelRequested() { return false; }
 };
 
 class Ui : public ProgressView {

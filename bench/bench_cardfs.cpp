@@ -5,6 +5,10 @@
 //
 // The measured time is ours; the counters give both in milliseconds per run and the ratio
 // (mcopy_ms / ours_ms: above 1 means we are faster). Without mcopy only our side runs.
+//   PutGet200Songs        ours in process (one connection) against mcopy processes
+//   ProcessPut/per_folder:1   whole processes: one `sondesk-cli fs put DIR NAME=FILE...` per song
+//                         folder against one mcopy call per folder with all its files
+//   ProcessPut/per_folder:0   one process per file on both sides
 
 #include <benchmark/benchmark.h>
 #include <sys/stat.h>
@@ -191,6 +195,72 @@ void BM_PutGet200Songs(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<std::int64_t>(2 * fx.bytes) * runs);
 }
 BENCHMARK(BM_PutGet200Songs)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(5);
+
+// Whole processes putting the 200 songs into their folders: one call per folder (`fs put DIR
+// NAME=FILE...` and mcopy with all the folder's files) or one call per file on both sides.
+double RunProcesses(Fixture& fx, bool ours, bool perFolder) {
+  const auto t0 = Clock::now();
+  const std::string cli = std::string(SONDESK_CLI) + " --windir '" + fx.root + "/win' --quiet --image '" + fx.image +
+                          "' fs put ";
+  for (int f = 0; f < 31; ++f) {
+    std::string cmd = ours ? cli + std::to_string(f) + " " : fx.Mtools();
+    for (int n = f; n < kSongs; n += 31) {
+      const std::string file = "'" + fx.root + "/in/" + fx.songs[n] + "' ";
+      std::string one = ours ? fx.songs[n] + "=" + file : file;
+      if (perFolder) {
+        cmd += one;
+      } else if (!Sh((ours ? cli + std::to_string(f) + " " + one : fx.Mtools() + one + "::/" + std::to_string(f) + "/") +
+                     " >/dev/null")) {
+        return -1;
+      }
+    }
+    if (perFolder && !Sh(cmd + (ours ? "" : "::/" + std::to_string(f) + "/") + " >/dev/null")) return -1;
+  }
+  return Ms(t0, Clock::now());
+}
+
+// Takes every song off the image with mcopy and compares it with its source.
+bool SongsOnImageAreWhole(Fixture& fx) {
+  Sh("rm -rf '" + fx.root + "/out-check'; mkdir -p '" + fx.root + "/out-check'");
+  std::string cmd = fx.Mtools();
+  for (int n = 0; n < kSongs; ++n) cmd += "::/" + std::to_string(n % 31) + "/" + fx.songs[n] + " ";
+  return Sh(cmd + "'" + fx.root + "/out-check/' >/dev/null") &&
+         Sh("diff -r '" + fx.root + "/in' '" + fx.root + "/out-check' >/dev/null");
+}
+
+void BM_ProcessPut(benchmark::State& state) {
+  Fixture& fx = TheFixture();
+  if (!fx.ok || !fx.haveMcopy) {
+    state.SkipWithError(fx.ok ? "mcopy is not installed" : "cannot format the template image");
+    return;
+  }
+  const bool perFolder = state.range(0) != 0;
+  double ours = 0, mcopy = 0;
+  int runs = 0;
+  for (auto _ : state) {
+    fx.FreshImage();
+    const double t = RunProcesses(fx, true, perFolder);
+    if (t < 0 || !SongsOnImageAreWhole(fx)) {
+      state.SkipWithError("our copy failed");
+      return;
+    }
+    state.SetIterationTime(t / 1000.0);
+    ours += t;
+    fx.FreshImage();
+    const double m = RunProcesses(fx, false, perFolder);
+    if (m < 0 || !SongsOnImageAreWhole(fx)) {
+      state.SkipWithError("mcopy failed");
+      return;
+    }
+    mcopy += m;
+    ++runs;
+  }
+  state.counters["ours_ms"] = ours / runs;
+  state.counters["mcopy_ms"] = mcopy / runs;
+  state.counters["ratio"] = mcopy / ours;
+  state.SetBytesProcessed(static_cast<std::int64_t>(fx.bytes) * runs);
+}
+BENCHMARK(BM_ProcessPut)->ArgName("per_folder")->Arg(1)->Arg(0)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(3);
 
 // Taking every cluster of a card one by one, as filling it with songs does: the search for a free
 // cluster starts where the last one ended, so the time grows with the card, not with its square.

@@ -3,7 +3,10 @@
 //  - BM_ConvertSongs: whole conversions (structural check, lyric analysis and rewrite, both
 //    passes, payload written) over the song set; items/s is songs converted per second;
 //  - BM_EventStoreLoad and BM_SmfLoad: LoadEventStore and libsmf's smf_load over the same
-//    well-formed files, files and bytes per second.
+//    well-formed files, files and bytes per second;
+//  - BM_ConvertCorpus and BM_SmfLoadCorpus: the real files of the shared corpus beside the
+//    source tree (damaged ones included) converted, and loaded by libsmf side by side; then the
+//    peak memory of converting the corpus's largest and smallest file, each in a child process.
 // The song set is generated at start: karaoke-sized songs of 8 to 16 tracks at 480, 192 and 96
 // ticks per quarter, half of them with a lyric track, plus the well-formed songs of the test
 // corpus. After the runs a table gives the rates and the ratio of the two loaders.
@@ -12,6 +15,10 @@
 
 #include <benchmark/benchmark.h>
 #include <smf.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -134,6 +141,115 @@ SongSet& Songs() {
   return set;
 }
 
+// The real files of the shared corpus beside the source tree, damaged ones included: what a
+// karaoke host imports in a day. Empty when the corpus is not there.
+struct RealFiles {
+  RealFiles() {
+    const auto root = std::filesystem::path(SONDESK_SOURCE_DIR) / ".." / "shared" / "corpus";
+    std::error_code ec;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(root, ec)) {
+      std::string ext = e.path().extension().string();
+      for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      if (e.is_regular_file() && (ext == ".mid" || ext == ".kar")) files.push_back(e.path().string());
+    }
+    std::sort(files.begin(), files.end());
+    for (const auto& f : files) {
+      const auto size = std::filesystem::file_size(f);
+      bytes += size;
+      if (largest.empty() || size > std::filesystem::file_size(largest)) largest = f;
+      if (smallest.empty() || size < std::filesystem::file_size(smallest)) smallest = f;
+    }
+  }
+  // The files libsmf loads without aborting the process (it asserts on some damaged files):
+  // tried once each in a child.
+  const std::vector<std::string>& PeerFiles() {
+    if (!peerChecked) {
+      peerChecked = true;
+      for (const auto& f : files) {
+        const pid_t child = ::fork();
+        if (child == 0) {
+          smf_t* smf = smf_load(f.c_str());
+          std::_Exit(smf == nullptr ? 1 : 0);
+        }
+        int status = 0;
+        if (child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0)
+          peerFiles.push_back(f);
+      }
+    }
+    return peerFiles;
+  }
+  std::vector<std::string> files;
+  std::vector<std::string> peerFiles;
+  bool peerChecked = false;
+  std::string largest, smallest;
+  std::uintmax_t bytes = 0;
+};
+
+RealFiles& Corpus() {
+  static RealFiles set;
+  return set;
+}
+
+// Every corpus file converted as the import converts it; damaged files are salvaged or refused
+// as they would be. items/s is songs per second.
+void BM_ConvertCorpus(benchmark::State& state) {
+  SongSet& s = Songs();
+  const RealFiles& c = Corpus();
+  if (c.files.empty()) {
+    state.SkipWithError("no corpus beside the source tree");
+    return;
+  }
+  const std::string payload = s.dir + "/TEMP.MID";
+  for (auto _ : state) {
+    for (const auto& f : c.files) {
+      MidiConversion conv;
+      benchmark::DoNotOptimize(ConvertMidiToPayload(*s.session, f, payload, conv));
+    }
+  }
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(c.files.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<std::int64_t>(c.bytes));
+}
+BENCHMARK(BM_ConvertCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void QuietGlib(const gchar*, GLogLevelFlags, const gchar*, gpointer);
+
+// The peer side by side: libsmf loading the corpus files it can load at all; the items are
+// those files, so the rates compare song for song.
+void BM_SmfLoadCorpus(benchmark::State& state) {
+  RealFiles& c = Corpus();
+  if (c.files.empty()) {
+    state.SkipWithError("no corpus beside the source tree");
+    return;
+  }
+  g_log_set_default_handler(QuietGlib, nullptr);
+  const auto& files = c.PeerFiles();
+  for (auto _ : state) {
+    for (const auto& f : files) {
+      smf_t* smf = smf_load(f.c_str());
+      if (smf != nullptr) smf_delete(smf);
+    }
+  }
+  state.counters["loadable"] = static_cast<double>(files.size());
+  state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(files.size()));
+}
+BENCHMARK(BM_SmfLoadCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The peak resident memory of a process that converts one file, in KiB, measured in a child so
+// that nothing of this process counts.
+long PeakKibOfConversion(const std::string& file) {
+  const pid_t child = ::fork();
+  if (child == 0) {
+    SongSet& s = Songs();
+    MidiConversion conv;
+    ConvertMidiToPayload(*s.session, file, s.dir + "/PEAK.MID", conv);
+    std::_Exit(0);
+  }
+  int status = 0;
+  struct rusage usage {};
+  if (child < 0 || ::wait4(child, &status, 0, &usage) != child) return -1;
+  return usage.ru_maxrss;
+}
+
 void QuietGlib(const gchar*, GLogLevelFlags, const gchar*, gpointer) {}
 
 void BM_ConvertSongs(benchmark::State& state) {
@@ -213,6 +329,25 @@ class TableReporter : public benchmark::ConsoleReporter {
     const auto smf = best_.find("BM_SmfLoad");
     if (store != best_.end() && smf != best_.end() && smf->second > 0) {
       std::printf("event store load / smf_load: %.2fx as fast\n", store->second / smf->second);
+    }
+    RealFiles& c = Corpus();
+    if (!c.files.empty()) {
+      std::printf("\ncorpus: %zu real files, %.1f KiB\n", c.files.size(), static_cast<double>(c.bytes) / 1024.0);
+      const auto real = best_.find("BM_ConvertCorpus");
+      const auto peer = best_.find("BM_SmfLoadCorpus");
+      if (real != best_.end() && peer != best_.end() && peer->second > 0) {
+        std::printf("corpus songs converted per second / songs libsmf loads per second (%zu of %zu it can "
+                    "load): %.2fx\n",
+                    c.PeerFiles().size(), c.files.size(), real->second / peer->second);
+      }
+      Songs();  // the session exists before the children fork
+      const long big = PeakKibOfConversion(c.largest);
+      const long small = PeakKibOfConversion(c.smallest);
+      std::printf("peak memory converting the largest file (%s, %.1f KiB): %ld KiB; the smallest (%.1f KiB): %ld "
+                  "KiB\n",
+                  std::filesystem::path(c.largest).filename().c_str(),
+                  static_cast<double>(std::filesystem::file_size(c.largest)) / 1024.0, big,
+                  static_cast<double>(std::filesystem::file_size(c.smallest)) / 1024.0, small);
     }
     const auto conv = best_.find("BM_ConvertSongs");
     if (conv != best_.end() && conv->second > 0) {

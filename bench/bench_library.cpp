@@ -5,6 +5,13 @@
 //   ReadLibraryVsFloor    both in each iteration; `ratio` is the library's time over the floor's
 //   ImportCorpus          the songs of tests/data/midi imported into an empty library (conversion,
 //                         compression, catalogue lookup, name checks, the library read again)
+//   ImportLarge/workers:1 the corpus of ../shared/corpus imported 20 times over (about 1,500 songs,
+//                         the later rounds renamed by the duplicate question) one song at a time,
+//                         each written and synced before the next is begun, as the original does;
+//   ImportLarge/workers:0 the same on every core, the songs synced a batch at a time. This pair
+//                         runs on the disk (SONDESK_BENCH_IMPORT_DIR, else the system's temporary
+//                         folder): the waits for the disk are part of what is measured. The
+//                         counter `songs_per_s` is wall clock; compare the two rows.
 // The folders live on tmpfs (/dev/shm) unless SONDESK_BENCH_DIR names another place, so that the
 // figures measure the program's own work rather than a disk.
 //
@@ -30,6 +37,7 @@
 #include "library/SongImport.h"
 #include "library/SongNames.h"
 #include "midi/Mf3Header.h"
+#include "tests/support/CodecSamples.h"
 
 namespace sondesk {
 namespace {
@@ -191,6 +199,34 @@ void BM_ImportCorpus(benchmark::State& state) {
       benchmark::Counter(static_cast<double>(songs.size()), benchmark::Counter::kIsIterationInvariantRate);
 }
 BENCHMARK(BM_ImportCorpus)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_ImportLarge(benchmark::State& state) {
+  const std::vector<std::string> corpus = test::CorpusSongFiles(RepoRoot());
+  std::vector<std::string> songs;
+  for (int round = 0; round < 20; ++round) songs.insert(songs.end(), corpus.begin(), corpus.end());
+  const char* chosen = std::getenv("SONDESK_BENCH_IMPORT_DIR");
+  const std::string root = (chosen && *chosen ? std::string(chosen) : std::filesystem::temp_directory_path().string()) +
+                           "/sondesk-bench-import-" + std::to_string(::getpid());
+  BenchLibrary& b = Library();
+  Session& session = *b.session;
+  const std::string target = root + "/library";
+  std::size_t imported = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    std::filesystem::remove_all(target);
+    MakeFolders(target);
+    session.SetLibraryDir(target);
+    ::sync();
+    state.ResumeTiming();
+    imported = ImportFromPc(session, songs, static_cast<unsigned>(state.range(0))).imported;
+  }
+  session.SetLibraryDir(b.library);
+  std::filesystem::remove_all(root);
+  state.counters["songs"] = static_cast<double>(imported);
+  state.counters["songs_per_s"] =
+      benchmark::Counter(static_cast<double>(imported), benchmark::Counter::kIsIterationInvariantRate);
+}
+BENCHMARK(BM_ImportLarge)->ArgName("workers")->Arg(1)->Arg(0)->Iterations(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 }  // namespace sondesk

@@ -1,329 +1,151 @@
-// Throughput of the song compression, side by side on the same inputs with:
-//  - a classic-style build of the same codec: the same model and search trees, but byte-at-a-time
-//    stdio input and output, a bit-per-call reader with a 16-bit window, a 16-bit bit writer,
-//    byte-by-byte key comparisons, a plain upward scan in the tree update and 32-bit tree links,
-//    the way the old public-domain program is put together; it stands in for that program's
-//    speed, against which the goals (decoding 2x, encoding 1.2x) are set;
-//  - zlib, deflate level 6 and inflate.
-// Every rate is MB/s of uncompressed bytes. After the runs a table gives the rates and the ratios.
+// The song compression side by side with the classic LZHUF program of 1988, the program whose
+// streams MF3 songs carry (../shared/peers/lzhuf-classic, built by this benchmark's build):
+//  - in process: our LzhufCompress/LzhufDecompress on memory buffers against the classic program's
+//    own Encode and Decode on stdio streams over the same memory;
+//  - whole process: `sondesk-cli lzhuf compress|decompress IN OUT` against `lzhuf e|d IN OUT`,
+//    file to file, each started anew for every file.
+// Inputs: the payloads of the corpus songs (each song its own stream), a 5 MB mix, and 1 MiB each
+// of MIDI payloads, text, random bytes, runs and table-like binary records. Every run checks that
+// both programs give the same bytes. Rates are MB/s of uncompressed bytes over CPU time (this
+// thread's in process, the child's user and system time for whole processes), which a shared
+// machine's load does not skew; after the runs a table gives them with the ratio ours / classic
+// (above 1: ours is faster).
 //
-//   ninja -C build-mf3 bench_lzhuf && build-mf3/bench/bench_lzhuf --benchmark_repetitions=3
+//   cmake --build --preset default --target bench_lzhuf
+//   build/default/bench/bench_lzhuf --benchmark_repetitions=5 --benchmark_report_aggregates_only
+//
+// Without the peer's source the classic runs are left out, with a line saying so.
 
 #include <benchmark/benchmark.h>
-#include <zlib.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
-#include <random>
 #include <string>
 #include <vector>
 
+#include "app/ScriptedUi.h"
+#include "app/Session.h"
 #include "midi/Lzhuf.h"
 #include "midi/LzhufModel.h"
+#include "midi/MidiToPayload.h"
+#include "tests/support/CodecSamples.h"
+#ifdef SONDESK_HAVE_LZHUF_PEER
+#include "bench/LzhufClassicCalls.h"
+#endif
+
+extern char** environ;
 
 namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 using namespace sondesk;
-using namespace sondesk::lzhuf_detail;
 
-// ---- inputs ---------------------------------------------------------------------------------
+#ifdef SONDESK_HAVE_LZHUF_PEER
+constexpr bool kHavePeer = true;
+const char* const kPeerProgram = SONDESK_LZHUF_PEER_PROGRAM;
+#else
+constexpr bool kHavePeer = false;
+const char* const kPeerProgram = "";
+#endif
 
-void PutVlq(Bytes& b, std::uint32_t v) {
-  std::uint8_t tmp[5];
-  int n = 0;
-  tmp[n++] = v & 0x7F;
-  while (v >>= 7) tmp[n++] = static_cast<std::uint8_t>(0x80 | (v & 0x7F));
-  while (n) b.push_back(tmp[--n]);
-}
-
-// A payload as the conversion writes it: format 0 at 480 ticks, every event with its status,
-// two-byte note-offs, beat and bar markers, the player's lyric SysEx events and lyric metas.
-Bytes MidiPayload(unsigned seed, int bars, int channels) {
-  std::mt19937 rng(seed);
-  Bytes b = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, 0};
-  const char* words[] = {"a", "mo", "re", "cuo", "re", "mi", "o", "la", "not", "te", "bel", "la", "ve", "ra"};
-  for (int c = 0; c < channels; ++c) {
-    for (std::uint8_t x : {std::uint8_t(0), std::uint8_t(0xC0 | c), std::uint8_t(rng() % 128),
-                           std::uint8_t(0), std::uint8_t(0xB0 | c), std::uint8_t(7), std::uint8_t(100)})
-      b.push_back(x);
-  }
-  std::vector<int> pattern(16);
-  for (int& p : pattern) p = 48 + static_cast<int>(rng() % 24);
-  for (int bar = 0; bar < bars; ++bar) {
-    if (bar > 0) {
-      b.insert(b.end(), {0x00, 0xA9, static_cast<std::uint8_t>((bar - 1) & 0xFF),
-                         static_cast<std::uint8_t>((bar - 1) >> 8)});
-    }
-    if (bar % 2 == 0) {  // a lyric page line
-      std::string line;
-      for (int w = 0; w < 5; ++w) line += words[rng() % 14];
-      b.insert(b.end(), {0x00, 0xF0, static_cast<std::uint8_t>(line.size() + 6), 0x00, 0x20, 0x24, 0x00,
-                         static_cast<std::uint8_t>(0x04 + bar % 4)});
-      b.insert(b.end(), line.begin(), line.end());
-      b.push_back(0xF7);
-    }
-    for (int beat = 0; beat < 4; ++beat) {
-      if (beat > 0) b.insert(b.end(), {0x00, 0xA8, static_cast<std::uint8_t>(beat), 0x00});
-      b.insert(b.end(), {0x00, 0xFF, 0x05, 0x02});
-      const char* w = words[rng() % 14];
-      b.push_back(static_cast<std::uint8_t>(w[0]));
-      b.push_back(static_cast<std::uint8_t>(w[1] ? w[1] : ' '));
-      for (int c = 0; c < channels; ++c) {
-        const int key = pattern[(bar * 4 + beat + c) % 16] + (c == 9 ? 0 : static_cast<int>(rng() % 3));
-        b.insert(b.end(), {0x00, static_cast<std::uint8_t>(0x90 | c), static_cast<std::uint8_t>(key),
-                           static_cast<std::uint8_t>(80 + rng() % 30)});
-      }
-      PutVlq(b, 120 + rng() % 4);
-      for (int c = 0; c < channels; ++c) {
-        b.insert(b.end(), {static_cast<std::uint8_t>(0x80 | c),
-                           static_cast<std::uint8_t>(pattern[(bar * 4 + beat + c) % 16])});
-        b.push_back(0x00);
-      }
-      b.pop_back();
-      PutVlq(b, 360);
-    }
-  }
-  b.insert(b.end(), {0x00, 0xFF, 0x2F, 0x00});
-  const std::uint32_t len = static_cast<std::uint32_t>(b.size() - 22);
-  b[18] = static_cast<std::uint8_t>(len >> 24);
-  b[19] = static_cast<std::uint8_t>(len >> 16);
-  b[20] = static_cast<std::uint8_t>(len >> 8);
-  b[21] = static_cast<std::uint8_t>(len);
-  return b;
-}
-
-// 5 MB of mixed blocks: MIDI payloads, word text with CR LF, random bytes, runs and a table-like
-// binary region.
-Bytes Mixed5MB() {
-  std::mt19937 rng(2024);
-  const char* vocab[] = {"the",  "song", "of",    "night", "and", "light", "volare", "cantare",
-                         "love", "you",  "heart", "sea",   "oh",  "la",    "my",     "blue"};
-  Bytes b;
-  const std::size_t target = 5u * 1024 * 1024;
-  unsigned block = 0;
-  while (b.size() < target) {
-    switch (block++ % 5) {
-      case 0: {
-        const Bytes m = MidiPayload(block, 60, 6);
-        b.insert(b.end(), m.begin(), m.end());
-        break;
-      }
-      case 1:
-        for (int i = 0; i < 8000; ++i) {
-          const std::string w = vocab[rng() % 16];
-          b.insert(b.end(), w.begin(), w.end());
-          if (rng() % 12 == 0) {
-            b.push_back('\r');
-            b.push_back('\n');
-          } else {
-            b.push_back(' ');
-          }
-        }
-        break;
-      case 2:
-        for (int i = 0; i < 30000; ++i) b.push_back(static_cast<std::uint8_t>(rng()));
-        break;
-      case 3:
-        for (int i = 0; i < 200; ++i)
-          b.insert(b.end(), 20 + rng() % 300, static_cast<std::uint8_t>(rng() % 8));
-        break;
-      default:
-        for (std::uint32_t i = 0; i < 12000; ++i) {
-          const std::uint32_t v = i * 2654435761u;
-          b.insert(b.end(), {static_cast<std::uint8_t>(i), static_cast<std::uint8_t>(i >> 8),
-                             static_cast<std::uint8_t>(v >> 28), 0});
-        }
-        break;
-    }
-  }
-  b.resize(target);
-  return b;
-}
-
+// One input: one stream, or for the corpus one stream per song.
 struct Input {
   std::string name;
-  Bytes data;
+  std::vector<Bytes> parts;
+  std::vector<Bytes> packed;                  // our streams of the parts
+  std::vector<std::string> rawFiles, lzhFiles;  // the parts as files, for the whole-process runs
+  std::size_t bytes = 0;
 };
 
-const std::vector<Input>& Inputs() {
-  static const std::vector<Input> inputs = [] {
+class QuietUi : public ScriptedUi {
+ public:
+  BoxAnswer ShowBox(const std::string&, const std::string&, BoxIcon, BoxButtons) override { return BoxAnswer::Ok; }
+  bool ShowWarningWithCheck(const std::string&, const std::string&, const std::string&) override { return true; }
+  void DebugLine(const std::string&) override {}
+};
+
+std::string& WorkDir() {
+  static std::string dir = [] {
+    char pattern[] = "/tmp/sondesk-bench-lzhuf-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) std::abort();
+    return std::string(pattern);
+  }();
+  return dir;
+}
+
+void Save(const std::string& path, const Bytes& b) {
+  std::FILE* f = std::fopen(path.c_str(), "wb");
+  if (f == nullptr || std::fwrite(b.data(), 1, b.size(), f) != b.size()) std::abort();
+  std::fclose(f);
+}
+Bytes Load(const std::string& path) {
+  Bytes b;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return b;
+  char buf[65536];
+  std::size_t n;
+  while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) b.insert(b.end(), buf, buf + n);
+  std::fclose(f);
+  return b;
+}
+
+// The corpus songs converted as an import converts them.
+std::vector<Bytes> CorpusPayloads() {
+  const std::string dir = WorkDir() + "/convert";
+  Paths p;
+  p.windir = dir;
+  p.workDir = dir + "/work";
+  p.dataDir = dir + "/data";
+  p.EnsureFolders();
+  QuietUi ui;
+  ManualClock clock;
+  Session session(ui, p, clock, 1);
+  session.noTextWarning = false;
+  std::vector<Bytes> payloads;
+  for (const std::string& file : test::CorpusSongFiles(SONDESK_SOURCE_DIR)) {
+    MidiConversion conv;
+    const std::string out = dir + "/payload.bin";
+    if (ConvertMidiToPayload(session, file, out, conv) == 0) payloads.push_back(Load(out));
+  }
+  return payloads;
+}
+
+std::vector<Input>& Inputs() {
+  static std::vector<Input> inputs = [] {
     std::vector<Input> v;
-    v.push_back({"song_short", MidiPayload(1, 40, 4)});
-    v.push_back({"song_medium", MidiPayload(2, 120, 8)});
-    v.push_back({"song_long", MidiPayload(3, 300, 12)});
-    v.push_back({"mixed_5MB", Mixed5MB()});
+    v.push_back({"corpus_songs", CorpusPayloads()});
+    for (auto& s : test::GeneratedCodecSamples()) v.push_back({s.name, {std::move(s.data)}});
+    for (Input& in : v) {
+      for (std::size_t k = 0; k < in.parts.size(); ++k) {
+        in.bytes += in.parts[k].size();
+        in.packed.push_back(LzhufCompress(in.parts[k]));
+        const std::string base = WorkDir() + "/" + in.name + "_" + std::to_string(k);
+        Save(base + ".raw", in.parts[k]);
+        Save(base + ".lzh", in.packed.back());
+        in.rawFiles.push_back(base + ".raw");
+        in.lzhFiles.push_back(base + ".lzh");
+      }
+    }
     return v;
   }();
   return inputs;
 }
 
-// ---- the classic-style baseline ---------------------------------------------------------------
+// ---- the classic program in process --------------------------------------------------------
 
-struct ClassicDecoder {
-  HuffmanTree h;
-  std::uint8_t ring[N];
-  std::FILE* in = nullptr;
-  std::uint32_t window = 0;  // 16 bits, left-aligned
-  int have = 0;
-
-  int GetBit() {
-    while (have <= 8) {
-      int c = std::getc(in);
-      if (c < 0) c = 0;
-      window |= static_cast<std::uint32_t>(c) << (8 - have);
-      have += 8;
-    }
-    const int bit = (window >> 15) & 1;
-    window = (window << 1) & 0xFFFF;
-    --have;
-    return bit;
-  }
-  int GetByte() {
-    while (have <= 8) {
-      int c = std::getc(in);
-      if (c < 0) c = 0;
-      window |= static_cast<std::uint32_t>(c) << (8 - have);
-      have += 8;
-    }
-    const int byte = static_cast<int>(window >> 8);
-    window = (window << 8) & 0xFFFF;
-    have -= 8;
-    return byte;
-  }
-  int DecodeChar() {
-    int c = h.son[R];
-    while (c < T) c = h.son[c + GetBit()];
-    c -= T;
-    h.Update<false>(c);
-    return c;
-  }
-  int DecodePosition() {
-    int i = GetByte();
-    const int upper = kPositionDecode.upper[i];
-    int j = kPositionDecode.len[i] - 2;
-    while (j--) i = (i << 1) + GetBit();
-    return (upper << 6) | (i & 63);
-  }
-  void Run(std::FILE* input, std::FILE* out) {
-    in = input;
-    std::uint32_t size = 0;
-    for (int k = 0; k < 4; ++k) size |= static_cast<std::uint32_t>(std::getc(in) & 0xFF) << (8 * k);
-    if (size == 0) return;
-    h.Start();
-    std::memset(ring, ' ', N - F);
-    std::memset(ring + N - F, 0, F);
-    int r = N - F;
-    for (std::uint32_t count = 0; count < size;) {
-      const int c = DecodeChar();
-      if (c < 256) {
-        std::putc(c, out);
-        ring[r] = static_cast<std::uint8_t>(c);
-        r = (r + 1) & (N - 1);
-        ++count;
-      } else {
-        const int from = (r - DecodePosition() - 1) & (N - 1);
-        for (int k = 0; k < c - 253; ++k) {
-          const std::uint8_t v = ring[(from + k) & (N - 1)];
-          std::putc(v, out);
-          ring[r] = v;
-          r = (r + 1) & (N - 1);
-          ++count;
-        }
-      }
-    }
-  }
-};
-
-struct ClassicEncoder {
-  HuffmanTree h;
-  BasicSearchTrees<int> t;
-  std::FILE* out = nullptr;
-  std::uint32_t acc = 0;  // 16 bits, left-aligned
-  int pending = 0;
-
-  // `len` bits given left-aligned in a 16-bit `code`; the window holds fewer than 8 between calls.
-  void PutCode(int len, std::uint32_t code) {
-    acc = (acc | (code >> pending)) & 0xFFFF;
-    pending += len;
-    if (pending >= 8) {
-      std::putc(static_cast<int>(acc >> 8), out);
-      pending -= 8;
-      if (pending >= 8) {
-        std::putc(static_cast<int>(acc & 0xFF), out);
-        pending -= 8;
-        acc = (code << (len - pending)) & 0xFFFF;
-      } else {
-        acc = (acc << 8) & 0xFFFF;
-      }
-    }
-  }
-  void EncodeChar(int symbol) {
-    std::uint32_t code = 0;
-    int len = 0;
-    int k = h.prnt[symbol + T];
-    do {
-      code >>= 1;
-      if (k & 1) code |= 0x8000;
-      ++len;
-      k = h.prnt[k];
-    } while (k != R);
-    PutCode(len, code);
-    h.Update<false>(symbol);
-  }
-  void EncodePosition(int q) {
-    const int upper = q >> 6;
-    PutCode(kPositionLen[upper], static_cast<std::uint32_t>(kPositionCode[upper]) << 8);
-    PutCode(6, static_cast<std::uint32_t>(q & 63) << 10);
-  }
-  void Run(std::FILE* in, std::FILE* output) {
-    out = output;
-    std::fseek(in, 0, SEEK_END);
-    const auto size = static_cast<std::uint32_t>(std::ftell(in));
-    std::rewind(in);
-    for (int k = 0; k < 4; ++k) std::putc(static_cast<int>((size >> (8 * k)) & 0xFF), out);
-    if (size == 0) return;
-    h.Start();
-    t.Start();
-    int s = 0, r = N - F, len = 0, c;
-    while (len < F && (c = std::getc(in)) != EOF) t.text[r + len++] = static_cast<std::uint8_t>(c);
-    for (int i = 1; i <= F; ++i) t.template Insert<true>(r - i);
-    t.template Insert<true>(r);
-    do {
-      int ml = t.matchLength > len ? len : t.matchLength;
-      if (ml <= kThreshold) {
-        ml = 1;
-        EncodeChar(t.text[r]);
-      } else {
-        EncodeChar(255 - kThreshold + ml);
-        EncodePosition(t.matchPosition);
-      }
-      int i = 0;
-      for (; i < ml && (c = std::getc(in)) != EOF; ++i) {
-        t.Delete(s);
-        t.text[s] = static_cast<std::uint8_t>(c);
-        if (s < F - 1) t.text[s + N] = static_cast<std::uint8_t>(c);
-        s = (s + 1) & (N - 1);
-        r = (r + 1) & (N - 1);
-        t.template Insert<true>(r);
-      }
-      for (; i < ml; ++i) {
-        t.Delete(s);
-        s = (s + 1) & (N - 1);
-        r = (r + 1) & (N - 1);
-        if (--len > 0) t.template Insert<true>(r);
-      }
-    } while (len > 0);
-    if (pending > 0) std::putc(static_cast<int>((acc >> 8) & 0xFF), out);
-  }
-};
-
-// Runs `fn(in, out)` over stdio streams on memory, as the old program ran over files.
+#ifdef SONDESK_HAVE_LZHUF_PEER
 template <typename Fn>
 Bytes OverStdio(const Bytes& input, Fn fn) {
-  std::FILE* in = fmemopen(const_cast<std::uint8_t*>(input.data()), input.size() ? input.size() : 1, "rb");
+  std::FILE* in = fmemopen(const_cast<std::uint8_t*>(input.data()), input.empty() ? 1 : input.size(), "rb");
   char* buf = nullptr;
   std::size_t len = 0;
   std::FILE* out = open_memstream(&buf, &len);
@@ -334,146 +156,181 @@ Bytes OverStdio(const Bytes& input, Fn fn) {
   std::free(buf);
   return result;
 }
+#endif
 
-Bytes ClassicCompress(const Bytes& input) {
-  auto enc = std::make_unique<ClassicEncoder>();
-  return OverStdio(input, [&](std::FILE* in, std::FILE* out) { enc->Run(in, out); });
+Bytes PeerCompress(const Bytes& input) {
+#ifdef SONDESK_HAVE_LZHUF_PEER
+  return OverStdio(input, lzhuf_classic_encode);
+#else
+  return input;
+#endif
 }
-Bytes ClassicDecompress(const Bytes& stream) {
-  auto dec = std::make_unique<ClassicDecoder>();
-  return OverStdio(stream, [&](std::FILE* in, std::FILE* out) { dec->Run(in, out); });
-}
-
-// ---- zlib --------------------------------------------------------------------------------------
-
-Bytes ZlibDeflate(const Bytes& in) {
-  uLongf len = compressBound(static_cast<uLong>(in.size()));
-  Bytes out(len);
-  compress2(out.data(), &len, in.data(), static_cast<uLong>(in.size()), 6);
-  out.resize(len);
-  return out;
-}
-Bytes ZlibInflate(const Bytes& z, std::size_t size) {
-  Bytes out(size);
-  uLongf len = static_cast<uLongf>(size);
-  uncompress(out.data(), &len, z.data(), static_cast<uLong>(z.size()));
-  out.resize(len);
-  return out;
+Bytes PeerDecompress(const Bytes& stream) {
+#ifdef SONDESK_HAVE_LZHUF_PEER
+  return OverStdio(stream, lzhuf_classic_decode);
+#else
+  return stream;
+#endif
 }
 
-// ---- benchmarks -----------------------------------------------------------------------------
+// ---- whole processes -----------------------------------------------------------------------
 
-struct Prepared {
-  Bytes lzh, zlib;
+// Runs the program to its end; `cpuSeconds` gets its user and system time. The time a process
+// spends, not the wall clock, is what is compared: the machine is shared, and a neighbour's load
+// would otherwise count against whichever side it happened to meet.
+bool RunProcess(const std::vector<std::string>& args, double& cpuSeconds) {
+  std::vector<char*> argv;
+  for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  pid_t pid = 0;
+  const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) return false;
+  int status = 0;
+  struct rusage usage {};
+  if (::wait4(pid, &status, 0, &usage) != pid) return false;
+  cpuSeconds += static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+  return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+std::vector<std::string> OurCommand(bool compress, const std::string& in, const std::string& out) {
+  return {SONDESK_CLI, "lzhuf", compress ? "compress" : "decompress", in, out};
+}
+std::vector<std::string> PeerCommand(bool compress, const std::string& in, const std::string& out) {
+  return {kPeerProgram, compress ? "e" : "d", in, out};
+}
+
+// ---- benchmarks ----------------------------------------------------------------------------
+
+void Finish(benchmark::State& state, const Input& in) {
+  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * in.bytes));
+}
+
+void OursCompress(benchmark::State& state, std::size_t i) {
+  const Input& in = Inputs()[i];
+  Bytes out;
+  for (auto _ : state) {
+    for (const Bytes& part : in.parts) {
+      out.clear();
+      LzhufCompress(part, out);
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  if (!in.parts.empty() && out != in.packed.back()) state.SkipWithError("output differs");
+  Finish(state, in);
+}
+void OursDecompress(benchmark::State& state, std::size_t i) {
+  const Input& in = Inputs()[i];
+  Bytes out;
+  for (auto _ : state) {
+    for (const Bytes& z : in.packed) {
+      out.clear();
+      LzhufDecompress(z, out);
+      benchmark::DoNotOptimize(out.data());
+    }
+  }
+  if (!in.parts.empty() && out != in.parts.back()) state.SkipWithError("output differs");
+  Finish(state, in);
+}
+void PeerCompressBench(benchmark::State& state, std::size_t i) {
+  const Input& in = Inputs()[i];
+  bool same = true;
+  for (auto _ : state) {
+    for (std::size_t k = 0; k < in.parts.size(); ++k) {
+      const Bytes out = PeerCompress(in.parts[k]);
+      same = same && out == in.packed[k];
+    }
+  }
+  if (!same) state.SkipWithError("the classic program's stream differs from ours");
+  Finish(state, in);
+}
+void PeerDecompressBench(benchmark::State& state, std::size_t i) {
+  const Input& in = Inputs()[i];
+  bool same = true;
+  for (auto _ : state) {
+    for (std::size_t k = 0; k < in.parts.size(); ++k) same = PeerDecompress(in.packed[k]) == in.parts[k] && same;
+  }
+  if (!same) state.SkipWithError("the classic program decoded other bytes");
+  Finish(state, in);
+}
+
+template <bool kOurs, bool kCompress>
+void ProcessBench(benchmark::State& state, std::size_t i) {
+  const Input& in = Inputs()[i];
+  const std::string out = WorkDir() + "/out.bin";
+  bool ok = true;
+  for (auto _ : state) {
+    double cpu = 0;
+    for (std::size_t k = 0; k < in.parts.size(); ++k) {
+      const std::string& from = kCompress ? in.rawFiles[k] : in.lzhFiles[k];
+      ok = RunProcess(kOurs ? OurCommand(kCompress, from, out) : PeerCommand(kCompress, from, out), cpu) && ok;
+    }
+    state.SetIterationTime(cpu);
+  }
+  if (!ok) state.SkipWithError("a process failed");
+  if (ok && !in.parts.empty() && Load(out) != (kCompress ? in.packed.back() : in.parts.back()))
+    state.SkipWithError("the output file differs");
+  Finish(state, in);
+}
+
+struct Kind {
+  const char* name;
+  void (*fn)(benchmark::State&, std::size_t);
+  bool peer;
 };
-const Prepared& PreparedFor(std::size_t i) {
-  static std::map<std::size_t, Prepared> cache;
-  auto it = cache.find(i);
-  if (it == cache.end()) {
-    const Bytes& in = Inputs()[i].data;
-    Prepared p{LzhufCompress(in), ZlibDeflate(in)};
-    it = cache.emplace(i, std::move(p)).first;
-  }
-  return it->second;
-}
-
-void Finish(benchmark::State& state, std::size_t raw, std::size_t packed) {
-  state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * raw));
-  state.counters["ratio"] = static_cast<double>(packed) / static_cast<double>(raw);
-}
-
-void LzhufCompressBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  Bytes out;
-  for (auto _ : state) {
-    out.clear();
-    LzhufCompress(in, out);
-    benchmark::DoNotOptimize(out.data());
-  }
-  if (out != PreparedFor(i).lzh) state.SkipWithError("output differs");
-  Finish(state, in.size(), out.size());
-}
-void LzhufDecompressBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  const Bytes& z = PreparedFor(i).lzh;
-  Bytes out;
-  for (auto _ : state) {
-    out.clear();
-    LzhufDecompress(z, out);
-    benchmark::DoNotOptimize(out.data());
-  }
-  if (out != in) state.SkipWithError("output differs");
-  Finish(state, in.size(), z.size());
-}
-void ClassicCompressBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  Bytes out;
-  for (auto _ : state) out = ClassicCompress(in);
-  if (out != PreparedFor(i).lzh) state.SkipWithError("classic-style output differs");
-  Finish(state, in.size(), out.size());
-}
-void ClassicDecompressBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  const Bytes& z = PreparedFor(i).lzh;
-  Bytes out;
-  for (auto _ : state) out = ClassicDecompress(z);
-  if (out != in) state.SkipWithError("classic-style output differs");
-  Finish(state, in.size(), z.size());
-}
-void ZlibDeflateBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  Bytes out;
-  for (auto _ : state) {
-    out = ZlibDeflate(in);
-    benchmark::DoNotOptimize(out.data());
-  }
-  Finish(state, in.size(), out.size());
-}
-void ZlibInflateBench(benchmark::State& state, std::size_t i) {
-  const Bytes& in = Inputs()[i].data;
-  const Bytes& z = PreparedFor(i).zlib;
-  Bytes out;
-  for (auto _ : state) {
-    out = ZlibInflate(z, in.size());
-    benchmark::DoNotOptimize(out.data());
-  }
-  if (out != in) state.SkipWithError("inflate differs");
-  Finish(state, in.size(), z.size());
-}
-
-const char* const kKinds[] = {"lzhuf_compress",   "classic_compress",   "zlib_deflate6",
-                              "lzhuf_decompress", "classic_decompress", "zlib_inflate"};
+const Kind kKinds[] = {
+    {"ours_compress", OursCompress, false},
+    {"classic_compress", PeerCompressBench, true},
+    {"ours_decompress", OursDecompress, false},
+    {"classic_decompress", PeerDecompressBench, true},
+    {"process_ours_compress", ProcessBench<true, true>, false},
+    {"process_classic_compress", ProcessBench<false, true>, true},
+    {"process_ours_decompress", ProcessBench<true, false>, false},
+    {"process_classic_decompress", ProcessBench<false, false>, true},
+};
 
 void RegisterAll() {
-  using Fn = void (*)(benchmark::State&, std::size_t);
-  const Fn fns[] = {LzhufCompressBench,   ClassicCompressBench,   ZlibDeflateBench,
-                    LzhufDecompressBench, ClassicDecompressBench, ZlibInflateBench};
   for (std::size_t i = 0; i < Inputs().size(); ++i) {
-    for (int k = 0; k < 6; ++k) {
-      benchmark::RegisterBenchmark((std::string(kKinds[k]) + "/" + Inputs()[i].name).c_str(), fns[k], i)
-          ->Unit(benchmark::kMillisecond)
-          ->MinTime(0.3);
+    for (const Kind& k : kKinds) {
+      if (k.peer && !kHavePeer) continue;
+      auto* b = benchmark::RegisterBenchmark((std::string(k.name) + "/" + Inputs()[i].name).c_str(), k.fn, i)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.2);
+      // In process the rates are of this thread's time; whole processes report their own.
+      if (std::string(k.name).rfind("process_", 0) == 0) b->UseManualTime();
     }
   }
 }
 
-// Keeps each run's rate so the table at the end can set them side by side.
+// Keeps each benchmark's rate for the table: the best single run when the runs are reported (the
+// machine is shared, and a slow run measures the neighbours), else the median of the repetitions
+// (with --benchmark_report_aggregates_only only the aggregates reach a reporter).
 class TableReporter : public benchmark::ConsoleReporter {
  public:
-  std::map<std::string, std::pair<double, double>> results;  // name -> (MB/s, ratio)
+  std::map<std::string, double> best, median;  // name -> MB/s
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
-      if (run.run_type != Run::RT_Iteration || run.error_occurred) continue;
-      auto bps = run.counters.find("bytes_per_second");
-      auto ratio = run.counters.find("ratio");
+      if (run.error_occurred) continue;
+      const auto bps = run.counters.find("bytes_per_second");
       if (bps == run.counters.end()) continue;
-      // With --benchmark_repetitions the best run counts: the machine is shared and slow runs
-      // measure the neighbours.
-      auto& best = results[run.run_name.function_name];
       const double rate = bps->second.value / 1e6;
-      if (rate > best.first) best = {rate, ratio == run.counters.end() ? 0 : ratio->second.value};
+      const std::string name = run.run_name.function_name;
+      if (run.run_type == Run::RT_Iteration) {
+        best[name] = std::max(best[name], rate);
+      } else if (run.aggregate_name == "median") {
+        median[name] = rate;
+      }
     }
     ConsoleReporter::ReportRuns(runs);
+  }
+  double Rate(const std::string& name) const {
+    if (auto it = best.find(name); it != best.end()) return it->second;
+    if (auto it = median.find(name); it != median.end()) return it->second;
+    return 0;
   }
 };
 
@@ -481,30 +338,34 @@ class TableReporter : public benchmark::ConsoleReporter {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
+  if (!kHavePeer) {
+    std::printf("the classic LZHUF program is not beside the source tree (../shared/peers/lzhuf-classic/lzhuf.c):"
+                " its runs are left out\n");
+  }
   RegisterAll();
   TableReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
-  auto get = [&](const std::string& kind, const std::string& input) {
-    auto it = reporter.results.find(kind + "/" + input);
-    return it == reporter.results.end() ? std::make_pair(0.0, 0.0) : it->second;
-  };
-  std::printf("\nMB/s of uncompressed bytes; x = rate of ours divided by the other's\n");
-  std::printf("%-12s %9s | %8s %8s %8s %7s %7s | %8s %8s %8s %7s %7s | %6s %6s\n", "input", "bytes", "comp",
-              "classic", "deflate", "x clas", "x zlib", "decomp", "classic", "inflate", "x clas", "x zlib",
-              "lzh", "zlib");
+  auto x = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
+  std::printf("\nMB/s of uncompressed bytes; x = ours / classic (in process, then whole process)\n");
+  std::printf("%-13s %9s %6s | %8s %8s %6s | %8s %8s %6s | %6s %6s\n", "input", "bytes", "lzh", "comp", "classic",
+              "x", "decomp", "classic", "x", "x comp", "x dec");
   for (const Input& in : Inputs()) {
-    const auto c = get("lzhuf_compress", in.name), cc = get("classic_compress", in.name),
-               zc = get("zlib_deflate6", in.name), d = get("lzhuf_decompress", in.name),
-               cd = get("classic_decompress", in.name), zd = get("zlib_inflate", in.name);
-    auto x = [](double a, double b) { return b > 0 ? a / b : 0.0; };
-    std::printf("%-12s %9zu | %8.2f %8.2f %8.2f %7.2f %7.2f | %8.2f %8.2f %8.2f %7.2f %7.2f | %6.3f %6.3f\n",
-                in.name.c_str(), in.data.size(), c.first, cc.first, zc.first, x(c.first, cc.first),
-                x(c.first, zc.first), d.first, cd.first, zd.first, x(d.first, cd.first), x(d.first, zd.first),
-                c.second, zc.second);
+    std::size_t packed = 0;
+    for (const Bytes& z : in.packed) packed += z.size();
+    auto r = [&](const char* kind) { return reporter.Rate(std::string(kind) + "/" + in.name); };
+    const double c = r("ours_compress"), cc = r("classic_compress"), d = r("ours_decompress"),
+                 cd = r("classic_decompress");
+    std::printf("%-13s %9zu %6.3f | %8.2f %8.2f %6.2f | %8.2f %8.2f %6.2f | %6.2f %6.2f\n", in.name.c_str(),
+                in.bytes, in.bytes ? static_cast<double>(packed) / static_cast<double>(in.bytes) : 0.0, c, cc,
+                x(c, cc), d, cd, x(d, cd), x(r("process_ours_compress"), r("process_classic_compress")),
+                x(r("process_ours_decompress"), r("process_classic_decompress")));
   }
   std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size\n",
-              sizeof(HuffmanTree) + sizeof(SearchTrees), sizeof(HuffmanTree) + static_cast<std::size_t>(N));
+              sizeof(lzhuf_detail::HuffmanTree) + sizeof(lzhuf_detail::SearchTrees),
+              sizeof(lzhuf_detail::HuffmanTree) + static_cast<std::size_t>(lzhuf_detail::N));
   benchmark::Shutdown();
+  std::error_code ec;
+  std::filesystem::remove_all(WorkDir(), ec);
   return 0;
 }

@@ -5,6 +5,7 @@
 
 #include "app/Paths.h"
 #include "app/AtomicFile.h"
+#include "app/ShippedData.h"
 
 namespace sondesk {
 
@@ -227,7 +228,8 @@ int CardFileSystem::ConnectCard() {
 }
 
 int CardFileSystem::LoadBootTemplate() {
-  const std::string path = JoinPath(session_.programDir(), "MBRPBR.DAT");
+  std::string path = FindProgramFile(session_, kBootTemplateName);
+  if (path.empty()) path = JoinPath(session_.programDir(), kBootTemplateName);
   std::FILE* f = OpenRegularFile(path);
   std::uint8_t both[2 * kSectorSize];
   const bool ok = f != nullptr && std::fread(both, 1, sizeof both, f) == sizeof both;

@@ -10,6 +10,7 @@
 
 #include "app/Endian.h"
 #include "app/Paths.h"
+#include "app/ShippedData.h"
 #include "cardfs/CardFileSystem.h"
 #include "cardfs/CardReport.h"
 
@@ -103,8 +104,10 @@ int CardFileSystem::FormatCard() {
   const SectorImage bootSector = pbr_;
   const std::uint32_t spt = layout.sectorsPerTrack;
   geometry_.PbrLba = static_cast<std::uint16_t>(spt);
+
+  // The report goes to the user's program folder: an installed one may be read-only.
   const std::string reportPath =
-      formatReportPath.empty() ? JoinPath(session_.programDir(), "FormatFresh.html") : formatReportPath;
+      formatReportPath.empty() ? ProgramFileForWriting(session_, "FormatFresh.html") : formatReportPath;
   if (!WriteFormatReport(*this, reportPath)) TraceLine("Cannot Create " + reportPath);
 
   // The order of the writes is what keeps a cut (a pulled cable, a cancel) from leaving a card that

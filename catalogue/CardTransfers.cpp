@@ -12,8 +12,10 @@
 #include "app/AtomicFile.h"
 #include "catalogue/CardCatalogue.h"
 #include "library/LibraryStore.h"
+#include "messages/Cp1252.h"
 #include "midi/Mf3File.h"
 #include "midi/Mf3Header.h"
+#include "midi/PlayerCharset.h"
 
 namespace sondesk {
 
@@ -248,10 +250,15 @@ std::string LibraryNameFromHeader(const std::string& headerName) {
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) name = name.substr(0, dot);
   for (std::size_t p; (p = name.find("..")) != std::string::npos;) name.erase(p, 2);
-  // Nothing that a folder would read as hidden or as a control sequence.
+  // The player writes its accented letters as the codes 1-31 of its display; what is left in the
+  // control range after they are turned back is no letter and has no place in a file name.
+  FromPlayerCharset(name);
   name.erase(
       std::remove_if(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 32; }),
       name.end());
+  // Header names are Windows-1252 and file names here UTF-8; songs written by earlier versions
+  // of this program may already hold UTF-8 and stay as they are.
+  if (!IsValidUtf8(name)) name = Cp1252ToUtf8(name);
   while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(name.begin());
   while (!name.empty() && name.back() == ' ') name.pop_back();
   return name;

@@ -37,7 +37,8 @@ std::size_t CopySongsFromCard(Catalogue& catalogue, const std::vector<std::size_
 void CompareLibraryAndCard(Catalogue& catalogue);
 
 // The library name for a song copied from the card: the header's file name without folders,
-// without ".." and cut before its last dot. "" when nothing usable is left.
+// without ".." and cut before its last dot, its accented letters turned back from the player's
+// codes, in UTF-8. "" when nothing usable is left.
 std::string LibraryNameFromHeader(const std::string& headerFileName);
 
 }  // namespace sondesk

@@ -3,6 +3,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 
+#include "app/Drives.h"
+#include "app/FirstStart.h"
 #include "app/Paths.h"
 #include "app/ProfileFile.h"
 
@@ -16,11 +18,47 @@ Session& CliContext::session() {
     // flood memory); say so once, then run on the defaults.
     if (const std::string problem = ProfileFileProblem(paths.IniPath()); !problem.empty())
       std::cerr << "sondesk-cli: " << problem << "; the settings' defaults are used and no setting is saved\n";
+    // A first start gets what the installer would have written, so the next command finds the same
+    // program folder, library and language.
+    SetUpFirstStart(paths);
     session_ = std::make_unique<Session>(ui, paths, SystemClock(), options.lang);
+    UseUserFoldersWhereUnset(*session_);
     if (!options.programDir.empty()) session_->SetProgramDir(options.programDir);
     if (!options.library.empty()) session_->SetLibraryDir(options.library);
   }
   return *session_;
+}
+
+std::unique_ptr<CardService> CliContext::OpenCard(bool mount) {
+  Session& s = session();
+  const CliOptions& o = options;
+  auto card = std::make_unique<CardService>(s);
+  std::string error;
+  if (!o.port.empty() || !o.image.empty()) {
+    if (!o.card.empty()) {
+      Usage("give either --card or --port / --image, not both");
+      return nullptr;
+    }
+    if (!card->OpenPlayer(o.image, o.port, error) || (mount && !card->MountPlayer(error))) {
+      Fail(error);
+      return nullptr;
+    }
+    s.linkMode = LinkMode::Player;
+    return card;
+  }
+  // The settings' card drive follows the desktop program's rule: a fixed disk is no card drive. A
+  // folder given with --card is the user's explicit choice for this run.
+  if (o.card.empty()) SetAsideFixedCardDrive(s.settings());
+  const std::string drive = !o.card.empty() ? o.card : s.settings().flashDrive;
+  if (drive.empty() || drive == kNoDrive) {
+    Usage("no card: give --card DIR (a card reader), --port PORT (the player) or --image IMAGE");
+    return nullptr;
+  }
+  if (!card->UseReader(drive, error)) {
+    Fail(error);
+    return nullptr;
+  }
+  return card;
 }
 
 void CliContext::Fail(const std::string& message) {
@@ -51,18 +89,14 @@ bool CliContext::Hold(const std::string& path, const std::string& what) {
 }
 
 bool CliContext::LockCard() {
-  // What names the card: the image or device, the player's port, or the reader's folder.
-  std::string path = options.image;
-  if (path.empty() && !options.port.empty()) {
-    const std::string& port = options.port;
-    const std::size_t colon = port.find(':');
-    path = colon == std::string::npos ? std::string() : port.substr(colon + 1, port.find('?') - colon - 1);
+  // Taken before the card is opened, so that nothing is read before the lock.
+  std::string reader;
+  if (options.port.empty() && options.image.empty()) {
+    reader = !options.card.empty() ? options.card : session().settings().flashDrive;
+    if (reader.empty()) return true;  // no card at all: the open says so
   }
-  if (path.empty() && options.port.empty() && options.image.empty()) {
-    path = !options.card.empty() ? options.card : session().settings().flashDrive;
-    if (path == kNoDrive) path.clear();
-  }
-  if (path.empty()) return true;  // lpt1/lpt2 or no card at all: nothing to lock by name
+  const std::string path = CardService::LockTarget(session(), options.image, options.port, reader);
+  if (path.empty() || (!IsFile(path) && !IsFolder(path) && path.rfind("/dev/", 0) != 0)) return true;
   return Hold(path, "the card");
 }
 

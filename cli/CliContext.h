@@ -9,6 +9,7 @@
 
 #include "app/Session.h"
 #include "app/WriteLock.h"
+#include "catalogue/CardService.h"
 #include "cli/ConsoleUi.h"
 
 namespace CLI {
@@ -40,6 +41,11 @@ class CliContext {
   // The session of this run, with --library / --program-dir / --lang applied.
   Session& session();
 
+  // The card named by --card (a reader), --port (the player) or --image (read directly), else the
+  // settings' card drive, opened through the card service; through the player it is mounted unless
+  // `mount` is false (a format needs no file system). nullptr after telling why.
+  std::unique_ptr<CardService> OpenCard(bool mount = true);
+
   // Exit status: 0 success, 1 failure, 2 usage.
   int exitCode = 0;
   void Fail(const std::string& message);  // prints to stderr, exit status 1
@@ -60,6 +66,10 @@ class CliContext {
 void RegisterMessageCommands(CLI::App& app, CliContext& ctx);
 void RegisterSettingsCommands(CLI::App& app, CliContext& ctx);
 void RegisterMf3Commands(CLI::App& app, CliContext& ctx);       // mf3, lzhuf
+// `lzhuf compress|decompress IN OUT` given alone, served before the command line is built
+// (scripts call it once per file). 0 when done; -1 when it is not that command or did not
+// succeed, and the full command line then runs it and reports.
+int RunBareLzhufCommand(int argc, char** argv);
 void RegisterConvertCommands(CLI::App& app, CliContext& ctx);   // convert, render, lyrics
 void RegisterLibraryCommands(CLI::App& app, CliContext& ctx);   // library, export
 void RegisterCardCommands(CLI::App& app, CliContext& ctx);      // card, playlist, options
@@ -68,6 +78,7 @@ void RegisterPlayerCommands(CLI::App& app, CliContext& ctx);    // firmware, pla
 void RegisterLyricsCommands(CLI::App& app, CliContext& ctx);    // lyrics
 void RegisterVirtualCommands(CLI::App& app, CliContext& ctx);   // virtual
 void RegisterCardFsCommands(CLI::App& app, CliContext& ctx);    // card format, card report
+void RegisterFirmwareCommands(CLI::App& app, CliContext& ctx);  // firmware, virtual firmware
 
 // The subcommand `name` of `parent`, made when no group has made it yet (several groups add to
 // "card").

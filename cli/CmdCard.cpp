@@ -7,14 +7,12 @@
 #include <memory>
 
 #include "app/Paths.h"
-#include "cardfs/CardConnection.h"
+#include "cardfs/CardFileSystem.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
 #include "catalogue/CardTransfers.h"
 #include "catalogue/CatalogueCheck.h"
-#include "catalogue/FatCardFiles.h"
 #include "catalogue/Playlists.h"
-#include "catalogue/ReaderCardFiles.h"
 #include "catalogue/SetupFile.h"
 #include "cli/CliContext.h"
 #include "library/LibraryStore.h"
@@ -30,66 +28,29 @@ std::string Out(const std::string& cp1252) {
 
 // The card of one command: the way to it and the catalogue over it.
 struct OpenCard {
-  std::unique_ptr<CardConnection> connection;
-  std::unique_ptr<CardFiles> files;
-  std::unique_ptr<Catalogue> catalogue;
-  Catalogue& cat() { return *catalogue; }
+  std::unique_ptr<CardService> service;
+  Catalogue& cat() { return service->catalogue(); }
 };
 
 // `writes`: the command changes the card, and holds its lock from before the first read.
 std::unique_ptr<OpenCard> Open(CliContext& ctx, bool writes = false) {
-  Session& session = ctx.session();
   if (writes && !ctx.LockCard()) return nullptr;
-  auto card = std::make_unique<OpenCard>();
-  const CliOptions& o = ctx.options;
-  if (!o.port.empty() || !o.image.empty()) {
-    if (!o.card.empty()) {
-      ctx.Usage("give either --card or --port / --image, not both");
+  auto service = ctx.OpenCard();
+  if (!service) return nullptr;
+  if (writes) {
+    std::string problem;
+    const int writable = service->CheckWritable(problem);
+    if (writable != 1) {
+      CardFileSystem* fs = service->fileSystem();
+      ctx.Fail(writable < 0 ? "cannot read the card: " + (fs != nullptr ? fs->lastErrorText() : std::string())
+                            : "the card's file system is damaged (" + problem +
+                                  "): nothing is written to it. Copy its songs back with `card from`, then "
+                                  "format it with `card format`");
       return nullptr;
     }
-    std::string error;
-    card->connection = CardConnection::Open(session, o.image, o.port, error);
-    if (!card->connection) {
-      ctx.Fail(error);
-      return nullptr;
-    }
-    CardFileSystem& fs = card->connection->fs();
-    // A blank card is offered the format while it mounts; it ends with an empty catalogue.
-    InstallCatalogueCreator(fs);
-    if (fs.ConnectCard() != 1) {
-      ctx.Fail("cannot mount the card: " + fs.lastErrorText());
-      return nullptr;
-    }
-    if (writes) {
-      // A damaged card is read-only: writing would hand out clusters other files still use.
-      std::string problem;
-      if (fs.CheckChains(problem) != 1) {
-        ctx.Fail(problem.empty() ? "cannot read the card: " + fs.lastErrorText()
-                                 : "the card's file system is damaged (" + problem +
-                                       "): nothing is written to it. Copy its songs back with `card from`, then "
-                                       "format it with `card format`");
-        return nullptr;
-      }
-    }
-    session.linkMode = LinkMode::Player;
-    card->files = std::make_unique<FatCardFiles>(fs);
-  } else {
-    const std::string drive = !o.card.empty() ? o.card : session.settings().flashDrive;
-    if (o.card.empty() && (drive.empty() || drive == kNoDrive)) {
-      ctx.Usage("no card: give --card DIR (a card reader), --port PORT (the player) or --image IMAGE");
-      return nullptr;
-    }
-    // For this run only; the settings file keeps its drive.
-    session.settings().flashDrive = drive;
-    session.driveReady = true;
-    if (!session.CardDriveUsable()) {
-      ctx.Fail("the card folder cannot be used: " + drive);
-      return nullptr;
-    }
-    session.linkMode = LinkMode::CardReader;
-    card->files = std::make_unique<ReaderCardFiles>(drive);
   }
-  card->catalogue = std::make_unique<Catalogue>(session, *card->files);
+  auto card = std::make_unique<OpenCard>();
+  card->service = std::move(service);
   return card;
 }
 
@@ -212,8 +173,8 @@ void Free(CliContext& ctx) {
   auto card = Open(ctx);
   if (!card) return;
   Session& s = ctx.session();
-  if (card->connection) {
-    CardFileSystem& fs = card->connection->fs();
+  if (CardFileSystem* mounted = card->service->fileSystem()) {
+    CardFileSystem& fs = *mounted;
     const long kbytes =
         static_cast<long>(fs.FreeClusters()) * static_cast<long>(fs.geometry().SecPerClust) / 2;
     std::printf("Size=%ldMB Disponibile:%ldKB\n", static_cast<long>(fs.geometry().SizeMB), kbytes);
@@ -232,17 +193,18 @@ void Check(CliContext& ctx) {
   auto card = Open(ctx, true);
   if (!card) return;
   ErrorWatch watch(ctx);
-  CardAccess access(*card->files);
-  const bool complete = CatalogueComplete(card->cat());
-  if (!complete) {
-    CheckCatalogue(card->cat());
-    std::printf("missing catalogue pieces created\n");
+  const int checked = card->service->Check();
+  if (checked < 0) {
+    ctx.Fail("the card cannot be reached");
+    return;
   }
+  const bool complete = checked == 1;
+  if (!complete) std::printf("missing catalogue pieces created\n");
   watch.Finish("not every missing piece could be created");
   if (ctx.exitCode != 0) return;
   // Complete is not enough: the index must also name the songs the folders hold (the load says so).
   ErrorWatch agreement(ctx);
-  if (LoadCardCatalogue(card->cat()) != 1) {
+  if (card->service->Load() != 1) {
     ctx.Fail("the card's catalogue cannot be read");
     return;
   }

@@ -1,5 +1,5 @@
-// card format, card report: the format of a card reached through the player (--port) or directly
-// (--image), and the extended diagnostics report.
+// card format, card report: the format of a card in a reader (--card), through the player (--port)
+// or read directly (--image), and the extended diagnostics report.
 
 #include <CLI/CLI.hpp>
 #include <memory>
@@ -7,7 +7,7 @@
 #include "app/Paths.h"
 #include "cardfs/CardConnection.h"
 #include "cardfs/CardReport.h"
-#include "catalogue/FatCardFiles.h"
+#include "catalogue/CardService.h"
 #include "cli/CliContext.h"
 
 namespace sondesk {
@@ -25,27 +25,29 @@ std::unique_ptr<CardConnection> OpenForCommand(CliContext& ctx, const char* comm
   return c;
 }
 
+// The same format as the desktop program's, through a reader or through the player: the question,
+// then a fresh file system (or every file deleted) and the empty catalogue with its 31 song folders.
 void FormatCommand(CliContext& ctx) {
-  Session& session = ctx.session();
+  // Locked before the first read: another writer's songs must not land on a card being formatted.
   if (!ctx.LockCard()) return;
-  auto c = OpenForCommand(ctx, "card format");
-  if (!c) return;
-  if (session.ShowBox(session.Text(123), 22, BoxIcon::Question, BoxButtons::YesNo) != BoxAnswer::Yes) {
-    ctx.Fail("the card was not formatted");
+  auto card = ctx.OpenCard(/*mount=*/false);
+  if (!card) return;
+  const int errorsBefore = ctx.ui.errorsShown;
+  if (card->Format() != 1) {
+    // A format that failed says why; one the user declined says so.
+    CardFileSystem* fs = card->fileSystem();
+    const std::string why =
+        fs != nullptr && fs->lastError() != CardError::None ? fs->lastErrorText() : std::string();
+    ctx.Fail(why.empty() ? "the card was not formatted" : "the card could not be formatted: " + why);
     return;
   }
-  CardFileSystem& fs = c->fs();
-  // The empty catalogue that a format ends with: the INDEX, ALPHA, SETUP and playlist files and
-  // the 31 song folders, written before the boot sector says FAT16.
-  InstallCatalogueCreator(fs);
-  session.BusyCursorOn();
-  const int ok = fs.FormatCard();
-  session.BusyCursorOff();
-  if (!ok) {
-    ctx.Fail("the card could not be formatted: " + fs.lastErrorText());
-    return;
+  if (CardFileSystem* fs = card->fileSystem()) {
+    if (!fs->mounted()) {
+      ctx.Fail("the card could not be formatted: " + fs->lastErrorText());
+      return;
+    }
   }
-  if (!fs.ConnectCard()) ctx.Fail("the card does not mount after its format: " + fs.lastErrorText());
+  if (ctx.ui.errorsShown > errorsBefore) ctx.Fail("the card was formatted with errors");
 }
 
 void Report(CliContext& ctx, const std::string& out) {

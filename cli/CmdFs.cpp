@@ -117,6 +117,26 @@ void Put(CliContext& ctx, const std::string& dir, const std::string& name, const
   if (!c->fs().WriteCardFile(FolderArgument(dir), name11, in)) FailWith(ctx, *c, "cannot write " + name);
 }
 
+// Several files into one folder over one connection: NAME=IN each. The first that cannot be
+// written ends the command; those before it are on the card.
+void PutMany(CliContext& ctx, const std::string& dir, const std::vector<std::string>& items) {
+  std::vector<std::pair<std::string, std::string>> files;  // name11, PC file
+  for (const std::string& item : items) {
+    const std::size_t eq = item.find('=');
+    if (eq == std::string::npos || eq == 0 || eq + 1 == item.size())
+      return ctx.Usage("'" + item + "': give NAME=FILE for each file, or NAME FILE for one");
+    std::string name11;
+    if (!Name11Argument(ctx, item.substr(0, eq), name11)) return;
+    files.emplace_back(name11, item.substr(eq + 1));
+  }
+  auto c = ConnectForCommand(ctx);
+  if (!c) return;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!c->fs().WriteCardFile(FolderArgument(dir), files[i].first, files[i].second))
+      return FailWith(ctx, *c, "cannot write " + items[i].substr(0, items[i].find('=')));
+  }
+}
+
 void Remove(CliContext& ctx, const std::string& dir, const std::string& name) {
   std::string name11;
   if (!Name11Argument(ctx, name, name11)) return;
@@ -150,12 +170,17 @@ void RegisterFsCommands(CLI::App& app, CliContext& ctx) {
   get->add_option("OUT", getArgs->path, "PC file to write")->required();
   get->callback([&ctx, getArgs] { Get(ctx, getArgs->dir, getArgs->name, getArgs->path); });
 
-  auto put = fs->add_subcommand("put", "copy a PC file onto the card, replacing a file of that name");
+  auto put = fs->add_subcommand(
+      "put", "copy PC files onto the card, replacing files of those names: DIR NAME IN, or DIR NAME=IN...");
   auto putArgs = std::make_shared<Args>();
+  auto putItems = std::make_shared<std::vector<std::string>>();
   put->add_option("DIR", putArgs->dir, "folder of the root, or \"\"")->required();
-  put->add_option("NAME", putArgs->name, "8.3 name on the card")->required();
-  put->add_option("IN", putArgs->path, "PC file to read")->required();
-  put->callback([&ctx, putArgs] { Put(ctx, putArgs->dir, putArgs->name, putArgs->path); });
+  put->add_option("FILES", *putItems, "NAME IN (one file), or NAME=IN for each file")->required();
+  put->callback([&ctx, putArgs, putItems] {
+    const auto& items = *putItems;
+    if (items.size() == 2 && items[0].find('=') == std::string::npos) return Put(ctx, putArgs->dir, items[0], items[1]);
+    PutMany(ctx, putArgs->dir, items);
+  });
 
   auto rm = fs->add_subcommand("rm", "delete a card file");
   auto rmArgs = std::make_shared<Args>();

@@ -6,10 +6,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "cardfs/CardConnection.h"
 #include "catalogue/CardCatalogue.h"
-#include "catalogue/FatCardFiles.h"
-#include "catalogue/ReaderCardFiles.h"
+#include "catalogue/CardService.h"
 #include "cli/CliContext.h"
 #include "library/LibraryStore.h"
 #include "library/SongImport.h"
@@ -18,6 +16,7 @@
 #include "library/TextExport.h"
 #include "messages/Cp1252.h"
 #include "midi/PlayerCharset.h"
+#include "pdf/SongbookPdf.h"
 
 namespace sondesk {
 
@@ -54,45 +53,14 @@ std::string SongPath(Session& session, const std::string& arg) {
 
 // The card of one command, only as far as its list is needed.
 struct CardForList {
-  std::unique_ptr<CardConnection> connection;
-  std::unique_ptr<CardFiles> files;
-  std::unique_ptr<Catalogue> catalogue;
+  std::unique_ptr<CardService> service;
 };
 
 // Fills the session's card list from the card named by --card, --port or --image.
 bool LoadCardList(CliContext& ctx, CardForList& card) {
-  Session& session = ctx.session();
-  const CliOptions& o = ctx.options;
-  if (!o.port.empty() || !o.image.empty()) {
-    std::string error;
-    card.connection = CardConnection::Open(session, o.image, o.port, error);
-    if (!card.connection) {
-      ctx.Fail(error);
-      return false;
-    }
-    if (card.connection->fs().ConnectCard() != 1) {
-      ctx.Fail("cannot mount the card: " + card.connection->fs().lastErrorText());
-      return false;
-    }
-    session.linkMode = LinkMode::Player;
-    card.files = std::make_unique<FatCardFiles>(card.connection->fs());
-  } else {
-    const std::string drive = !o.card.empty() ? o.card : session.settings().flashDrive;
-    if (drive.empty() || drive == kNoDrive) {
-      ctx.Usage("the card list needs a card: give --card DIR, --port PORT or --image IMAGE");
-      return false;
-    }
-    session.settings().flashDrive = drive;
-    session.driveReady = true;
-    if (!session.CardDriveUsable()) {
-      ctx.Fail("the card folder cannot be used: " + drive);
-      return false;
-    }
-    session.linkMode = LinkMode::CardReader;
-    card.files = std::make_unique<ReaderCardFiles>(drive);
-  }
-  card.catalogue = std::make_unique<Catalogue>(session, *card.files);
-  if (LoadCardCatalogue(*card.catalogue) != 1) {
+  card.service = ctx.OpenCard();
+  if (!card.service) return false;
+  if (card.service->Load() != 1) {
     ctx.Fail("the card's catalogue cannot be read");
     return false;
   }
@@ -128,7 +96,8 @@ struct LibraryArgs {
   std::string file, dir, text, out;
   std::optional<std::string> title, performer, category, publisher, author;
   bool onTitle = false, onPerformer = false, onCategory = false, onPc = false, onCard = false;
-  std::string list = "library";
+  std::string list;  // "" means each export's own default: library for text, card for the songbook
+  std::string songbook;
 };
 
 }  // namespace
@@ -256,18 +225,27 @@ search->callback([&ctx, args] {
   }
 });
 
-auto* exportCmd = app.add_subcommand("export", "the semicolon-separated text export of a song list");
-exportCmd->add_option("OUT", args->out, "the text file (DATABASE.TXT)")->required();
-exportCmd->add_option("--list", args->list, "library (the default) or card")
+auto* exportCmd = app.add_subcommand("export", "the semicolon-separated text export of a song list, or a songbook PDF");
+exportCmd->add_option("OUT", args->out, "the text file (DATABASE.TXT)");
+exportCmd->add_option("--songbook", args->songbook, "write a songbook PDF (by title, then by performer) to this file");
+exportCmd->add_option("--list", args->list, "library or card (text: library by default; songbook: card)")
     ->check(CLI::IsMember({"library", "card"}));
 exportCmd->callback([&ctx, args] {
   Session& s = LibrarySession(ctx);
+  if (args->songbook.empty() == args->out.empty()) {
+    return ctx.Usage("export: give either OUT (the text export) or --songbook OUT.pdf");
+  }
   CardForList card;
-  const bool ofCard = args->list == "card";
+  const bool ofCard = args->list.empty() ? !args->songbook.empty() : args->list == "card";
   if (ofCard) {
     if (!LoadCardList(ctx, card)) return;
   } else {
     ReadLibrary(s);
+  }
+  if (!args->songbook.empty()) {
+    std::string why;
+    if (!ExportSongbook(s, Absolute(args->songbook), ofCard, why)) ctx.Fail(why);
+    return;
   }
   if (ExportSongList(s, Absolute(args->out), ofCard ? ExportList::Card : ExportList::Library) != 0) {
     ctx.Fail("cannot write " + args->out);

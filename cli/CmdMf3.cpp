@@ -1,6 +1,8 @@
 #include <CLI/CLI.hpp>
 #include <iostream>
 #include <memory>
+#include <string_view>
+#include <vector>
 
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
@@ -40,6 +42,17 @@ void AddInOut(CLI::App* cmd, Mf3Args& a, const char* inName, const char* outName
 }
 
 }  // namespace
+
+int RunBareLzhufCommand(int argc, char** argv) {
+  if (argc != 5 || std::string_view(argv[1]) != "lzhuf") return -1;
+  const std::string_view mode = argv[2];
+  if (mode != "compress" && mode != "decompress") return -1;
+  std::vector<std::uint8_t> in, out;
+  if (!ReadWholeFile(argv[3], in)) return -1;
+  const LzhufStatus s = mode == "compress" ? LzhufCompress(in, out) : LzhufDecompress(in, out);
+  if (s != LzhufStatus::Ok || !WriteFileReplacing(argv[4], out)) return -1;
+  return 0;
+}
 
 void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
   auto args = std::make_shared<Mf3Args>();
@@ -84,19 +97,21 @@ void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
 
   auto* compress = lzhuf->add_subcommand("compress", "compress IN into the stream OUT");
   AddInOut(compress, *args, "IN", "OUT");
+  // The bare stream commands make no session unless they fail: a settings file and a message table
+  // are not needed to code a file, and starting without them keeps one call per file cheap. Their
+  // outputs are whole or absent, but not synced: they are made again by running the command again.
   compress->callback([&ctx, args] {
-    Session& session = ctx.session();
     std::vector<std::uint8_t> input;
     if (!ReadWholeFile(args->in, input)) {
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": cannot be read");
     }
     std::vector<std::uint8_t> stream;
     if (LzhufCompress(input, stream) != LzhufStatus::Ok) {
       return ctx.Fail(args->in + ": " + LzhufStatusText(LzhufStatus::TooLarge));
     }
-    if (!WriteFileAtomically(args->out, stream)) {
-      session.ShowCreateError(args->out);
+    if (!WriteFileReplacing(args->out, stream)) {
+      ctx.session().ShowCreateError(args->out);
       return ctx.Fail(args->out + ": cannot be written");
     }
   });
@@ -104,21 +119,20 @@ void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
   auto* decompress = lzhuf->add_subcommand("decompress", "decompress the stream IN into OUT");
   AddInOut(decompress, *args, "IN", "OUT");
   decompress->callback([&ctx, args] {
-    Session& session = ctx.session();
     std::vector<std::uint8_t> stream;
     if (!ReadWholeFile(args->in, stream)) {
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": cannot be read");
     }
     std::vector<std::uint8_t> output;
     const LzhufStatus s = LzhufDecompress(stream, output);
     if (s != LzhufStatus::Ok) {
       // Nothing is written: half a payload would pass for a song.
-      session.ShowOpenError(args->in);
+      ctx.session().ShowOpenError(args->in);
       return ctx.Fail(args->in + ": " + LzhufStatusText(s));
     }
-    if (!WriteFileAtomically(args->out, output)) {
-      session.ShowCreateError(args->out);
+    if (!WriteFileReplacing(args->out, output)) {
+      ctx.session().ShowCreateError(args->out);
       return ctx.Fail(args->out + ": cannot be written");
     }
   });

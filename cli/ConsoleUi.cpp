@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 
@@ -12,6 +13,9 @@ namespace sondesk {
 
 namespace {
 std::string Utf8(const std::string& cp1252) { return Cp1252ToUtf8(cp1252); }
+
+volatile std::sig_atomic_t interrupted = 0;
+void OnInterrupt(int) { interrupted = 1; }
 
 const char* ButtonsHint(BoxButtons b) {
   switch (b) {
@@ -146,6 +150,13 @@ void ConsoleUi::DebugLine(const std::string& text) {
   if (verbose) std::cerr << Utf8(text) << "\n";
 }
 
+void ConsoleUi::ProgressSetCancellable(bool on) {
+  interrupted = 0;
+  std::signal(SIGINT, on ? OnInterrupt : SIG_DFL);
+}
+
+bool ConsoleUi::ProgressCancelRequested() { return interrupted != 0; }
+
 void ConsoleUi::ProgressOpen() {
   progressOpen_ = true;
   maximum_ = position_ = 0;
@@ -168,8 +179,9 @@ void ConsoleUi::ProgressSetPosition(std::uint32_t position) {
 
 void ConsoleUi::ProgressSetLine(int line, const std::string& text) {
   if (line == 1) {
+    // A status shown again (every so many steps of a long run) is not news on a log.
+    if (!quiet && !tty_ && !text.empty() && text != line1_) std::cerr << Utf8(text) << "\n";
     line1_ = text;
-    if (!quiet && !tty_ && !text.empty()) std::cerr << Utf8(text) << "\n";
   } else {
     line2_ = text;
   }

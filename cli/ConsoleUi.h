@@ -42,6 +42,9 @@ class ConsoleUi : public Ui {
   void ProgressSetPosition(std::uint32_t position) override;
   void ProgressSetLine(int line, const std::string& text) override;
   void Pump() override {}
+  // Ctrl+C stops a run that may be stopped (a download) instead of killing the program half way.
+  void ProgressSetCancellable(bool on) override;
+  bool ProgressCancelRequested() override;
 
   // Boxes with a stop or warning icon that were shown (the command's exit status may depend on it).
   int errorsShown = 0;

@@ -7,9 +7,11 @@
 
 int main(int argc, char** argv) {
   using namespace sondesk;
+  if (RunBareLzhufCommand(argc, argv) == 0) return 0;
   CliContext ctx;
   CLI::App app{"SonDesk: songs, card and player of the SONVAR karaoke player, from the command line"};
   app.require_subcommand(1);
+  app.set_version_flag("--version", "sondesk-cli " SONDESK_VERSION);
   auto& o = ctx.options;
   app.add_option("--windir", o.windir, "folder of Sondesk.INI (else $SONDESK_WINDIR, else ~/.config/sondesk)");
   app.add_option("--library", o.library, "library folder for this run (else CWD of the settings)");
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
   RegisterLyricsCommands(app, ctx);
   RegisterVirtualCommands(app, ctx);
   RegisterCardFsCommands(app, ctx);
+  RegisterFirmwareCommands(app, ctx);
 
   try {
     app.parse(argc, argv);

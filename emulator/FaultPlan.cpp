@@ -40,6 +40,8 @@ FaultRule* RuleOf(FaultPlan& plan, const std::string& kind) {
   if (kind == "unplug") return &plan.unplug;
   if (kind == "shortread") return &plan.shortRead;
   if (kind == "cut") return &plan.cut;
+  if (kind == "lnoack") return &plan.loaderNoAck;
+  if (kind == "lerror") return &plan.loaderError;
   return nullptr;
 }
 
@@ -77,7 +79,8 @@ bool ParseItem(const std::string& item, FaultPlan& plan) {
 }  // namespace
 
 bool FaultPlan::Any() const {
-  for (const FaultRule* r : {&noAck, &badChecksum, &nak, &busy, &unplug, &shortRead, &cut}) {
+  for (const FaultRule* r :
+       {&noAck, &badChecksum, &nak, &busy, &unplug, &shortRead, &cut, &loaderNoAck, &loaderError}) {
     if (r->mode != FaultRule::Mode::Never) return true;
   }
   return false;
@@ -88,7 +91,8 @@ bool ParseFaultList(const std::string& text, FaultPlan& plan, std::string& error
     if (item.empty()) continue;
     if (!ParseItem(item, plan)) {
       error = "unknown fault '" + item +
-              "' (noack, badsum, nak, busy, unplug, shortread, cut; each alone, @N, /N or :P%; seed:N)";
+              "' (noack, badsum, nak, busy, unplug, shortread, cut, lnoack, lerror; each alone, @N, /N or :P%;"
+              " seed:N)";
       return false;
     }
   }

@@ -26,6 +26,7 @@ constexpr std::array<std::uint8_t, 256> kUnreverse = MakeReverseTable();
 constexpr std::uint8_t kAck = 0x40;
 constexpr std::uint8_t kBusy = 0x80;
 constexpr std::uint8_t kLoaderReady = 0x20;
+constexpr std::uint8_t kLoaderError = 0x08;
 // A pulled cable leaves the status inputs floating high; bit 7 is inverted on the port, so it reads 0.
 constexpr std::uint8_t kFloatingStatus = 0x7F;
 
@@ -81,6 +82,34 @@ VirtualPlayer::VirtualPlayer(CardImage image, const FaultPlan& faults) : image_(
   status_ = IdleStatus();
 }
 
+VirtualPlayer::~VirtualPlayer() {
+  if (flashLoaded_ && flash_.TakeDirty()) {
+    std::string error;
+    SaveFlash(error);
+  }
+  if (faults_.statsFile.empty()) return;
+  if (std::FILE* f = std::fopen(faults_.statsFile.c_str(), "w")) {
+    std::fprintf(f, "sectorReads %llu\nsectorWrites %llu\nwritesStored %llu\n",
+                 static_cast<unsigned long long>(counters_.sectorReads),
+                 static_cast<unsigned long long>(counters_.sectorWrites),
+                 static_cast<unsigned long long>(counters_.writesStored));
+    std::fclose(f);
+  }
+}
+
+VirtualFlash& VirtualPlayer::flash() {
+  if (!flashLoaded_) {
+    flashLoaded_ = true;
+    flashError_.clear();
+    if (!flash_.Load(FlashSideFilePath(image_.path()), flashError_)) flash_ = VirtualFlash();
+  }
+  return flash_;
+}
+
+bool VirtualPlayer::SaveFlash(std::string& error) {
+  return flash().Save(FlashSideFilePath(image_.path()), error);
+}
+
 std::unique_ptr<VirtualPlayer> VirtualPlayer::Open(const std::string& imagePath, const FaultPlan& faults,
                                                    std::string& error) {
   CardImage image;
@@ -98,16 +127,6 @@ void VirtualPlayer::SetFaults(const FaultPlan& faults) {
   UpdatePlainStrobe();
 }
 
-VirtualPlayer::~VirtualPlayer() {
-  if (faults_.statsFile.empty()) return;
-  if (std::FILE* f = std::fopen(faults_.statsFile.c_str(), "w")) {
-    std::fprintf(f, "sectorReads %llu\nsectorWrites %llu\nwritesStored %llu\n",
-                 static_cast<unsigned long long>(counters_.sectorReads),
-                 static_cast<unsigned long long>(counters_.sectorWrites),
-                 static_cast<unsigned long long>(counters_.writesStored));
-    std::fclose(f);
-  }
-}
 
 bool VirtualPlayer::Fires(const FaultRule& rule, std::uint64_t event) {
   switch (rule.mode) {
@@ -240,8 +259,7 @@ void VirtualPlayer::TakeCommand(int command) {
     case 10:  // wake the firmware loader
       loader_ = true;
       UpdatePlainStrobe();
-      loaderLine_.clear();
-      status_ = kAck | kLoaderReady;
+      WakeLoader();
       break;
     default:
       break;
@@ -348,27 +366,59 @@ void VirtualPlayer::FinishWrite() {
   Answer(kAckByte);
 }
 
+void VirtualPlayer::WakeLoader() {
+  flash().Wake();
+  loaderLine_.clear();
+  loaderStuck_ = false;
+  status_ = LoaderStatus(true);
+}
+
+std::uint8_t VirtualPlayer::LoaderStatus(bool ack) {
+  return static_cast<std::uint8_t>((ack ? kAck : 0) | kLoaderReady | (flash_.error() ? kLoaderError : 0));
+}
+
+// The loader takes a character on the strobe, drops Ack while it works on it and raises it again
+// at the release.
 void VirtualPlayer::TakeLoaderCode(std::uint8_t code) {
-  status_ = kAck | kLoaderReady;
-  if ((code & 0xF0) == 0xA0) return;  // wake-up codes while awake change nothing
+  if ((code & 0xF0) == 0xA0) {
+    if (code == 0xAA) WakeLoader();  // woken again: a loader that hung comes back
+    return;
+  }
+  if (loaderStuck_) return;
+  if (Fires(faults_.loaderNoAck, ++loaderChars_)) {
+    loaderStuck_ = true;
+    status_ = LoaderStatus(false);
+    return;
+  }
+  VirtualFlash& flash = this->flash();
   if (code == 27) {
     loaderLine_.clear();
     loaderLines_.emplace_back("\x1b");
-    return;
-  }
-  if (code != 13) {
+  } else if (code != 13) {
     loaderLine_ += static_cast<char>(code);
-    return;
+  } else {
+    loaderLines_.push_back(loaderLine_);
+    loaderLine_.clear();
   }
-  loaderLines_.push_back(loaderLine_);
-  if (loaderLine_ == "RST") {
+  const bool recording = flash.recordMode();
+  const std::uint64_t records = flash.recordLines();
+  const bool leave = flash.TakeChar(code);
+  if (recording && flash.recordLines() != records && Fires(faults_.loaderError, flash.recordLines())) {
+    flash.RaiseError();
+  }
+  // Saved when a command or a whole download is done, not after every record.
+  if ((code == 13 || code == 27) && !flash.recordMode() && flash.TakeDirty()) {
+    std::string error;
+    SaveFlash(error);
+  }
+  status_ = LoaderStatus(false);
+  if (leave) {
     loader_ = false;
     UpdatePlainStrobe();
     ResetReceiver();
     answerLength_ = answerPosition_ = 0;
     status_ = IdleStatus();
   }
-  loaderLine_.clear();
 }
 
 }  // namespace sondesk

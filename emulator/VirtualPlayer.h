@@ -21,6 +21,7 @@
 
 #include "emulator/CardImage.h"
 #include "emulator/FaultPlan.h"
+#include "emulator/VirtualFlash.h"
 
 namespace sondesk {
 
@@ -44,6 +45,8 @@ std::string FormatWireTrace(const std::vector<WireEvent>& events);
 class VirtualPlayer {
  public:
   explicit VirtualPlayer(CardImage image, const FaultPlan& faults = {});
+  // Keeps what the loader wrote (the program memory goes to its side file) and writes the counts
+  // to the fault plan's stats file.
   ~VirtualPlayer();
   VirtualPlayer(const VirtualPlayer&) = delete;
   VirtualPlayer& operator=(const VirtualPlayer&) = delete;
@@ -84,6 +87,12 @@ class VirtualPlayer {
   bool inLoader() const { return loader_; }
   // The loader's text lines as received (an ESC alone is kept as "\x1b").
   const std::vector<std::string>& loaderLines() const { return loaderLines_; }
+  // The program memory, read from the image's side file on first use. `flashError` says why the
+  // side file could not be read (the memory then starts blank).
+  VirtualFlash& flash();
+  const std::string& flashError() const { return flashError_; }
+  // Writes the program memory to the side file now. False with `error`.
+  bool SaveFlash(std::string& error);
 
   struct Counters {
     std::uint64_t codes = 0;         // strobes taken
@@ -116,13 +125,20 @@ class VirtualPlayer {
   }
   // The release only drops Ack: Busy then tells whether more of an answer is waiting.
   void OnRelease() {
-    if (unplugged_ || loader_) return;
+    if (unplugged_) return;
+    if (loader_) {
+      // Ready for the next character, unless it never took the last one.
+      if (!loaderStuck_) status_ = LoaderStatus(true);
+      return;
+    }
     status_ = answerPosition_ < answerLength_ ? 0 : 0x80;
   }
   void TakeCode(std::uint8_t code);
   void TakeByte(std::uint8_t b);
   void TakeCommand(int command);
   void TakeLoaderCode(std::uint8_t code);
+  void WakeLoader();
+  std::uint8_t LoaderStatus(bool ack);
   void CheckHeader();
   void ServeRead(std::uint32_t lba);
   void FinishWrite();
@@ -162,6 +178,11 @@ class VirtualPlayer {
 
   std::string loaderLine_;
   std::vector<std::string> loaderLines_;
+  VirtualFlash flash_;
+  bool flashLoaded_ = false;
+  std::string flashError_;
+  bool loaderStuck_ = false;
+  std::uint64_t loaderChars_ = 0;
 
   bool tracing_ = false;
   std::vector<WireEvent> trace_;

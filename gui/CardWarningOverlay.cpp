@@ -1,5 +1,6 @@
 #include "gui/CardWarningOverlay.h"
 
+#include <QAccessible>
 #include <QEvent>
 #include <QPainter>
 
@@ -16,7 +17,19 @@ CardWarningOverlay::CardWarningOverlay(QWidget* viewport) : QWidget(viewport) {
 
 void CardWarningOverlay::SetLines(const QStringList& lines) {
   lines_ = lines;
+  setAccessibleName(lines_.value(0));
+  setAccessibleDescription(Text());
   update();
+}
+
+QString CardWarningOverlay::Text() const {
+  return lines_.join(QLatin1Char(' '));
+}
+
+void CardWarningOverlay::Announce() {
+  if (!QAccessible::isActive()) return;
+  QAccessibleEvent alert(this, QAccessible::Alert);
+  QAccessible::updateAccessibility(&alert);
 }
 
 bool CardWarningOverlay::eventFilter(QObject* watched, QEvent* event) {

@@ -13,6 +13,10 @@ class CardWarningOverlay : public QWidget {
   explicit CardWarningOverlay(QWidget* viewport);
   void SetLines(const QStringList& lines);
   const QStringList& lines() const { return lines_; }
+  // The lines as one text, for screen readers.
+  QString Text() const;
+  // Tells an active screen reader that the warning appeared.
+  void Announce();
 
  protected:
   void paintEvent(QPaintEvent* event) override;

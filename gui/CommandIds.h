@@ -32,6 +32,8 @@ inline constexpr int kProgramSettings = 40021;
 inline constexpr int kCardReport = 40026;
 inline constexpr int kAbout = 109;
 inline constexpr int kWww = 129;
+// Ours: the songbook PDF of a list.
+inline constexpr int kSongbook = 40060;
 
 // Toolbar buttons that carry numbers of their own; each runs the menu command beside it.
 inline constexpr int kTbConnect = 1022;

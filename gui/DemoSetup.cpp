@@ -1,7 +1,5 @@
 #include "gui/DemoSetup.h"
 
-#include <QLocale>
-
 #include "app/ProfileFile.h"
 #include "app/Session.h"
 #include "gui/DemoSongs.h"
@@ -20,21 +18,6 @@ DemoPaths DemoPathsFor(const Paths& user) {
   d.cardImage = JoinPath(d.windir, "DemoFlash.img");
   d.songs = JoinPath(d.windir, "Songs");
   return d;
-}
-
-int LanguageOfLocale() {
-  switch (QLocale::system().language()) {
-    case QLocale::Italian:
-      return 0;
-    case QLocale::French:
-      return 2;
-    case QLocale::German:
-      return 3;
-    case QLocale::Spanish:
-      return 4;
-    default:
-      return 1;
-  }
 }
 
 bool PrepareDemoSettings(const DemoPaths& demo, const std::string& programDir, int language) {
@@ -59,21 +42,9 @@ bool PrepareDemoSettings(const DemoPaths& demo, const std::string& programDir, i
 std::size_t ImportDemoSongs(Session& session, const DemoPaths& demo) {
   const std::vector<std::string> files = WriteDemoSongs(demo.songs);
   if (files.empty()) return session.library.size();
-  // One song after the other, as a drop would bring them, but without the closing report: the
-  // user did not ask for these.
-  ImportRun run(ImportSource::Drop);
-  Progress& progress = session.progress();
-  progress.ProgressStartTimed(static_cast<std::uint32_t>(files.size()));
-  progress.ProgressSetLine1(session.Text(121));
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    ImportSongFile(session, run, files[i], Format("%d.MID", static_cast<int>(i)), false);
-    progress.ProgressSetLine2(
-        FormatText(session.Text(116), static_cast<int>(i + 1), static_cast<int>(files.size())));
-    progress.ProgressStepTimed(1);
-  }
-  progress.ProgressEnd();
+  // The user did not ask for these: no closing report.
+  ImportSongsWithoutReport(session, files);
   // The songs' performer and category, which a catalogue lookup would give a bought song.
-  ReadLibrary(session);
   for (const DemoSongInfo& info : DemoSongList()) {
     const long entry = FindLibraryEntry(session, SongNameOf(info.fileName));
     if (entry < 0) continue;

@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "app/FirstStart.h"
 #include "app/Paths.h"
 
 namespace sondesk {
@@ -19,9 +20,6 @@ struct DemoPaths {
 };
 
 DemoPaths DemoPathsFor(const Paths& user);
-
-// The language a new user most likely reads: the one of the desktop's locale, else English.
-int LanguageOfLocale();
 
 // Writes the demo's settings when it has none yet. True when this is the demo's first start.
 bool PrepareDemoSettings(const DemoPaths& demo, const std::string& programDir, int language);

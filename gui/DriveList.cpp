@@ -1,9 +1,8 @@
 #include "gui/DriveList.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QStorageInfo>
+
+#include "app/Drives.h"
 
 namespace sondesk {
 
@@ -31,36 +30,13 @@ QString DriveSizeText(qint64 totalBytes) {
   return QString::asprintf(" %1.1f GB", kib * (1.0 / 1048576.0));
 }
 
-bool IsRemovableDevice(const QString& device) {
-  if (!device.startsWith(QLatin1String("/dev/"))) return false;
-  const QString name = QFileInfo(QFileInfo(device).canonicalFilePath()).fileName();
-  if (name.isEmpty()) return false;
-  // /sys/class/block/<name> links into the device tree; a partition's disk is its parent folder.
-  const QString sysPath = QFileInfo(QStringLiteral("/sys/class/block/") + name).canonicalFilePath();
-  if (sysPath.isEmpty()) return false;
-  for (QString dir = sysPath; dir.count(QLatin1Char('/')) > 3; dir = QFileInfo(dir).path()) {
-    QFile f(dir + QStringLiteral("/removable"));
-    if (f.open(QIODevice::ReadOnly))
-      return f.readAll().trimmed() == "1" || sysPath.contains(QLatin1String("/usb"));
-  }
-  return sysPath.contains(QLatin1String("/usb"));
-}
-
-bool IsRemovableMount(const QString& mountPoint) {
-  const QString want = QDir::cleanPath(mountPoint);
-  for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
-    if (QDir::cleanPath(v.rootPath()) == want) return IsRemovableDevice(QString::fromLocal8Bit(v.device()));
-  }
-  return false;
-}
-
 QVector<DriveChoice> ListDrives(bool removableOnly) {
   QVector<DriveChoice> out;
   for (const QStorageInfo& v : QStorageInfo::mountedVolumes()) {
     if (!v.isValid()) continue;
     const QString device = QString::fromLocal8Bit(v.device());
     const QString fs = QString::fromLocal8Bit(v.fileSystemType());
-    const bool removable = IsRemovableDevice(device);
+    const bool removable = IsRemovableDevice(v.device().toStdString());
     if (removableOnly && !removable) continue;
     // Kernel and container plumbing is not a drive anyone keeps songs on.
     if (fs == QLatin1String("overlay") || fs == QLatin1String("squashfs") ||

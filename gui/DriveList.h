@@ -17,10 +17,7 @@ struct DriveChoice {
 QString DriveKindWord(const QString& device, const QString& fileSystemType, bool removable);
 // " %1.1f MB" below 100,000 KiB, else " %1.1f GB"; "?" when the size is unknown (negative).
 QString DriveSizeText(qint64 totalBytes);
-// True when the block device behind `device` (/dev/sdb1) reports itself removable, or hangs off USB.
-bool IsRemovableDevice(const QString& device);
-// True when `mountPoint` is one of the mounted removable drives.
-bool IsRemovableMount(const QString& mountPoint);
+// Which drives are removable is the core's rule (app/Drives.h).
 
 // Every listed drive, without the first "No drive available" entry.
 QVector<DriveChoice> ListDrives(bool removableOnly);

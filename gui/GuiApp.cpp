@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "app/FirstStart.h"
 #include "app/Session.h"
 #include "gui/Artwork.h"
 #include "gui/DemoSetup.h"
@@ -26,8 +27,10 @@ namespace {
 
 const char kUsage[] =
     "usage: sondesk [--demo] [--windir DIR] [--lang N] [--no-splash]\n"
-    "               [--screenshots DIR] [--write-demo-songs DIR]\n"
+    "               [--screenshots DIR] [--write-demo-songs DIR] [SONG...]\n"
     "\n"
+    "  SONG                   .MID, .KAR or .MF3 files to import into the library once the\n"
+    "                         program has started, as if dropped on its window\n"
     "  --demo                 a settings folder, library and virtual card of its own, filled with\n"
     "                         demo songs on the first start\n"
     "  --windir DIR           folder of Sondesk.INI (else $SONDESK_WINDIR, else ~/.config/sondesk)\n"
@@ -73,6 +76,8 @@ bool ParseStartOptions(int argc, char** argv, StartOptions& o, std::string& erro
       if (!value(o.writeDemoSongs)) return false;
     } else if (a == "--help" || a == "-h") {
       help = true;
+    } else if (!a.empty() && a[0] != '-') {
+      o.songs.push_back(a);
     } else if (a.rfind("-", 0) == 0 && a.size() > 1 && a[1] != '-') {
       // Qt's own options (-platform, -style) were taken by QApplication already.
       continue;
@@ -82,17 +87,6 @@ bool ParseStartOptions(int argc, char** argv, StartOptions& o, std::string& erro
     }
   }
   return true;
-}
-
-std::string FindProgramFolder(const std::string& fromSettings) {
-  if (!fromSettings.empty() && IsFolder(fromSettings)) return fromSettings;
-  const QString exeDir = QCoreApplication::applicationDirPath();
-  // The build tree keeps the data files in <build>/program; an installation in <prefix>/share.
-  for (const QString& candidate :
-       {exeDir + QStringLiteral("/../program"), exeDir + QStringLiteral("/../share/sondesk/program")}) {
-    if (QDir(candidate).exists()) return PathStd(QDir(candidate).canonicalPath());
-  }
-  return fromSettings;
 }
 
 int RunSondesk(int argc, char** argv) {
@@ -132,12 +126,13 @@ int RunSondesk(int argc, char** argv) {
   if (!lock.Claim()) return 0;
   paths.EnsureFolders();
 
-  const std::string programDir = FindProgramFolder("");
   bool demoFirstStart = false;
   if (options.demo) {
-    demoFirstStart =
-        PrepareDemoSettings(demo, programDir, options.language >= 0 ? options.language : LanguageOfLocale());
+    demoFirstStart = PrepareDemoSettings(demo, paths.programDir,
+                                         options.language >= 0 ? options.language : LanguageOfLocale());
   }
+  // A first start gets what the installer would have written: program folder, library, language.
+  SetUpFirstStart(paths);
 
   QtUi ui;
   Session session(ui, paths, SystemClock(), options.language);
@@ -151,15 +146,7 @@ int RunSondesk(int argc, char** argv) {
                    QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     QCoreApplication::installTranslator(&qtWords);
   }
-  if (session.programDir().empty() || !IsFolder(session.programDir())) {
-    session.SetProgramDir(FindProgramFolder(session.programDir()));
-  }
-  if (session.libraryDir().empty()) {
-    // No installer has named a library folder: one of the user's own, not the program's folder.
-    const std::string library = JoinPath(paths.dataDir, "Library");
-    MakeFolders(library);
-    session.SetLibraryDir(library);
-  }
+  UseUserFoldersWhereUnset(session);
 
   MainDlg::Options windowOptions;
   windowOptions.splash = options.splash && options.screenshotDir.empty();
@@ -186,6 +173,14 @@ int RunSondesk(int argc, char** argv) {
       std::vector<std::size_t> some;
       for (std::size_t i = 0; i < session.library.size() && some.size() < 3; i += 2) some.push_back(i);
       window.CopyToCard(some);
+    };
+  }
+  if (!options.songs.empty()) {
+    // Songs the desktop handed over ("Open with SonDesk") go in as dropped files do, once the
+    // library has been read.
+    window.onStartupFinished = [&window, before = std::move(window.onStartupFinished), songs = options.songs] {
+      if (before) before();
+      window.ImportFiles(songs);
     };
   }
   std::unique_ptr<ScreenshotTour> tour;

@@ -3,6 +3,7 @@
 // main window, and CARD.DAT when it ends.
 
 #include <string>
+#include <vector>
 
 namespace sondesk {
 
@@ -13,13 +14,11 @@ struct StartOptions {
   bool splash = true;
   std::string screenshotDir;   // the screenshot tour: pictures of the window and its dialogs
   std::string writeDemoSongs;  // only write the demo's .KAR files there and end
+  std::vector<std::string> songs;  // files handed over by the desktop: imported once the start is done
 };
 
 // Parses the command line; false with `error` for a bad one.
 bool ParseStartOptions(int argc, char** argv, StartOptions& options, std::string& error, bool& help);
-
-// The program folder of this build or installation: MIDI.DBF, Artist.dat, genere.dat, MBRPBR.DAT.
-std::string FindProgramFolder(const std::string& fromSettings);
 
 int RunSondesk(int argc, char** argv);
 

@@ -2,11 +2,17 @@
 
 #include <QDateTime>
 #include <QPainter>
+#include <QBoxLayout>
+#include <QDialogButtonBox>
 #include <QPrintDialog>
+#include <QPrintPreviewWidget>
 #include <QPrinter>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QTreeView>
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 #include "gui/ExportDialog.h"
 #include "gui/MainDlg.h"
@@ -15,26 +21,8 @@
 
 namespace sondesk {
 
-PrintLayout ComputePrintLayout(int width, int height) {
-  PrintLayout l;
-  if (height > width) {
-    l.fontHeight = height / 80;
-    l.fontWidth = width / 120;
-  } else {
-    l.fontHeight = height / 50;
-    l.fontWidth = width / 175;
-  }
-  l.pitch = l.fontHeight + 5;
-  l.linesPerPage = l.pitch > 0 ? static_cast<int>((height - 0.1 * height) / l.pitch) : 0;
-  return l;
-}
-
-int PrintPageCount(int items, int linesPerPage) {
-  const int perPage = std::max(1, linesPerPage - 1);
-  return std::max(1, (items + perPage - 1) / perPage);
-}
-
 int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job) {
+  if (job.rows.empty()) return 0;
   QPainter p(&device);
   if (!p.isActive()) return 0;
   const int W = device.width();
@@ -46,6 +34,13 @@ int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job) {
   QFont font(QStringLiteral("Times New Roman"));
   font.setPixelSize(std::max(1, layout.fontHeight));
   font.setWeight(QFont::Light);
+  // The page's width sets the letters' width too: W/120 upright, W/175 across, whatever the
+  // face's own proportions.
+  {
+    const QFontMetrics natural(font, &device);
+    const int avg = natural.averageCharWidth();
+    if (avg > 0 && layout.fontWidth > 0) font.setStretch(std::clamp(100 * layout.fontWidth / avg, 1, 4000));
+  }
   p.setFont(font);
   p.setBackgroundMode(Qt::TransparentMode);
   const QFontMetrics fm(font, &device);
@@ -102,32 +97,49 @@ int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job) {
   return pages;
 }
 
-void PrintSongLists(Session& session, MainDlg& window, const char* cardTitle, const char* libraryTitle) {
-  QPrinter printer(QPrinter::HighResolution);
-  printer.setCopyCount(1);
-  printer.setDocName(QStringLiteral("Songs"));
-  QPrintDialog dlg(&printer, &window);
-  dlg.setObjectName("PrintDialog");
-  dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
-  dlg.setOption(QAbstractPrintDialog::PrintSelection, true);
-  dlg.setOption(QAbstractPrintDialog::PrintCollateCopies, false);
-  QWidget* choice = MakeListChoice(nullptr);
-  choice->setWindowTitle(QStringLiteral("Hard Disk / Son Flash"));
-  dlg.setOptionTabs({choice});
-  if (dlg.exec() != QDialog::Accepted) return;
+QPrintDialog* MakePrintDialog(QPrinter& printer, bool cardPresent, QWidget* parent) {
+  auto* dlg = new QPrintDialog(&printer, parent);
+  dlg->setObjectName("PrintDialog");
+  dlg->setOption(QAbstractPrintDialog::PrintPageRange, false);
+  dlg->setOption(QAbstractPrintDialog::PrintSelection, true);
+  dlg->setOption(QAbstractPrintDialog::PrintCollateCopies, false);
+  QWidget* choice = MakeListChoice(dlg);
+  // Without a card there is nothing to print of it.
+  if (!cardPresent) {
+    auto* hardDisk = choice->findChild<QRadioButton*>(QStringLiteral("hardDisk"));
+    auto* sonFlash = choice->findChild<QRadioButton*>(QStringLiteral("sonFlash"));
+    hardDisk->setChecked(true);
+    sonFlash->hide();
+  }
+  // On the dialog's face, above its buttons, where the list is chosen with the printer.
+  if (auto* box = qobject_cast<QBoxLayout*>(dlg->layout())) {
+    int at = box->count();
+    for (int i = 0; i < box->count(); ++i) {
+      QWidget* w = box->itemAt(i)->widget();
+      if (w != nullptr && qobject_cast<QDialogButtonBox*>(w) != nullptr) at = i;
+    }
+    box->insertWidget(at, choice);
+  } else {
+    choice->setWindowTitle(QStringLiteral("Hard Disk / Son Flash"));
+    dlg->setOptionTabs({choice});
+  }
+  return dlg;
+}
 
-  const bool library = ListChoiceIsLibrary(choice);
+bool PrintDialogChoseLibrary(const QPrintDialog& dialog) {
+  const QWidget* choice = dialog.findChild<QWidget*>(QStringLiteral("listChoice"));
+  return choice != nullptr && ListChoiceIsLibrary(choice);
+}
+
+PrintJob MakePrintJob(const Session& session, MainDlg& window, bool library, bool selection,
+                      const char* cardTitle, const char* libraryTitle) {
   const ListSide side = library ? ListSide::Library : ListSide::Card;
   const SongList& list = library ? session.library : session.card;
   SongListModel* model = window.model(side);
   std::vector<int> rows;
-  if (dlg.printRange() == QAbstractPrintDialog::Selection) {
+  if (selection) {
     for (const QModelIndex& i : window.view(side)->selectionModel()->selectedRows()) rows.push_back(i.row());
     std::sort(rows.begin(), rows.end());
-    if (rows.empty()) {
-      session.ShowBox(session.Text(47), 22, BoxIcon::Warning, BoxButtons::Ok);
-      return;
-    }
   } else {
     for (int r = 0; r < model->rowCount(); ++r) rows.push_back(r);
   }
@@ -135,13 +147,55 @@ void PrintSongLists(Session& session, MainDlg& window, const char* cardTitle, co
   job.title = QString::fromLatin1(library ? libraryTitle : cardTitle);
   job.makerLine = Msg(session, 18);
   job.pageFormat = Msg(session, 48);
-  job.date = QDateTime::currentDateTimeUtc().toString(QStringLiteral("dd/MM/yyyy"));
+  // The day the user sees on the desk, not the one at Greenwich.
+  job.date = QDateTime::currentDateTime().toString(QStringLiteral("dd/MM/yyyy"));
   for (int r : rows) {
     const int e = model->EntryAt(r);
     if (e < 0 || static_cast<std::size_t>(e) >= list.size()) continue;
     const SongEntry& s = list[static_cast<std::size_t>(e)];
     job.rows.push_back({Q(s.title), Q(s.performer), Q(s.category)});
   }
+  return job;
+}
+
+bool ShowPrintPreview(QPrinter& printer, const PrintJob& job, QWidget* parent) {
+  QDialog dlg(parent);
+  dlg.setObjectName("PrintPreview");
+  dlg.setWindowTitle(job.title);
+  auto* preview = new QPrintPreviewWidget(&printer, &dlg);
+  preview->setObjectName("preview");
+  QObject::connect(preview, &QPrintPreviewWidget::paintRequested, &dlg,
+                   [&job](QPrinter* p) { PaintSongPages(*p, job); });
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dlg);
+  buttons->button(QDialogButtonBox::Ok)->setObjectName("ok");
+  buttons->button(QDialogButtonBox::Ok)->setText(QPrintDialog::tr("&Print"));
+  buttons->button(QDialogButtonBox::Cancel)->setObjectName("cancel");
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dlg, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dlg, &QDialog::reject);
+  auto* l = new QVBoxLayout(&dlg);
+  l->addWidget(preview, 1);
+  l->addWidget(buttons);
+  dlg.resize(720, 860);
+  preview->fitInView();
+  return dlg.exec() == QDialog::Accepted;
+}
+
+void PrintSongLists(Session& session, MainDlg& window, bool cardPresent, const char* cardTitle,
+                    const char* libraryTitle) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setCopyCount(1);
+  printer.setDocName(QStringLiteral("Songs"));
+  std::unique_ptr<QPrintDialog> dlg(MakePrintDialog(printer, cardPresent, &window));
+  if (dlg->exec() != QDialog::Accepted) return;
+  const bool library = PrintDialogChoseLibrary(*dlg) || !cardPresent;
+  const bool selection = dlg->printRange() == QAbstractPrintDialog::Selection;
+  const PrintJob job = MakePrintJob(session, window, library, selection, cardTitle, libraryTitle);
+  if (job.rows.empty()) {
+    // Nothing to print: no sheet leaves the printer, and the user is told why.
+    session.ShowBox(session.Text(47), 22, BoxIcon::Warning, BoxButtons::Ok);
+    return;
+  }
+  if (!ShowPrintPreview(printer, job, &window)) return;
   session.BusyCursorOn();
   PaintSongPages(printer, job);
   session.BusyCursorOff();

@@ -6,8 +6,12 @@
 #include <QStringList>
 #include <vector>
 
+#include "library/PrintLayout.h"
+
 class QPagedPaintDevice;
+class QPrintDialog;
 class QPrinter;
+class QWidget;
 
 namespace sondesk {
 
@@ -18,16 +22,7 @@ struct PrintRow {
   QString title, performer, category;
 };
 
-// The numbers of a page of W x H printable pixels.
-struct PrintLayout {
-  int fontHeight = 0;
-  int fontWidth = 0;
-  int pitch = 0;         // font height + 5
-  int linesPerPage = 0;  // L = (H - 0.1 H) / pitch
-};
-PrintLayout ComputePrintLayout(int width, int height);
-// Pages for `items` rows with L - 1 rows a page.
-int PrintPageCount(int items, int linesPerPage);
+// The page geometry is the core's (library/PrintLayout.h).
 
 struct PrintJob {
   QString title;       // "Lista delle song su Hard Disk"
@@ -36,11 +31,26 @@ struct PrintJob {
   QString date;        // "dd/mm/yyyy"
   std::vector<PrintRow> rows;
 };
-// Paints every page on the device; the number of pages.
+// Paints every page on the device; the number of pages. An empty list paints nothing at all (a
+// printer that was never painted on gives out no sheet).
 int PaintSongPages(QPagedPaintDevice& device, const PrintJob& job);
 
-// The Print command: the print dialog with the list choice, then the chosen list's rows in the order
-// the list shows them (the selected ones when the user chose "Selection").
-void PrintSongLists(Session& session, MainDlg& window, const char* cardTitle, const char* libraryTitle);
+// The print dialog with the choice of the list on its face: "Hard Disk" (the library) or
+// "Son Flash" (the card, ticked when it opens), the card offered only when one is present.
+QPrintDialog* MakePrintDialog(QPrinter& printer, bool cardPresent, QWidget* parent);
+// The list the dialog chose: true for the library.
+bool PrintDialogChoseLibrary(const QPrintDialog& dialog);
+
+// The rows of a list in the order the window shows them; only the selected ones when `selection`.
+PrintJob MakePrintJob(const Session& session, MainDlg& window, bool library, bool selection,
+                      const char* cardTitle, const char* libraryTitle);
+
+// The pages as they will print, with Print and Cancel; true when the user chose Print.
+bool ShowPrintPreview(QPrinter& printer, const PrintJob& job, QWidget* parent);
+
+// The Print command: the print dialog with the list choice, a preview, then the chosen list's rows
+// in the order the list shows them (the selected ones when the user chose "Selection").
+void PrintSongLists(Session& session, MainDlg& window, bool cardPresent, const char* cardTitle,
+                    const char* libraryTitle);
 
 }  // namespace sondesk

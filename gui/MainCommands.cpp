@@ -14,17 +14,43 @@
 #include "gui/ListPrinter.h"
 #include "gui/MainDlg.h"
 #include "gui/OptionsDlg.h"
+#include "gui/PlSelectDlg.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
 #include "gui/SettingsDlg.h"
+#include "gui/SongbookDialog.h"
 #include "gui/SongListModel.h"
 #include "gui/Text.h"
 #include "library/LibraryStore.h"
 #include "library/SongImport.h"
 #include "library/SongInfo.h"
 #include "library/TextExport.h"
+#include "pdf/SongbookPdf.h"
 
 namespace sondesk {
+
+namespace {
+
+// One card write of the desktop program holds the card's write lock (another program or command
+// waits) and is refused on a card whose chains are damaged. False after telling the user why.
+bool BeginCardWrite(Session& s, CardService& card, std::unique_ptr<WriteLock>& lock, bool format = false) {
+  std::string error;
+  if (card.BeginWrite(lock, error, format)) return true;
+  s.ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  return false;
+}
+
+// A library write holds the library folder's lock, as the command line's do.
+bool LockLibrary(Session& s, std::unique_ptr<WriteLock>& lock) {
+  std::string error;
+  MakeFolders(s.libraryDir());
+  lock = WriteLock::Acquire(s.libraryDir(), "the library folder", error);
+  if (lock) return true;
+  s.ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  return false;
+}
+
+}  // namespace
 
 void MainDlg::RunCommand(int id) {
   const int command = cmd::MenuCommandOf(id);
@@ -41,6 +67,9 @@ void MainDlg::RunCommand(int id) {
       break;
     case cmd::kSaveDatabase:
       CmdSaveDatabase();
+      break;
+    case cmd::kSongbook:
+      CmdSongbook();
       break;
     case cmd::kImportFromPc:
       CmdImportFromPc();
@@ -126,13 +155,24 @@ void MainDlg::CmdPrint() {
       session_.ShowBox(session_.Text(14), 22, BoxIcon::Warning, BoxButtons::YesNo) != BoxAnswer::Yes) {
     return;
   }
-  PrintSongLists(session_, *this, "Lista delle song su Compact Flash", "Lista delle song su Hard Disk");
+  PrintSongLists(session_, *this, card_.Reachable(), "Lista delle song su Compact Flash",
+                 "Lista delle song su Hard Disk");
 }
 
 void MainDlg::CmdSaveDatabase() {
   const std::optional<ExportChoice> choice = AskExportFile(session_, this);
   if (!choice) return;
   ExportSongList(session_, choice->path, choice->list);
+}
+
+void MainDlg::CmdSongbook() {
+  const std::optional<SongbookChoice> choice = AskSongbookFile(session_, card_.Reachable(), this);
+  if (!choice) return;
+  std::string why;
+  session_.BusyCursorOn();
+  const bool written = ExportSongbook(session_, choice->path, choice->ofCard, why);
+  session_.BusyCursorOff();
+  if (!written) session_.ShowBox(why, 21, BoxIcon::Stop, BoxButtons::Ok);
 }
 
 void MainDlg::CmdImportFromPc() {
@@ -153,6 +193,8 @@ void MainDlg::CmdImportFromFloppy() {
 
 void MainDlg::ImportFiles(const std::vector<std::string>& paths) {
   if (busy_ > 0 || closing_ || paths.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   BusyScope busy(*this);
   ImportDroppedFiles(session_, paths);
   RefreshLists();
@@ -175,6 +217,8 @@ void MainDlg::AfterCardChanged() {
 int MainDlg::CopyToCard(const std::vector<std::size_t>& librarySongs) {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr || librarySongs.empty()) return 0;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return 0;
   BusyScope busy(*this);
   const int result = CardToCommand(*c, librarySongs);
   if (result == 1) AfterCardChanged();
@@ -190,6 +234,8 @@ void MainDlg::CmdTransferFromCard() {
   if (c == nullptr) return;
   const std::vector<std::size_t> selected = SelectedEntries(ListSide::Card);
   if (selected.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   session_.BusyCursorOn();
   CopySongsFromCard(*c, selected);
   session_.BusyCursorOff();
@@ -210,9 +256,8 @@ void MainDlg::CmdConnect() {
 }
 
 void MainDlg::CmdFormatCard() {
-  if (Catalogue* c = card_.CatalogueNow()) {
-    if (FormatCommand(*c) == 1) RefreshLists();
-  }
+  std::unique_ptr<WriteLock> lock;
+  if (BeginCardWrite(session_, card_, lock, /*format=*/true) && card_.Format() == 1) RefreshLists();
   ShowFreeSpace();
 }
 
@@ -284,6 +329,8 @@ void MainDlg::CmdEditInfo() {
 void MainDlg::CmdDeleteLibrarySongs() {
   const std::vector<std::size_t> selected = SelectedEntries(ListSide::Library);
   if (selected.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   if (DeleteLibrarySongs(session_, selected)) {
     ReadLibraryList();
     RefreshLists();
@@ -295,6 +342,8 @@ bool MainDlg::CmdDeleteCardSongs() {
   if (selected.empty()) return false;
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return false;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return false;
   if (CardDeleteCommand(*c, selected) == 1) {
     AfterCardChanged();
     return true;
@@ -318,33 +367,22 @@ void MainDlg::CmdDeleteSong() {
 
 // --- Tools ------------------------------------------------------------------------------------
 
-void MainDlg::CmdPlay() {}
-void MainDlg::CmdStop() {}
-
-void MainDlg::CmdMidiSetup() {
-  // The desktop's own sound settings, whichever desktop this is.
-  static const char* const candidates[][2] = {{"pavucontrol", ""},
-                                              {"gnome-control-center", "sound"},
-                                              {"systemsettings", "kcm_pulseaudio"},
-                                              {"xfce4-mixer", ""},
-                                              {"mate-volume-control", ""}};
-  for (const auto& c : candidates) {
-    QStringList args;
-    if (c[1][0] != '\0') args << QString::fromLatin1(c[1]);
-    if (QProcess::startDetached(QString::fromLatin1(c[0]), args)) return;
-  }
-  session_.ShowStopBox("The specified file was not found. ");
-}
-
 void MainDlg::CmdIndexRegeneration() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return;
   RecoverCommand(*c);
   RefreshLists();
 }
 
-void MainDlg::CmdPlaylist() {}
-void MainDlg::CmdUpdateFirmware() {}
+void MainDlg::CmdPlaylist() {
+  Catalogue* c = card_.CatalogueNow();
+  if (c == nullptr) return;
+  ReadTitleIndexImage(*c);
+  PlSelectDlg dlg(*c, this);
+  dlg.exec();
+}
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
@@ -384,7 +422,7 @@ void MainDlg::CmdAbout() {
 
 void MainDlg::CmdWww() {
   const std::string& url = session_.settings().deviceUrl;
-  ui_.OpenExternal(url.empty() ? session_.Text(16) : url);
+  if (!url.empty()) ui_.OpenExternal(url);
 }
 
 }  // namespace sondesk

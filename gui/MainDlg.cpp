@@ -21,12 +21,15 @@
 #include <QUrl>
 #include <algorithm>
 
+#include "app/Drives.h"
 #include "catalogue/CardCatalogue.h"
+#include "catalogue/CompareLists.h"
 #include "gui/Artwork.h"
 #include "gui/CardWarningOverlay.h"
 #include "gui/CommandIds.h"
 #include "gui/DriveList.h"
 #include "gui/DriveProbe.h"
+#include "gui/KaraokeView.h"
 #include "gui/MenuTexts.h"
 #include "gui/QtUi.h"
 #include "gui/SongListModel.h"
@@ -34,6 +37,7 @@
 #include "gui/SplashWindow.h"
 #include "gui/Text.h"
 #include "library/LibraryStore.h"
+#include "midi/SongPlayback.h"
 
 namespace sondesk {
 
@@ -79,6 +83,17 @@ const char* const kLaterText[kLanguageCount] = {
     "Disponible dans une version ultérieure", "Folgt in einer späteren Version",
     "Disponible en una versión posterior"};
 
+// What a screen reader calls the two lists and the toolbar; not in the message table.
+const char* const kLibraryListName[kLanguageCount] = {"Canzoni sul computer", "Songs on the computer",
+                                                      "Chansons sur l'ordinateur", "Lieder auf dem Computer",
+                                                      "Canciones en el ordenador"};
+const char* const kCardListName[kLanguageCount] = {"Canzoni sulla Compact Flash", "Songs on the Compact Flash",
+                                                   "Chansons sur la Compact Flash",
+                                                   "Lieder auf der Compact Flash",
+                                                   "Canciones en la Compact Flash"};
+const char* const kToolbarName[kLanguageCount] = {"Barra degli strumenti", "Toolbar", "Barre d'outils",
+                                                  "Werkzeugleiste", "Barra de herramientas"};
+
 // Steps of the comparison's progress run: one step per item would pump the event loop 32,768 times.
 constexpr std::uint32_t kCompareStep = 2048;
 
@@ -90,7 +105,12 @@ void MainDlg::SetCommandsResting(bool resting) {
 }
 
 MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
-    : QMainWindow(parent), session_(session), ui_(ui), options_(options), card_(session) {
+    : QMainWindow(parent),
+      session_(session),
+      ui_(ui),
+      options_(options),
+      card_(session),
+      playback_(std::make_unique<SongPlayback>(session)) {
   setObjectName("MainDlg");
   setWindowTitle(QStringLiteral("Sondesk"));
   setWindowIcon(AppIcon());
@@ -101,10 +121,7 @@ MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
 
   // A configured card drive that is not a removable drive is not used in this run (the settings
   // file keeps it). Where the settings allow every drive, any mounted folder will do.
-  Settings& s = session_.settings();
-  if (s.flashDrive != kNoDrive && s.onlyDriveRemovable != 0 && !IsRemovableMount(PathQ(s.flashDrive))) {
-    s.flashDrive = kNoDrive;
-  }
+  SetAsideFixedCardDrive(session_.settings());
 
   probe_ = new DriveProbe(this);
   connect(probe_, &DriveProbe::Answered, this,
@@ -129,6 +146,7 @@ MainDlg::MainDlg(Session& session, QtUi& ui, Options options, QWidget* parent)
 }
 
 MainDlg::~MainDlg() {
+  playback_->StopSong();
   ui_.SetStatusSink({});
 }
 
@@ -139,10 +157,6 @@ int MainDlg::Language() const {
 
 const std::set<int>& MainDlg::LaterCommands() {
   static const std::set<int> later = {
-      cmd::kPlay,
-      cmd::kStop,
-      cmd::kPlaylist,
-      cmd::kUpdateFirmware,
   };
   return later;
 }
@@ -181,6 +195,8 @@ void MainDlg::BuildLists() {
   }
   libraryView_ = makeView("libraryList", libraryModel_);
   cardView_ = makeView("cardList", cardModel_);
+  libraryView_->setAccessibleName(QString::fromUtf8(kLibraryListName[Language()]));
+  cardView_->setAccessibleName(QString::fromUtf8(kCardListName[Language()]));
   warning_ = new CardWarningOverlay(cardView_->viewport());
   QStringList lines;
   for (int n = 107; n <= 113; ++n) lines << Msg(session_, n);
@@ -231,6 +247,7 @@ void MainDlg::BuildToolbar() {
   toolbar_->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
   toolbar_->setIconSize(QSize(24, 24));
   toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
+  toolbar_->setAccessibleName(QString::fromUtf8(kToolbarName[Language()]));
   addToolBar(Qt::TopToolBarArea, toolbar_);
   const QString later = QString::fromUtf8(kLaterText[Language()]);
   int position = 0;
@@ -251,6 +268,9 @@ void MainDlg::BuildToolbar() {
       toolbar_->addAction(a);
       if (QWidget* w = toolbar_->widgetForAction(a)) {
         w->setObjectName(QStringLiteral("tbButton_%1").arg(b.command));
+        // The button's short word ("to card") says little without its picture; the tip says it all.
+        w->setAccessibleName(a->text().remove(QLatin1Char('&')));
+        if (!tip.isEmpty()) w->setAccessibleDescription(tip);
         w->setMinimumWidth(52);
       }
       toolbarActions_.insert(b.command, a);
@@ -258,6 +278,31 @@ void MainDlg::BuildToolbar() {
     ++position;
   }
 }
+
+namespace {
+// The desktop's own keys where it has one for the command, so the program answers the keys the
+// user's other programs answer.
+QKeySequence::StandardKey StandardKeyOf(int command) {
+  switch (command) {
+    case cmd::kPrint:
+      return QKeySequence::Print;
+    case cmd::kSaveDatabase:
+      return QKeySequence::Save;
+    case cmd::kImportFromPc:
+      return QKeySequence::Open;
+    case cmd::kExit:
+      return QKeySequence::Quit;
+    case cmd::kFind:
+      return QKeySequence::Find;
+    case cmd::kConnect:
+      return QKeySequence::Refresh;
+    case cmd::kProgramSettings:
+      return QKeySequence::Preferences;
+    default:
+      return QKeySequence::UnknownKey;
+  }
+}
+}  // namespace
 
 void MainDlg::BuildMenus() {
   const int lang = Language();
@@ -272,7 +317,11 @@ void MainDlg::BuildMenus() {
       }
       QAction* a = m->addAction(QString::fromUtf8(item.text[static_cast<std::size_t>(lang)]));
       a->setObjectName(QStringLiteral("menu_%1").arg(item.command));
-      if (item.shortcut[0] != '\0') {
+      const QKeySequence::StandardKey standard = StandardKeyOf(item.command);
+      if (standard != QKeySequence::UnknownKey && !QKeySequence::keyBindings(standard).isEmpty()) {
+        a->setShortcuts(standard);
+        a->setShortcutContext(Qt::WindowShortcut);
+      } else if (item.shortcut[0] != '\0') {
         a->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
         a->setShortcutContext(Qt::WindowShortcut);
       }
@@ -433,10 +482,10 @@ void MainDlg::RefreshLists() {
 
   // Songs are on both lists only as the lists show them: a card that cannot be reached shows none.
   if (cardShown) {
-    MarkSongsOnBothLists(session_.library, session_.card);
+    CompareLibraryAndCard(session_.library, session_.card);
   } else {
     SongList none;
-    MarkSongsOnBothLists(session_.library, none);
+    CompareLibraryAndCard(session_.library, none);
   }
   Progress& p = session_.progress();
   const std::uint32_t total = static_cast<std::uint32_t>(libraryModel_->rowCount() + cardModel_->rowCount());
@@ -484,10 +533,14 @@ void MainDlg::UpdateToolbarState() {
     }
   };
   set(cmd::kTbEditInfo, n == 1);
-  set(cmd::kTbPlay, n == 1);
+  // A card song plays too (from a copy) when no library song is chosen.
+  set(cmd::kTbPlay, n == 1 || (n == 0 && onCard == 1 && reachable));
+  set(cmd::kTbStop, playback_->playing());
   set(cmd::kTbToCard, n >= 1 && reachable);
   set(cmd::kTbFromCard, onCard >= 1);
   set(cmd::kTbPlaylist, reachable);
+  // No site configured: no placeholder address to send anyone to.
+  set(cmd::kWww, !session_.settings().deviceUrl.empty());
 }
 
 QAction* MainDlg::toolbarAction(int toolbarId) const {
@@ -502,8 +555,14 @@ bool MainDlg::cardWarningVisible() const {
 }
 
 void MainDlg::UpdateCardWarning() {
-  warning_->setVisible(session_.linkMode == LinkMode::NoCard && session_.startupFinished);
-  if (warning_->isVisible()) warning_->update();
+  const bool shown = session_.linkMode == LinkMode::NoCard && session_.startupFinished;
+  const bool changed = shown != warning_->isVisible();
+  warning_->setVisible(shown);
+  if (shown) warning_->update();
+  // The lines are painted, so a screen reader would not see them: the card list says them as its
+  // description, and their appearing is announced.
+  cardView_->setAccessibleDescription(shown ? warning_->Text() : QString());
+  if (changed && shown) warning_->Announce();
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -548,7 +607,7 @@ void MainDlg::StatusPoll() {
     session_.card.clear();
     SetPane(0, Q(LinkModeStatusText(LinkMode::NoCard)));
     session_.linkMode = LinkMode::NoCard;
-    card_.ClosePort();
+    card_.Release();
     RefreshLists();
     UpdateCardWarning();
   }
@@ -590,13 +649,20 @@ void MainDlg::FirstRunStep() {
   session_.driveReady = true;
   const BoxAnswer a = session_.ShowBox(session_.Text(124), 22, BoxIcon::Question, BoxButtons::YesNo);
   if (a != BoxAnswer::Yes) {
-    if (card_.playerConnected()) card_.ClosePort();
+    if (card_.playerOpen()) card_.Release();
     session_.linkMode = session_.CardDriveUsable() ? LinkMode::CardReader : LinkMode::NoCard;
     SetPane(0, Q(LinkModeStatusText(session_.linkMode)));
   } else {
     session_.linkMode = LinkMode::Player;
     session_.BusyCursorOn();
-    const bool connected = card_.ConnectPlayer();
+    std::string error;
+    bool connected = card_.OpenPlayer("", "", error);
+    // A port that cannot be opened is told; a card the user chose not to mount has been told.
+    if (!connected) session_.ShowStopBox(error);
+    if (connected && !card_.MountPlayer(error)) {
+      card_.Release();
+      connected = false;
+    }
     session_.BusyCursorOff();
     if (connected) {
       SetPane(0, Q(LinkModeStatusText(LinkMode::Player)));
@@ -609,10 +675,11 @@ void MainDlg::FirstRunStep() {
   }
   session_.startupFinished = true;
   ShowFreeSpace();
-  if (session_.settings().askInternet == 1) {
+  // The question names a site to visit: with none configured there is nothing to offer.
+  const std::string& site = session_.settings().deviceUrl;
+  if (session_.settings().askInternet == 1 && !site.empty()) {
     if (session_.ShowBox(session_.Text(17), 101, BoxIcon::Question, BoxButtons::OkCancel) == BoxAnswer::Ok) {
-      const std::string& url = session_.settings().deviceUrl;
-      ui_.OpenExternal(url.empty() ? session_.Text(16) : url);
+      ui_.OpenExternal(site);
     }
   }
   ReadLibraryList();
@@ -646,7 +713,7 @@ void MainDlg::ReadCardList() {
 void MainDlg::ShowFreeSpace() {
   if (session_.linkMode == LinkMode::Player) {
     // The player reports its card's space in its own words.
-    card_.ShowPlayerFreeSpace();
+    card_.ShowFreeSpace();
     return;
   }
   if (session_.CardDriveUsable()) {
@@ -691,6 +758,13 @@ bool MainDlg::eventFilter(QObject* watched, QEvent* event) {
         menu.addAction(a);
       }
     }
+    // The lyric pages of the song, read without sound.
+    static const char* const kPages[kLanguageCount] = {"Pagine di testo...", "Lyric pages...", "Pages de paroles...",
+                                                       "Textseiten...", "Páginas de letra..."};
+    menu.addSeparator();
+    QAction* pages = menu.addAction(QString::fromUtf8(kPages[Language()]));
+    pages->setObjectName("lyricPages");
+    connect(pages, &QAction::triggered, this, [this] { ShowLyricPages(); });
     menu.exec(c->globalPos());
     return true;
   }
@@ -715,9 +789,10 @@ void MainDlg::closeEvent(QCloseEvent* event) {
     return;
   }
   closing_ = true;
+  playback_->StopSong();
   pollTimer_.stop();
   firstRunTimer_.stop();
-  card_.ClosePort();
+  card_.Release();
   SaveLayout();
   event->accept();
 }

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/Session.h"
-#include "gui/CardReach.h"
+#include "catalogue/CardService.h"
 #include "library/SongSearch.h"
 
 class QAction;
@@ -27,6 +27,8 @@ namespace sondesk {
 
 class CardWarningOverlay;
 class DriveProbe;
+class KaraokeView;
+class SongPlayback;
 class QtUi;
 class SongListModel;
 
@@ -79,7 +81,12 @@ class MainDlg : public QMainWindow {
   bool cardWarningVisible() const;
   std::vector<std::size_t> SelectedEntries(ListSide side) const;
   void SelectEntries(ListSide side, const std::vector<std::size_t>& entries);
-  CardReach& card() { return card_; }
+  CardService& card() { return card_; }
+  SongPlayback& playback() { return *playback_; }
+  // The karaoke view; nullptr until a song was played or its pages were shown.
+  KaraokeView* karaokeView() const { return karaoke_; }
+  // The selected song's lyric pages in the karaoke view, without sound.
+  void ShowLyricPages();
   SearchState& searchState() { return searchState_; }
   bool busy() const { return busy_ > 0; }
   int pollSkip() const { return pollSkip_; }
@@ -130,6 +137,7 @@ class MainDlg : public QMainWindow {
   // The commands.
   void CmdPrint();
   void CmdSaveDatabase();
+  void CmdSongbook();
   void CmdImportFromPc();
   void CmdImportFromFloppy();
   void CmdTransferToCard();
@@ -147,6 +155,11 @@ class MainDlg : public QMainWindow {
   bool CmdDeleteCardSongs();
   void CmdPlay();
   void CmdStop();
+  // Playback: the song Play takes (a library song, else a card song copied to the work folder),
+  // the karaoke view, and the buttons when a song ends by itself.
+  std::string SongToPlay();
+  KaraokeView& Karaoke();
+  void OnSongEnded();
   void CmdMidiSetup();
   void CmdIndexRegeneration();
   void CmdPlaylist();
@@ -165,8 +178,10 @@ class MainDlg : public QMainWindow {
   Session& session_;
   QtUi& ui_;
   Options options_;
-  CardReach card_;
+  CardService card_;
   SearchState searchState_;
+  std::unique_ptr<SongPlayback> playback_;
+  KaraokeView* karaoke_ = nullptr;
 
   QTreeView* libraryView_ = nullptr;
   QTreeView* cardView_ = nullptr;

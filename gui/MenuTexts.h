@@ -15,7 +15,10 @@ using MenuText = std::array<const char*, kLanguageCount>;  // indexed by languag
 struct MenuItemText {
   int command;  // 0 for a separator
   MenuText text;
-  const char* shortcut;  // QKeySequence text, "" for none
+  // QKeySequence text, "" for none; where the desktop has a standard key for the command (Open,
+  // Print, Find, Quit...) that one is used instead. Never Ctrl+Up/Down: the lists move their cursor
+  // with them.
+  const char* shortcut;
 };
 
 struct MenuText5 {

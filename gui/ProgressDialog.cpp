@@ -1,5 +1,6 @@
 #include "gui/ProgressDialog.h"
 
+#include <QDialogButtonBox>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QProgressBar>
@@ -10,7 +11,8 @@
 namespace sondesk {
 
 ProgressDialog::ProgressDialog(QWidget* owner)
-    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+    // A tool window of the main window: above SonDesk, not above the user's other programs.
+    : QFrame(owner, Qt::Tool | Qt::FramelessWindowHint) {
   setObjectName("ProgressDialog");
   setFrameShape(QFrame::StyledPanel);
   setFrameShadow(QFrame::Raised);
@@ -37,12 +39,19 @@ ProgressDialog::ProgressDialog(QWidget* owner)
   bar_->setTextVisible(false);
   bar_->setRange(0, 1);
 
+  buttons_ = new QDialogButtonBox(QDialogButtonBox::Cancel, this);
+  buttons_->setObjectName("cancel");
+  buttons_->setCenterButtons(true);
+  buttons_->hide();
+  connect(buttons_, &QDialogButtonBox::rejected, this, [this] { cancelRequested_ = true; });
+
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(16, 12, 16, 14);
   layout->setSpacing(6);
   layout->addWidget(line1_);
   layout->addWidget(line2_);
   layout->addWidget(bar_);
+  layout->addWidget(buttons_);
   setMinimumWidth(430);
 
   showTimer_.setSingleShot(true);
@@ -75,6 +84,10 @@ void ProgressDialog::Open(int delayMs) {
 
 void ProgressDialog::ShowNow() {
   if (!open_) return;
+  if (aside_ > 0) {
+    shownBeforeAside_ = true;
+    return;
+  }
   adjustSize();
   // Centred over the main window when there is one, else on its screen.
   QRect area;
@@ -88,8 +101,27 @@ void ProgressDialog::ShowNow() {
   raise();
 }
 
+void ProgressDialog::StepAside() {
+  if (aside_++ > 0) return;
+  shownBeforeAside_ = isVisible();
+  if (shownBeforeAside_) hide();
+}
+
+void ProgressDialog::ComeBack() {
+  if (aside_ == 0 || --aside_ > 0) return;
+  if (open_ && shownBeforeAside_) ShowNow();
+  shownBeforeAside_ = false;
+}
+
+void ProgressDialog::SetCancellable(bool on) {
+  cancelRequested_ = false;
+  buttons_->setVisible(on);
+  if (isVisible()) adjustSize();
+}
+
 void ProgressDialog::Close() {
   open_ = false;
+  shownBeforeAside_ = false;
   showTimer_.stop();
   hide();
 }

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <cstdint>
 
+class QDialogButtonBox;
 class QLabel;
 class QProgressBar;
 
@@ -28,6 +29,16 @@ class ProgressDialog : public QFrame {
   void Open(int delayMs);
   void Close();
   bool isOpen() const { return open_; }
+  // A run that may be stopped (a download) shows a Cancel button; pressing it is remembered until
+  // the next run that may be stopped.
+  void SetCancellable(bool on);
+  bool cancelRequested() const { return cancelRequested_; }
+  QDialogButtonBox* cancelButtons() const { return buttons_; }
+
+  // A box raised during the work is never covered: the window steps aside while it is up (also
+  // when its delayed showing falls in that time) and comes back after. Calls nest.
+  void StepAside();
+  void ComeBack();
 
   QString line1() const;
   QString line2() const;
@@ -39,8 +50,12 @@ class ProgressDialog : public QFrame {
   QLabel* line1_;
   QLabel* line2_;
   QProgressBar* bar_;
+  QDialogButtonBox* buttons_;
+  bool cancelRequested_ = false;
   QTimer showTimer_;
   bool open_ = false;
+  int aside_ = 0;
+  bool shownBeforeAside_ = false;
 };
 
 }  // namespace sondesk

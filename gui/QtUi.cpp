@@ -45,7 +45,26 @@ void QtUi::SetStatusSink(StatusSink sink) {
   pendingPanes_.clear();
 }
 
+namespace {
+// The progress window out of the way of a box for as long as the box is up.
+class ProgressAside {
+ public:
+  explicit ProgressAside(ProgressDialog* p) : p_(p) {
+    if (p_) p_->StepAside();
+  }
+  ~ProgressAside() {
+    if (p_) p_->ComeBack();
+  }
+  ProgressAside(const ProgressAside&) = delete;
+  ProgressAside& operator=(const ProgressAside&) = delete;
+
+ private:
+  QPointer<ProgressDialog> p_;
+};
+}  // namespace
+
 BoxAnswer QtUi::ShowBox(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) {
+  ProgressAside aside(progress_.data());
   QMessageBox box(owner());
   box.setObjectName("MessageBox");
   box.setWindowTitle(Q(title));
@@ -121,6 +140,7 @@ BoxAnswer QtUi::AskErase(const std::string& text, const std::string& title, BoxI
 }
 
 DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {
+  ProgressAside aside(progress_.data());
   DupFileDlg dlg(*session_, Q(text), owner());
   dlg.exec();
   return dlg.answer();
@@ -129,6 +149,7 @@ DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {
 NameListAnswer QtUi::ConfirmListName(const std::string& name, const std::vector<std::string>& candidates) {
   QStringList lines;
   for (const std::string& c : candidates) lines << Q(c);
+  ProgressAside aside(progress_.data());
   DbInfoDlg dlg(*session_, Q(name), lines, owner());
   dlg.exec();
   NameListAnswer answer;
@@ -140,6 +161,7 @@ NameListAnswer QtUi::ConfirmListName(const std::string& name, const std::vector<
 
 bool QtUi::ShowWarningWithCheck(const std::string& text, const std::string& checkText,
                                 const std::string& title) {
+  ProgressAside aside(progress_.data());
   MessageDlg dlg(*session_, Q(text), Q(checkText), Q(title), owner());
   dlg.exec();
   return dlg.showAgain();
@@ -259,6 +281,14 @@ void QtUi::ProgressSetPosition(std::uint32_t position) {
 
 void QtUi::ProgressSetLine(int line, const std::string& text) {
   if (progress_ != nullptr) progress_->SetLine(line, Q(text));
+}
+
+void QtUi::ProgressSetCancellable(bool on) {
+  if (progress_ != nullptr) progress_->SetCancellable(on);
+}
+
+bool QtUi::ProgressCancelRequested() {
+  return progress_ != nullptr && progress_->cancelRequested();
 }
 
 void QtUi::Pump() {

@@ -61,6 +61,8 @@ class QtUi : public Ui {
   void ProgressSetPosition(std::uint32_t position) override;
   void ProgressSetLine(int line, const std::string& text) override;
   void Pump() override;
+  void ProgressSetCancellable(bool on) override;
+  bool ProgressCancelRequested() override;
 
   // A filter as the core writes it ("DESCRIPTION|*.A;*.B", or Windows' NUL-separated pairs) in the
   // form of a Qt file dialog, with each pattern in upper and lower case.

@@ -9,6 +9,8 @@
 #include <cstdio>
 
 #include "app/Session.h"
+#include "catalogue/CardCatalogue.h"
+#include "catalogue/Playlists.h"
 #include "gui/DbInfoDlg.h"
 #include "gui/DupFileDlg.h"
 #include "gui/ExportDialog.h"
@@ -16,6 +18,9 @@
 #include "gui/MainDlg.h"
 #include "gui/MessageDlg.h"
 #include "gui/OptionsDlg.h"
+#include "gui/PlSelectDlg.h"
+#include "gui/PlayListDlg.h"
+#include "gui/SongbookDialog.h"
 #include "gui/ProgressDialog.h"
 #include "gui/QtUi.h"
 #include "gui/SearchDlg.h"
@@ -179,6 +184,23 @@ void ScreenshotTour::Next() {
       }
       return d;
     });
+    Shoot(QStringLiteral("PlSelectDlg"), [this, parent]() -> QWidget* {
+      Catalogue* c = window_.card().CatalogueNow();
+      if (c == nullptr) return nullptr;
+      ReadTitleIndexImage(*c);
+      return new PlSelectDlg(*c, parent);
+    });
+    Shoot(QStringLiteral("PlayListDlg"), [this, parent]() -> QWidget* {
+      Catalogue* c = window_.card().CatalogueNow();
+      if (c == nullptr) return nullptr;
+      ReadPlaylistIndex(*c);
+      if (c->playlists.usedCount == 0) return nullptr;
+      auto* d = new PlayListDlg(*c, 0, parent);
+      d->resize(760, 520);
+      return d;
+    });
+    Shoot(QStringLiteral("SongbookDialog"),
+          [this, &s, parent]() -> QWidget* { return MakeSongbookDialog(s, window_.card().Reachable(), parent); });
     Shoot(QStringLiteral("splash"), [] { return new SplashWindow(60000); });
     Shoot(QStringLiteral("main-nocard"), [this, &s]() -> QWidget* {
       s.linkMode = LinkMode::NoCard;

@@ -1,6 +1,5 @@
 #pragma once
-// The order in which a list shows its songs, and the mark of titles on both lists. Plain C++ over
-// the core's lists: the list views only ever hold a permutation of entry numbers.
+// The order in which a list shows its songs. Plain C++ over the core's lists: the list views only ever hold a permutation of entry numbers.
 
 #include <cstdint>
 #include <vector>
@@ -35,10 +34,5 @@ void SortSongOrder(const SongList& list, std::vector<int>& order, const SortStat
 
 // Entry numbers 0 .. size-1, sorted.
 std::vector<int> SortedSongOrder(const SongList& list, const SortState& state);
-
-// Clears every entry's both-lists mark and sets it on every song whose title (exact, case-sensitive)
-// stands on the other list too. Hash sets of titles, so 16,384 songs on each side cost two passes,
-// not 16,384 x 16,384 comparisons.
-void MarkSongsOnBothLists(SongList& library, SongList& card);
 
 }  // namespace sondesk

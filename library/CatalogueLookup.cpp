@@ -5,9 +5,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <vector>
 
 #include "app/AtomicFile.h"
 #include "app/Session.h"
+#include "app/ShippedData.h"
 #include "library/DbaseTable.h"
 #include "library/SongNames.h"
 #include "midi/Mf3Header.h"
@@ -60,9 +62,22 @@ std::string FindInFolder(const std::string& folder, const std::string& name) {
   return found;
 }
 
+// The tool in the program folder (as setup writes it), else beside the running program (as the
+// package installs both in one folder).
+std::vector<std::string> SummidiCandidates(const Session& session) {
+  std::vector<std::string> candidates = {JoinPath(session.programDir(), "summidi"),
+                                         JoinPath(session.programDir(), "SUMMIDI.EXE")};
+  char self[4096];
+  const ssize_t n = ::readlink("/proc/self/exe", self, sizeof self - 1);
+  if (n > 0) {
+    self[n] = '\0';
+    candidates.push_back(JoinPath(DirName(self), "summidi"));
+  }
+  return candidates;
+}
+
 void StartSummidi(Session& session, const std::string& catalogue) {
-  for (const char* tool : {"summidi", "SUMMIDI.EXE"}) {
-    const std::string program = JoinPath(session.programDir(), tool);
+  for (const std::string& program : SummidiCandidates(session)) {
     if (::access(program.c_str(), X_OK) != 0) continue;
     std::string arg0 = program, arg1 = catalogue;
     char* argv[] = {arg0.data(), arg1.data(), nullptr};
@@ -100,9 +115,10 @@ bool PrepareFloppyCatalogue(Session& session, const std::string& floppyDir) {
   return RegularFileProblem(copy).empty() && IsFile(copy);
 }
 
-void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::string& songFileName,
-                     bool fromFloppy, const SongOwnTexts& own, CatalogueRun& run) {
-  std::string cataloguePath = JoinPath(session.programDir(), kCatalogueName);
+void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,
+                     const SongOwnTexts& own, CatalogueRun& run) {
+  std::string cataloguePath = FindProgramFile(session, kCatalogueName);
+  if (cataloguePath.empty()) cataloguePath = JoinPath(session.programDir(), kCatalogueName);
   if (fromFloppy) {
     if (!run.floppyCatalogueReady) run.floppyCatalogueReady = PrepareFloppyCatalogue(session, run.floppyDir);
     if (*run.floppyCatalogueReady) cataloguePath = FloppyCataloguePath(session);
@@ -117,9 +133,6 @@ void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::st
   const bool found = table &&
                      CataloguePublisherAccepted(own.copyrightCopy, session.settings().forceDbSettings) &&
                      table->Find(key, "CODICE");
-
-  Mf3Header header;
-  if (ReadMf3Header(session, mf3Path, header) != 0) return;
   if (found) {
     ApplyCatalogueRecord(header, *table, own);
   } else {
@@ -127,6 +140,13 @@ void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::st
     // than the file name the writer put in the title.
     ApplyOwnTexts(header, own);
   }
+}
+
+void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::string& songFileName,
+                     bool fromFloppy, const SongOwnTexts& own, CatalogueRun& run) {
+  Mf3Header header;
+  if (ReadMf3Header(session, mf3Path, header) != 0) return;
+  LookUpCatalogue(session, header, songFileName, fromFloppy, own, run);
   WriteMf3Header(session, mf3Path, header);
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "midi/Mf3Header.h"
+
 namespace sondesk {
 
 class Session;
@@ -43,6 +45,9 @@ bool CataloguePublisherAccepted(const std::string& copyrightCopy, int forceDbSet
 // or from `own`. `songFileName` is the source file's name (its stem makes the key).
 void LookUpCatalogue(Session& session, const std::string& mf3Path, const std::string& songFileName,
                      bool fromFloppy, const SongOwnTexts& own, CatalogueRun& run);
+// The same on a header in memory, for a song whose file is written once, with its final texts.
+void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,
+                     const SongOwnTexts& own, CatalogueRun& run);
 
 // The floppy step: copies the floppy's SUMMIDI.DAT into the work folder, starts summidi on it and
 // gives it a second. True when the copy can then be read, and the lookup uses it.

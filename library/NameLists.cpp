@@ -1,10 +1,13 @@
 #include "library/NameLists.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <sstream>
 
 #include "app/Session.h"
 #include "app/AtomicFile.h"
+#include "app/ShippedData.h"
 
 namespace sondesk {
 
@@ -93,11 +96,33 @@ bool AppendToNameList(const std::string& path, std::string_view name) {
   return ok;
 }
 
+namespace {
+std::string NameListPath(const Session& session, const char* name) {
+  const std::string found = FindProgramFile(session, name);
+  return found.empty() ? JoinPath(session.programDir(), name) : found;
+}
+
+// Names are appended where the list can be written: a list found in an installation (read-only,
+// shared by every user) is first copied into the user's program folder.
+std::string NameListForAppending(const Session& session, const std::string& listPath) {
+  const std::string folder = DirName(listPath);
+  if (::access(folder.c_str(), W_OK) == 0 && (!IsFile(listPath) || ::access(listPath.c_str(), W_OK) == 0)) {
+    const std::string writable = WritableProgramFolder(session);
+    // An installed data folder stays untouched even when this user could write it.
+    bool installed = false;
+    for (const std::string& f : InstalledDataFolders()) installed = installed || f == folder;
+    if (!installed || writable.empty()) return listPath;
+  }
+  const std::string copy = ProgramFileForWriting(session, BaseName(listPath));
+  return copy.empty() ? listPath : copy;
+}
+}  // namespace
+
 std::string ArtistListPath(const Session& session) {
-  return JoinPath(session.programDir(), kArtistListName);
+  return NameListPath(session, kArtistListName);
 }
 std::string GenreListPath(const Session& session) {
-  return JoinPath(session.programDir(), kGenreListName);
+  return NameListPath(session, kGenreListName);
 }
 
 std::optional<std::string> ConfirmNameInList(Session& session, const std::string& listPath,
@@ -106,8 +131,9 @@ std::optional<std::string> ConfirmNameInList(Session& session, const std::string
   NameListAnswer answer = session.ui().ConfirmListName(name, candidates);
   if (!answer.confirmed) return std::nullopt;
   std::string confirmed = Trim(answer.name);
-  if (!answer.pickedFromList && !confirmed.empty() && !AppendToNameList(listPath, confirmed)) {
-    session.ShowCreateError(listPath);
+  if (!answer.pickedFromList && !confirmed.empty()) {
+    const std::string target = NameListForAppending(session, listPath);
+    if (!AppendToNameList(target, confirmed)) session.ShowCreateError(target);
   }
   return confirmed;
 }

@@ -6,12 +6,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <optional>
 
 #include "app/AtomicFile.h"
+#include "app/FileBatch.h"
 #include "app/Session.h"
+#include "app/WorkFolder.h"
+#include "library/ImportPipeline.h"
 #include "library/LibraryStore.h"
 #include "library/SongInfo.h"
 #include "library/SongNames.h"
+#include "messages/Cp1252.h"
 #include "midi/Mf3File.h"
 #include "midi/MidiToPayload.h"
 
@@ -21,8 +26,8 @@ namespace {
 
 constexpr const char* kPcTempName = "TEMP.MID";
 
-bool Exists(const std::string& path) {
-  return ::access(path.c_str(), F_OK) == 0;
+bool Exists(const ImportRun& run, const std::string& path) {
+  return ::access(path.c_str(), F_OK) == 0 || (run.pending != nullptr && run.pending->Pending(path));
 }
 
 bool SameFile(const std::string& a, const std::string& b) {
@@ -62,13 +67,13 @@ int ImportMf3File(Session& session, ImportRun& run, const std::string& source, s
     session.ShowCreateError(dest);
     return 1;
   }
-  header.SetFileName(UpperAscii(FileStem(source)) + ".MID");
+  header.SetFileName(HeaderNameOf(source) + ".MID");
   return WriteMf3Header(session, dest, header);
 }
 
 int ImportMidiFile(Session& session, ImportRun& run, const std::string& source, const std::string& tempName,
                    bool fromFloppy, std::string& dest) {
-  const std::string temp = JoinPath(session.workDir(), tempName);
+  const std::string temp = JoinPath(run.workFolder.empty() ? session.workDir() : run.workFolder, tempName);
   MidiConversion conversion;
   if (ConvertMidiToPayload(session, source, temp, conversion) != 0) {
     RemoveWorkFile(temp);
@@ -77,7 +82,8 @@ int ImportMidiFile(Session& session, ImportRun& run, const std::string& source, 
   const std::string songName = SongNameOf(source);
   dest = JoinPath(session.libraryDir(), songName);
   CheckDuplicate(session, run, dest);
-  const int written = WriteMf3(session, temp, dest, songName, conversion.header);
+  // The header's name fields are Windows-1252; the library file keeps its UTF-8 name.
+  const int written = WriteMf3(session, temp, dest, Utf8ToCp1252(songName), conversion.header);
   RemoveWorkFile(temp);
   if (written != 0) return 1;
   const SongOwnTexts own{conversion.Title(), conversion.Author(), conversion.Publisher(),
@@ -86,6 +92,49 @@ int ImportMidiFile(Session& session, ImportRun& run, const std::string& source, 
   CheckImportedSongNames(session, dest);
   return 0;
 }
+
+// The Ui thread's part of a song a worker converted, in the order of the one-at-a-time import:
+// what the conversion showed, the duplicate question, the catalogue, the write, the name check.
+// The file is written once, with its final texts, into `batch`.
+int PlacePreparedSong(Session& session, ImportRun& run, FileBatch& batch, const std::string& source,
+                      PreparedSong& song, bool fromFloppy, std::string& dest) {
+  DeferredUi kept;
+  kept.events = std::move(song.events);
+  kept.Replay(session);
+  if (!song.converted || song.built == Mf3Status::CannotOpen) return 1;
+  dest = JoinPath(session.libraryDir(), SongNameOf(source));
+  CheckDuplicate(session, run, dest);
+  if (song.built != Mf3Status::Ok) {
+    session.ui().DebugLine(dest + ": " + Mf3StatusText(song.built));
+    session.ShowCreateError(dest);
+    return 1;
+  }
+  Mf3Header header;
+  Mf3Header::Parse(song.file, header);
+  LookUpCatalogue(session, header, source, fromFloppy, song.own, run.catalogue);
+  header.Serialize(song.file.data());
+  if (!batch.Add(dest, song.file)) {
+    session.ShowCreateError(dest);
+    return 1;
+  }
+  CheckImportedSongNames(session, dest, header);
+  return 0;
+}
+
+// Puts the batch's songs in place; a song that could not be is reported and not counted.
+void CommitSongs(Session& session, FileBatch& batch, ImportResult& result) {
+  std::vector<std::string> failed;
+  batch.Commit(&failed);
+  for (const std::string& path : failed) {
+    session.ShowCreateError(path);
+    if (result.imported > 0) --result.imported;
+  }
+}
+
+// Songs wait in the batch until this many are written (or this many bytes): one wait for the disk
+// per batch, and at most one batch lost to a cut.
+constexpr std::size_t kBatchSongs = 64;
+constexpr std::size_t kBatchBytes = 16u << 20;
 
 // What every import command does first.
 void StartCommand(Session& session) {
@@ -113,15 +162,40 @@ void ImportWithProgress(Session& session, ImportRun& run, const std::vector<std:
   progress.ProgressStartTimed(static_cast<std::uint32_t>(files.size()));
   progress.ProgressSetLine1(session.Text(titleMessage));
   progress.ProgressSetLine2("");
+  const unsigned workers = run.workers == 0 ? ImportPipeline::DefaultWorkers() : run.workers;
+  FileBatch batch;
+  std::optional<ImportPipeline> pipeline;
+  if (workers > 1 || run.workers == 0) {
+    run.pending = &batch;
+    pipeline.emplace(session, files, workers);
+  }
   for (std::size_t i = 0; i < files.size(); ++i) {
     std::string tempName = kPcTempName;
     if (run.source == ImportSource::Floppy) tempName = std::to_string(result.imported) + ".MID";
     if (run.source == ImportSource::Drop) tempName = std::to_string(i) + ".MID";
-    if (ImportSongFile(session, run, files[i], tempName, fromFloppy) == 0) ++result.imported;
+    int rc = 1;
+    if (!pipeline) {
+      rc = ImportSongFile(session, run, files[i], tempName, fromFloppy);
+    } else {
+      PreparedSong song = pipeline->Take(i);
+      if (song.mf3Source) {
+        // A copied song is written in place at once: whatever waits must be there before it.
+        CommitSongs(session, batch, result);
+        rc = ImportSongFile(session, run, files[i], tempName, fromFloppy);
+      } else {
+        std::string dest;
+        rc = PlacePreparedSong(session, run, batch, files[i], song, fromFloppy, dest);
+      }
+    }
+    if (rc == 0) ++result.imported;
     ++result.chosen;
     progress.ProgressSetLine2(FormatText(counter, static_cast<int>(i + 1), static_cast<int>(files.size())));
     progress.ProgressStepTimed(1);
+    if (batch.size() >= kBatchSongs || batch.bytes() >= kBatchBytes) CommitSongs(session, batch, result);
   }
+  pipeline.reset();
+  CommitSongs(session, batch, result);
+  run.pending = nullptr;
   progress.ProgressEnd();
 }
 
@@ -134,10 +208,10 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 void CheckDuplicate(Session& session, ImportRun& run, std::string& destination) {
-  if (!Exists(destination)) return;
+  if (!Exists(run, destination)) return;
   if (!run.allFlag) {
-    const std::string text = FormatText(session.Text(248), session.libraryDir().c_str(),
-                                        UpperAscii(BaseName(destination)).c_str());
+    const std::string text = FormatText(session.Text(248), Utf8ToCp1252(session.libraryDir()).c_str(),
+                                        Utf8ToCp1252(BaseName(destination)).c_str());
     switch (session.ui().AskDuplicate(text)) {
       case DuplicateAnswer::ModifyAllNames:
         run.allFlag = true;
@@ -160,7 +234,7 @@ void CheckDuplicate(Session& session, ImportRun& run, std::string& destination) 
   if (EndsWithIgnoringCase(stem, ".MF3")) stem.resize(stem.size() - 4);
   for (int n = 1; n <= 99; ++n) {
     const std::string candidate = stem + "(" + std::to_string(n) + ").MF3";
-    if (!Exists(candidate)) {
+    if (!Exists(run, candidate)) {
       destination = candidate;
       return;
     }
@@ -176,13 +250,16 @@ int ImportSongFile(Session& session, ImportRun& run, const std::string& source, 
   return rc;
 }
 
-ImportResult ImportFromPc(Session& session, const std::vector<std::string>& files) {
+ImportResult ImportFromPc(Session& session, const std::vector<std::string>& files, unsigned workers) {
   ImportResult result;
   result.started = true;
   StartCommand(session);
+  const WorkFolder work(session.workDir());
   ImportRun run(ImportSource::FileDialog);
+  run.workers = workers;
+  run.workFolder = work.path();
   ImportWithProgress(session, run, files, 121, session.Text(116), false, result);
-  RemoveWorkFile(JoinPath(session.workDir(), kPcTempName));
+  RemoveWorkFile(work / kPcTempName);
   EndCommand(session, result, 102, 103);
   return result;
 }
@@ -219,7 +296,7 @@ std::vector<std::string> FloppySongFiles(const std::string& folder) {
   return out;
 }
 
-ImportResult ImportFromFloppy(Session& session, const std::string& folder) {
+ImportResult ImportFromFloppy(Session& session, const std::string& folder, unsigned workers) {
   ImportResult result;
   session.BusyCursorOn();
   const std::vector<std::string> files = FloppySongFiles(folder);
@@ -235,7 +312,10 @@ ImportResult ImportFromFloppy(Session& session, const std::string& folder) {
   }
   result.started = true;
   StartCommand(session);
+  const WorkFolder work(session.workDir());
   ImportRun run(ImportSource::Floppy);
+  run.workers = workers;
+  run.workFolder = work.path();
   run.catalogue.floppyDir = folder;
   // The counter of this window has always been written in Italian.
   ImportWithProgress(session, run, files, 120, "%d di %d", true, result);
@@ -243,12 +323,15 @@ ImportResult ImportFromFloppy(Session& session, const std::string& folder) {
   return result;
 }
 
-ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>& files) {
+ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>& files, unsigned workers) {
   ImportResult result;
   if (files.empty()) return result;
   result.started = true;
   StartCommand(session);
+  const WorkFolder work(session.workDir());
   ImportRun run(ImportSource::Drop);
+  run.workers = workers;
+  run.workFolder = work.path();
   if (files.size() == 1) {
     result.chosen = 1;
     if (ImportSongFile(session, run, files.front(), "0.MID", false) == 0) result.imported = 1;
@@ -256,6 +339,18 @@ ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>
     ImportWithProgress(session, run, files, 121, "%d di %d", false, result);
   }
   EndCommand(session, result, 102, 103);
+  return result;
+}
+
+ImportResult ImportSongsWithoutReport(Session& session, const std::vector<std::string>& files) {
+  ImportResult result;
+  if (files.empty()) return result;
+  result.started = true;
+  StartCommand(session);
+  ImportRun run(ImportSource::Drop);
+  ImportWithProgress(session, run, files, 121, session.Text(116), false, result);
+  ReadLibrary(session);
+  session.BusyCursorOff();
   return result;
 }
 

@@ -15,6 +15,7 @@
 
 namespace sondesk {
 
+class FileBatch;
 class Session;
 
 enum class ImportSource { FileDialog, Floppy, Drop };
@@ -28,6 +29,13 @@ struct ImportRun {
   bool allFlag = false;
   bool replaceChoice = false;
   CatalogueRun catalogue;
+  // Where the command's work files go (its own folder in the work folder); empty: the work folder.
+  std::string workFolder;
+  // Songs written but not yet in place; a name they will take counts as taken.
+  const FileBatch* pending = nullptr;
+  // Conversions at once: 0 one per core; 1 one song at a time on the Ui thread, each written and
+  // synced before the next is begun.
+  unsigned workers = 0;
 };
 
 // Gives the destination of a song whose name is taken: unchanged when no file is there or the user
@@ -49,15 +57,18 @@ struct ImportResult {
 };
 
 // Import from PC with the files the open dialog gave; the report names the songs that came in.
-ImportResult ImportFromPc(Session& session, const std::vector<std::string>& files);
+ImportResult ImportFromPc(Session& session, const std::vector<std::string>& files, unsigned workers = 0);
 // Import from PC with the open dialog, which opens in ImportPath; the folder of the chosen files
 // becomes ImportPath.
 ImportResult ImportFromPcDialog(Session& session);
 // Import from Floppy: every .mid, .kar and .mf3 file of `folder` (the floppy or a removable
 // folder), after the user confirmed how many there are.
-ImportResult ImportFromFloppy(Session& session, const std::string& folder);
+ImportResult ImportFromFloppy(Session& session, const std::string& folder, unsigned workers = 0);
 // Files dropped on the main window.
-ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>& files);
+ImportResult ImportDroppedFiles(Session& session, const std::vector<std::string>& files, unsigned workers = 0);
+// Songs the user did not pick one by one (the demo's own): imported as a drop brings them, under the
+// progress window, and the library read again, but with no closing report.
+ImportResult ImportSongsWithoutReport(Session& session, const std::vector<std::string>& files);
 
 // The song files of a floppy import in `folder`: the .mid files, then the .kar files, then the
 // .mf3 files (extensions in any case), each group in name order; folders are skipped.

@@ -57,6 +57,10 @@ void MarkSongEdited(SongList& list, const std::string& path, const Mf3Texts& tex
 void CheckImportedSongNames(Session& session, const std::string& mf3Path) {
   Mf3Header header;
   if (ReadMf3HeaderFile(mf3Path, header) != Mf3HeaderStatus::Ok) return;
+  CheckImportedSongNames(session, mf3Path, header);
+}
+
+void CheckImportedSongNames(Session& session, const std::string& mf3Path, const Mf3Header& header) {
   const Mf3Texts t = header.Texts();
   const bool numeric =
       !PassesDigitsTest(t.title) || !PassesDigitsTest(t.performer) || !PassesDigitsTest(t.genre);

@@ -49,5 +49,7 @@ void MarkSongEdited(SongList& list, const std::string& path, const Mf3Texts& tex
 // (the first one that does) and the warning switch is on, the numeric-name warning names the file.
 // A file that cannot be read is left alone.
 void CheckImportedSongNames(Session& session, const std::string& mf3Path);
+// The same with the song's header in hand; `mf3Path` only names the song in the warning.
+void CheckImportedSongNames(Session& session, const std::string& mf3Path, const Mf3Header& header);
 
 }  // namespace sondesk

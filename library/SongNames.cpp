@@ -1,5 +1,7 @@
 #include "library/SongNames.h"
 
+#include "messages/Cp1252.h"
+
 namespace sondesk {
 
 namespace {
@@ -46,12 +48,38 @@ std::string FileStem(std::string_view path) {
 
 // The stem already lost its extension: giving it one again by the extension rule would cut a
 // dotted name ("SONG V1.2") a second time, and the song would no longer match its catalogue key.
+std::string UpperFileName(std::string_view name) {
+  // A name that is no UTF-8 is taken for the Western code page, as the rest of the system does.
+  if (!IsValidUtf8(name)) return UpperCp1252(std::string(name));
+  std::string out;
+  out.reserve(name.size());
+  std::size_t i = 0;
+  while (i < name.size()) {
+    const auto lead = static_cast<std::uint8_t>(name[i]);
+    const std::size_t len = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    const std::string_view one = name.substr(i, len);
+    i += len;
+    const std::string cp1252 = Utf8ToCp1252(one);
+    // Characters the code page lacks (it would give '?' or a folded letter) stay as they are.
+    if (cp1252.size() == 1 && Cp1252ToUtf8(cp1252) == one) {
+      out += Cp1252ToUtf8(UpperCp1252(cp1252));
+    } else {
+      out += one;
+    }
+  }
+  return out;
+}
+
 std::string SongNameOf(std::string_view sourcePath) {
-  return UpperAscii(FileStem(sourcePath)) + ".MF3";
+  return UpperFileName(FileStem(sourcePath)) + ".MF3";
+}
+
+std::string HeaderNameOf(std::string_view path) {
+  return Utf8ToCp1252(UpperFileName(FileStem(path)));
 }
 
 std::string CatalogueKeyOf(std::string_view songPath) {
-  return UpperAscii(FileStem(songPath)) + ".MID";
+  return HeaderNameOf(songPath) + ".MID";
 }
 
 bool IsMf3Name(std::string_view path) {

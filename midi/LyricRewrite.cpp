@@ -33,19 +33,6 @@ struct TimedEvent {
   std::vector<std::uint8_t> bytes;
 };
 
-// The track the reader delivers from next: the active one with the earliest event, the lowest
-// number on a tie. Lyric streams are kept per track, and the reader merges the tracks.
-int NextTrackIndex(const MidiStreamReader& r) {
-  int best = -1;
-  for (std::size_t i = 0; i < r.tracks.size(); ++i) {
-    const auto& t = r.tracks[i];
-    if (t.active && (best < 0 || t.nextTime < r.tracks[static_cast<std::size_t>(best)].nextTime)) {
-      best = static_cast<int>(i);
-    }
-  }
-  return best;
-}
-
 bool Running(const MidiStreamReader& r) {
   return r.errorCode == kStreamOk && !r.atFileEnd && !r.allTracksEnded;
 }
@@ -68,9 +55,9 @@ struct Analysis {
 bool Analyse(MidiStreamReader& r, Analysis& a) {
   MidiEvent ev;
   while (Running(r)) {
-    const int track = NextTrackIndex(r);
     NextStreamEvent(r, ev);
     if (ev.empty()) continue;
+    const int track = r.lastTrack;
     if (ev.IsSysEx()) {
       const auto data = ev.Data();
       int type = 0;
@@ -104,7 +91,9 @@ bool CopySong(MidiStreamReader& r, std::vector<TimedEvent>& song, std::string& l
 }
 
 bool WriteWorkFile(Session& session, const std::string& path, std::string_view data) {
-  if (WriteFileAtomically(path, data)) return true;
+  // Work files are read back at once and removed with their operation's folder: whole or absent
+  // is enough, and a sync per file would make every karaoke song wait for the disk.
+  if (WriteFileReplacing(path, data)) return true;
   session.ShowCreateError(path);
   return false;
 }
@@ -149,7 +138,9 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   std::error_code ec;
   if (!std::filesystem::equivalent(sourcePath, tunePath, ec)) std::remove(tunePath.c_str());
 
-  auto reader = OpenStreamReader(session, sourcePath);
+  // Real karaoke files are often damaged near their end: what comes before the damage is read,
+  // lyrics included, and the conversion tells the user once where the file broke.
+  auto reader = OpenStreamReader(session, sourcePath, /*salvage*/ true);
   if (!reader) {
     session.ui().DebugLine(Format("File %s not found", sourcePath.c_str()));
     counts.sourceUnreadable = true;
@@ -157,6 +148,7 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   }
   Analysis a;
   const bool readWhole = reader->errorCode == kStreamOk && Analyse(*reader, a);
+  counts.damage = reader->damage;
   if (a.roland) {
     session.ui().ShowBox(Format("La song %s contiene SXS tipo ROLAND", Utf8ToCp1252(sourcePath).c_str()),
                          "Attenzione", BoxIcon::Warning, BoxButtons::Ok);
@@ -165,19 +157,23 @@ int RewriteLyricSong(Session& session, const std::string& sourcePath, const std:
   const LyricChoice choice = a.streams.Choose(french);
   counts.lineAdvanceCount = a.lineAdvances;
   counts.lyricCharCount = choice.slot >= 0 ? choice.lyricChars : 0;
-  // A file the reader could not read to its end is converted as it stands: pages built from part
-  // of a song would be wrong, and the reader has told the user what is broken.
+  counts.chosenSlot = choice.slot;
   counts.sourceUnreadable = !readWhole;
   if (!readWhole) return 0;
   if (counts.lineAdvanceCount > kOwnLyricsLineAdvances || counts.lyricCharCount <= kLyricStreamMinimum)
     return 0;
 
   if (a.streams.tracksBeyondSlots()) session.ui().DebugLine("Lyrics of tracks beyond the 64th are left out.");
-  if (choice.truncated)
-    session.ui().DebugLine("Lyric text too long: what follows the 10000th character is dropped.");
   LyricLayout layout = BuildLyricPages(choice.stream);
+  // A stream that reached its capacity stops in the middle of a line: its last page is left out,
+  // so the singer never sees half a page, and the conversion says that the rest was left out.
+  if (choice.truncated && !layout.pages.empty() &&
+      (choice.stream.empty() || choice.stream.back().mark != LyricMark::PageBreak)) {
+    layout.pages.pop_back();
+  }
+  counts.lyricsCut = choice.truncated;
+  counts.chordsCut = layout.chordsDropped;
   if (layout.pages.empty()) return 0;
-  if (layout.chordsDropped) session.ui().DebugLine("More than 200 chords: the rest is dropped.");
   const LyricTrack track = BuildLyricTrack(layout);
   if (track.linesCut) session.ui().DebugLine("Line(s) too long. Will be truncated.");
 

@@ -6,6 +6,7 @@
 
 #include "app/Session.h"
 #include "midi/LyricPages.h"
+#include "midi/MidiStreamReader.h"
 
 namespace sondesk {
 
@@ -14,7 +15,11 @@ namespace sondesk {
 struct LyricRewriteCounts {
   int lineAdvanceCount = 0;       // line-advance lyric events the source already holds
   int lyricCharCount = 0;         // characters of the chosen lyric stream, 0 when none was chosen
-  bool sourceUnreadable = false;  // the reader could not open the source or read it to its end
+  int chosenSlot = -1;            // its slot: the track, + 64 for text events
+  bool sourceUnreadable = false;  // the reader could not open the source or its header
+  StreamDamage damage;            // where the source was found damaged; it was rewritten up to there
+  bool lyricsCut = false;         // the lyrics went past the stream's capacity: whole pages were kept
+  bool chordsCut = false;         // more chords than the pages take: the rest was left out
 };
 
 // 1 when "Tune1000.MID" was written into `workDir` and is to be converted instead of the source,

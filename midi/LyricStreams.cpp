@@ -23,22 +23,6 @@ bool IsBreakPunctuation(std::uint8_t c) {
   return c == ',' || c == '.' || c == ';' || c == ':' || c == '?' || c == '!';
 }
 
-// A control character in a song text is never a letter; once the player's letter codes are in
-// the text it could no longer be told apart from one (a tab would show as an accented I).
-std::string WithoutControls(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (char c : text) {
-    const auto b = static_cast<std::uint8_t>(c);
-    if (b == '\t') {
-      out.push_back(' ');
-    } else if (b >= 0x20 || b == '\r' || b == '\n') {
-      out.push_back(c);
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 bool IsChordText(std::string_view text) {
@@ -66,11 +50,12 @@ bool LyricStreams::Append(LyricSlot& s, LyricEntry e) {
 }
 
 void LyricStreams::AppendChar(LyricSlot& s, std::uint32_t time, std::uint8_t ch) {
+  ch = PlayerCodeOf(ch);
   if (!Append(s, {time, ch, LyricMark::Char})) return;
   s.line.push_back(s.entries.size() - 1);
   s.lineHasInk = s.lineHasInk || ch != ' ';
   s.afterCarriageReturn = false;
-  if (static_cast<int>(s.line.size()) >= kLyricLineLimits[static_cast<std::size_t>(s.lineCounter)]) Wrap(s);
+  if (static_cast<int>(s.line.size()) > kLyricLineLimits[static_cast<std::size_t>(s.lineCounter)]) Wrap(s);
 }
 
 // Only a line that shows something takes a place on the page; the page builder drops the others,
@@ -91,65 +76,52 @@ void LyricStreams::EndLine(LyricSlot& s, std::uint32_t time, LyricMark mark) {
   s.afterCarriageReturn = false;
 }
 
-// The line has reached its limit. The break goes to the character half the limit back when that
-// is punctuation (the mark stays at the end of its line), else to the nearest blank before it,
-// else right behind the limit: a singer reads whole words and phrases where there is a choice.
+// A character has arrived that no longer fits the line. A singer reads whole words and phrases:
+// the break goes behind punctuation in the last half of the line, else to the nearest blank, so
+// lines are as full as the display allows; only a word longer than the line is cut.
 void LyricStreams::Wrap(LyricSlot& s) {
-  while (!s.line.empty()) {
-    const int limit = kLyricLineLimits[static_cast<std::size_t>(s.lineCounter)];
-    if (static_cast<int>(s.line.size()) < limit) return;
-    const std::size_t k = static_cast<std::size_t>(limit - 1 - limit / 2);
-    std::size_t rest = 0;  // index in s.line of the first character of the next line
-    bool inserted = false;
-    std::size_t insertAt = 0;
-    const std::uint8_t atK = s.entries[s.line[k]].ch;
-    if (IsBreakPunctuation(atK) && k + 1 < s.line.size() && s.entries[s.line[k + 1]].ch == ' ') {
-      // The blank behind the mark takes the break, so the next line does not start with it.
-      s.entries[s.line[k + 1]].mark = LyricMark::LineBreak;
-      s.entries[s.line[k + 1]].ch = 0;
-      rest = k + 2;
-    } else if (IsBreakPunctuation(atK)) {
-      insertAt = s.line[k] + 1;
-      inserted = true;
-      rest = k + 1;
-    } else if (atK == '/') {
-      s.entries[s.line[k]].mark = LyricMark::LineBreak;
-      s.entries[s.line[k]].ch = 0;
-      rest = k + 1;
-    } else {
-      std::size_t j = k + 1;
-      while (j > 0 && s.entries[s.line[j - 1]].ch != ' ') --j;
-      if (j > 0) {
-        s.entries[s.line[j - 1]].mark = LyricMark::LineBreak;
-        s.entries[s.line[j - 1]].ch = 0;
-        rest = j;
-      } else {
-        insertAt = s.line[static_cast<std::size_t>(limit - 1)] + 1;
-        inserted = true;
-        rest = static_cast<std::size_t>(limit);
+  for (;;) {
+    const auto limit = static_cast<std::size_t>(kLyricLineLimits[static_cast<std::size_t>(s.lineCounter)]);
+    if (s.line.size() <= limit) return;
+    const auto ch = [&](std::size_t i) { return s.entries[s.line[i]].ch; };
+    std::size_t blank = limit + 1;  // index in s.line of a blank that becomes the break
+    std::size_t after = limit + 1;  // else: index in s.line behind which a break is inserted
+    for (std::size_t p = limit; p-- > limit / 2;) {
+      if (IsBreakPunctuation(ch(p))) {
+        if (ch(p + 1) == ' ') {
+          blank = p + 1;  // the blank behind the mark takes the break: no line starts with it
+        } else {
+          after = p;
+        }
+        break;
       }
     }
-    if (inserted) {
+    for (std::size_t j = limit + 1; blank > limit && after > limit && j-- > 1;) {
+      if (ch(j) == ' ') blank = j;
+    }
+    if (blank > limit && after > limit) after = limit - 1;
+    std::size_t rest = 0;  // index in s.line of the first character of the next line
+    if (blank <= limit) {
+      s.entries[s.line[blank]].mark = LyricMark::LineBreak;
+      s.entries[s.line[blank]].ch = 0;
+      rest = blank + 1;
+    } else {
       if (s.entries.size() >= kLyricStreamCapacity) {
         // No room for the break: the stream ends here; the page writer cuts what is too long.
         s.full = true;
         s.line.clear();
         return;
       }
-      const std::uint32_t t = s.entries[insertAt - 1].time;
-      s.entries.insert(s.entries.begin() + static_cast<std::ptrdiff_t>(insertAt),
-                       LyricEntry{t, 0, LyricMark::LineBreak});
+      const std::size_t at = s.line[after] + 1;
+      s.entries.insert(s.entries.begin() + static_cast<std::ptrdiff_t>(at),
+                       LyricEntry{s.entries[at - 1].time, 0, LyricMark::LineBreak});
+      for (std::size_t i = after + 1; i < s.line.size(); ++i) ++s.line[i];
+      rest = after + 1;
     }
     bool finishedInk = false;
-    const std::size_t finishedEnd = inserted ? rest : rest - 1;
-    for (std::size_t i = 0; i < finishedEnd; ++i) finishedInk = finishedInk || s.entries[s.line[i]].ch != ' ';
-    std::vector<std::size_t> next(s.line.begin() + static_cast<std::ptrdiff_t>(rest), s.line.end());
-    if (inserted) {
-      for (auto& idx : next) ++idx;
-    }
-    s.line = std::move(next);
-    s.lineHasInk =
-        std::any_of(s.line.begin(), s.line.end(), [&](std::size_t i) { return s.entries[i].ch != ' '; });
+    for (std::size_t i = 0; i < rest; ++i) finishedInk = finishedInk || (ch(i) != ' ' && ch(i) != 0);
+    s.line.erase(s.line.begin(), s.line.begin() + static_cast<std::ptrdiff_t>(rest));
+    s.lineHasInk = std::any_of(s.line.begin(), s.line.end(), [&](std::size_t i) { return s.entries[i].ch != ' '; });
     AdvanceLine(s, finishedInk);
   }
 }
@@ -164,7 +136,7 @@ void LyricStreams::AddChordLine(LyricSlot& s, std::uint32_t time, std::string_vi
   }
   for (char c : chord) {
     if (c == '\r' || c == '\n') continue;
-    Append(s, {time, static_cast<std::uint8_t>(c), LyricMark::Chord});
+    Append(s, {time, PlayerCodeOf(static_cast<std::uint8_t>(c)), LyricMark::Chord});
   }
   Append(s, {time, 0, LyricMark::ChordEnd});
   ++s.chordLines;
@@ -221,13 +193,14 @@ void LyricStreams::AddMetaText(std::uint32_t time, int track, std::uint8_t type,
   if (type != 0x03 && time == 0) return;
   std::string text = IsMultibyteUtf8(raw) ? Utf8ToCp1252(raw) : std::string(raw);
   if (text.size() >= kLyricTextLimit) return;
-  text = WithoutControls(text);
+  // Bytes that are no text go first; the letters take their player codes one by one as they join
+  // the stream, after the line ends have been told apart from them.
+  text = ToPageText(text);
   if (text.empty()) return;
   if (track < 0 || track >= kTextSlotOffset) {
     tracksBeyondSlots_ = true;
     return;
   }
-  ToPlayerCharset(text);
   LyricSlot& s = slots_[static_cast<std::size_t>(type == 0x01 ? track + kTextSlotOffset : track)];
   if (type == 0x03) {
     AddTrackName(s, time, std::move(text));

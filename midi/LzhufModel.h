@@ -1,8 +1,8 @@
 #pragma once
 // The two pieces of state that LZHUF's encoder and decoder must evolve identically: the adaptive
 // Huffman tree of literals and match lengths, and (encoder only) the binary search trees that
-// find matches in the ring. Both are kept here, inline, so that the codec and the benchmark's
-// baselines share one definition; nothing outside midi/ and bench/ should need this header.
+// find matches in the ring. Kept inline so that the codec's loops see through them; nothing outside
+// midi/ and bench/ should need this header.
 //
 // Every rule below is load-bearing for byte-exact output: the order of slots after a swap, the
 // rounding of the halved weights, the tie rule of the rebuild, which node a 29-byte match evicts,
@@ -114,15 +114,14 @@ struct HuffmanTree {
   // Restores the order after freq[c] grew to k above freq[c + 1]: the contents of c and of l, the
   // last slot above c still lighter than k, are exchanged, and the links of what moved are
   // re-pointed. Returns l, where the walk to the root goes on.
-  template <bool kGallop>
   __attribute__((always_inline)) inline int Swap(int c, std::uint32_t k) {
     // The slots above c are in weight order and end with the sentinel, so a galloping search
     // finds the same slot as a scan, without walking the long runs of equal weights that rare
     // symbols sit in. Most runs are short: scan a few slots first.
     int lo = c + 1;  // freq[lo] < k
     int scanned = 0;
-    while (freq[lo + 1] < k && (!kGallop || ++scanned < 8)) ++lo;
-    if (kGallop && freq[lo + 1] < k) {
+    while (freq[lo + 1] < k && ++scanned < 8) ++lo;
+    if (freq[lo + 1] < k) {
       int hi = lo + 1;
       for (int step = 1; hi < T && freq[hi] < k; step <<= 1) {
         lo = hi;
@@ -153,19 +152,16 @@ struct HuffmanTree {
   }
 
   // Counts one more occurrence of `symbol` and restores the order of the weights, after the
-  // symbol was coded with the tree as it stood. kGallop false is the plain upward scan, kept for
-  // the benchmark's classic-style baseline; both find the same slot.
-  template <bool kGallop = true>
+  // symbol was coded with the tree as it stood.
   __attribute__((always_inline)) inline void Update(int symbol) {
     if (freq[R] == kMaxFreq) Reconstruct();
-    ClimbFrom<kGallop>(prnt[symbol + T]);
+    ClimbFrom(prnt[symbol + T]);
   }
 
-  template <bool kGallop = true>
   __attribute__((always_inline)) inline void ClimbFrom(int c) {
     do {
       const std::uint32_t k = ++freq[c];
-      if (k > freq[c + 1]) c = Swap<kGallop>(c, k);
+      if (k > freq[c + 1]) c = Swap(c, k);
       c = prnt[c];
     } while (c != 0);
   }
@@ -183,7 +179,7 @@ struct HuffmanTree {
       const int c = path[d];
       const std::uint32_t k = ++freq[c];
       if (k > freq[c + 1]) {
-        const int up = prnt[Swap<true>(c, k)];
+        const int up = prnt[Swap(c, k)];
         if (up != 0) ClimbFrom(up);
         return;
       }
@@ -245,57 +241,19 @@ struct BasicSearchTrees {
     }
     return F;
   }
-  static inline int CommonPrefixBytes(const std::uint8_t* a, const std::uint8_t* b) {
-    int i = 1;
-    while (i < F && a[i] == b[i]) ++i;
-    return i;
-  }
-
-  // Counts node p, whose key shares i bytes with r's, as a match candidate: longer wins, then
-  // nearer. True when the match is the longest possible, which ends the search.
-  inline bool NoteMatch(int r, int p, int i) {
-    if (i <= kThreshold) return false;
-    const int d = ((r - p) & (N - 1)) - 1;
-    if (i > matchLength) {
-      matchPosition = d;
-      matchLength = i;
-      return i >= F;
-    }
-    if (i == matchLength && d < matchPosition) matchPosition = d;
-    return false;
-  }
-
   // Inserts position r and leaves the best match on its search path in matchLength and
-  // matchPosition (distance back minus 1). A 29-byte match replaces the older node. kClassic
-  // compares a byte at a time and branches on the side, for the benchmark's baseline.
-  template <bool kClassic = false>
+  // matchPosition (distance back minus 1): longer wins, then nearer. A 29-byte match replaces the
+  // older node.
   inline void Insert(int r) {
     const std::uint8_t* key = &text[r];
     int p = N + 1 + key[0];
     int side = 1;
     kid[r][0] = kid[r][1] = kNil;
     matchLength = 0;
-    if constexpr (kClassic) {
-      for (;;) {
-        const int next = kid[p][side];
-        if (next == kNil) {
-          kid[p][side] = static_cast<Link>(r);
-          dad[r] = static_cast<Link>(p);
-          return;
-        }
-        p = next;
-        const int i = CommonPrefixBytes(key, &text[p]);
-        if (i < F) {
-          if (key[i] > text[p + i]) {
-            side = 1;
-          } else {
-            side = 0;
-          }
-        }
-        if (NoteMatch(r, p, i)) break;
-      }
-    } else {
+    {
       const KeyWords words = WordsOf(key);
+      const std::uint64_t first = words.w[0];
+      const int key1 = key[1];
       int next = kid[p][1];
       for (;;) {
         if (next == kNil) {
@@ -304,24 +262,49 @@ struct BasicSearchTrees {
           return;
         }
         p = next;
-        // Both children are fetched while the keys are compared, so the step down does not
-        // wait for the comparison and then for another load.
-        const int left = kid[p][0];
-        const int right = kid[p][1];
-        const int i = CommonPrefixWords(words, &text[p], side);
-        if (i >= F) {
-          matchPosition = ((r - p) & (N - 1)) - 1;
-          matchLength = F;
-          break;
+        // Most nodes differ from the key within bytes 1 to 8: one word decides the side and the
+        // common length. The side is taken by a real branch, not a select: it is often
+        // predictable (runs of similar keys make long one-sided chains), and a predicted branch
+        // lets the next node's loads start before this comparison ends.
+        // Keys that part at their second byte (most of them in binary and random data) are
+        // told apart by that byte alone: a common length of 1 is no match.
+        const int second = text[p + 1];
+        if (second != key1) {
+          side = key1 > second;
+          if (side) {
+            next = kid[p][1];
+            asm volatile("" ::: "memory");
+          } else {
+            next = kid[p][0];
+          }
+          continue;
         }
-        // NoteMatch without branches: which node wins depends on the data, so a branch here
-        // is mispredicted often.
-        const int d = ((r - p) & (N - 1)) - 1;
-        const bool better =
-            (i > kThreshold) & ((i > matchLength) | ((i == matchLength) & (d < matchPosition)));
-        matchLength = better ? i : matchLength;
-        matchPosition = better ? d : matchPosition;
-        next = side ? right : left;
+        const std::uint64_t y = LoadBig(&text[p + 1]);
+        int i;
+        if (first != y) {
+          i = 1 + (__builtin_clzll(first ^ y) >> 3);
+          side = first > y;
+        } else {
+          i = CommonPrefixWords(words, &text[p], side);
+          if (i >= F) {
+            matchPosition = ((r - p) & (N - 1)) - 1;
+            matchLength = F;
+            break;
+          }
+        }
+        if (i > kThreshold) {
+          // Which node wins depends on the data; selects rather than branches here.
+          const int d = ((r - p) & (N - 1)) - 1;
+          const bool better = (i > matchLength) | ((i == matchLength) & (d < matchPosition));
+          matchLength = better ? i : matchLength;
+          matchPosition = better ? d : matchPosition;
+        }
+        if (side) {
+          next = kid[p][1];
+          asm volatile("" ::: "memory");
+        } else {
+          next = kid[p][0];
+        }
       }
     }
     // r takes p's place; p leaves the tree.

@@ -36,7 +36,20 @@ bool ReadVlq(const std::vector<std::uint8_t>& image, TrackCursor& t, std::uint64
   return false;
 }
 
-bool ReadImage(Session& session, const std::string& path, std::vector<std::uint8_t>& image, bool& found) {
+// The store's stop box, or the list of its messages when the caller decides what to tell.
+struct StopBox {
+  Session& session;
+  std::vector<std::string>* held;
+  void operator()(const std::string& text) const {
+    if (held != nullptr) {
+      held->push_back(text);
+    } else {
+      session.ShowStopBox(text);
+    }
+  }
+};
+
+bool ReadImage(const StopBox& stop, const std::string& path, std::vector<std::uint8_t>& image, bool& found) {
   found = false;
   std::FILE* f = OpenRegularFile(path);
   if (f == nullptr) return false;
@@ -54,7 +67,7 @@ bool ReadImage(Session& session, const std::string& path, std::vector<std::uint8
     const std::size_t got = std::fread(image.data() + done, 1, want, f);
     done += got;
     if (got < want) {
-      session.ShowStopBox("Read error");
+      stop("Read error");
       image.resize(done);
       break;
     }
@@ -65,8 +78,8 @@ bool ReadImage(Session& session, const std::string& path, std::vector<std::uint8
 
 class Loader {
  public:
-  Loader(Session& session, const std::vector<std::uint8_t>& image, MidiEventStore& store)
-      : session_(session), image_(image), store_(store) {}
+  Loader(const StopBox& stop, const std::vector<std::uint8_t>& image, MidiEventStore& store)
+      : session_(stop.session), stop_(stop), image_(image), store_(store) {}
 
   void Merge(std::vector<TrackCursor>& tracks) {
     for (TrackCursor& t : tracks) {
@@ -88,12 +101,12 @@ class Loader {
         const BoxAnswer a = session_.ui().ShowBox("Time > 2000 bars!|File may be corrupted!|Continue anyway?",
                                                   "Alert", BoxIcon::Question, BoxButtons::OkCancel);
         if (a != BoxAnswer::Ok) {
-          session_.ShowStopBox("Attention!|File not completly loaded!");
+          stop_("Attention!|File not completly loaded!");
           return;
         }
       }
       if (store_.events.size() >= store_.capacity) {
-        session_.ShowStopBox("Too many events.|Out of memory!");
+        stop_("Too many events.|Out of memory!");
         return;
       }
       DecodeEvent(t, static_cast<std::uint8_t>(best));
@@ -214,7 +227,7 @@ class Loader {
       t.pos += static_cast<std::size_t>(length);
       if (type > 127 && !metaShown_) {
         metaShown_ = true;
-        session_.ShowStopBox(Format("<Unknown metaevent > 127>|%d h%2x", type, type));
+        stop_(Format("<Unknown metaevent > 127>|%d h%2x", type, type));
       }
       if (type == 0x51 && length == 3 && !tempoSeen_) {
         tempoSeen_ = true;
@@ -240,10 +253,11 @@ class Loader {
   void ShowOnce(bool& shown, const char* text) {
     if (shown) return;
     shown = true;
-    session_.ShowStopBox(text);
+    stop_(text);
   }
 
   Session& session_;
+  const StopBox& stop_;
   const std::vector<std::uint8_t>& image_;
   MidiEventStore& store_;
   std::vector<std::uint8_t> scratch_;
@@ -265,28 +279,29 @@ void FreeEventStore(MidiEventStore& store) {
 }
 
 int LoadEventStore(Session& session, const std::string& path, MidiEventStore& store,
-                   EventStoreStatus* status) {
+                   EventStoreStatus* status, std::vector<std::string>* heldMessages) {
+  const StopBox stop{session, heldMessages};
   FreeEventStore(store);
   if (status != nullptr) *status = EventStoreStatus::Ok;
   std::vector<std::uint8_t> image;
   bool found = false;
-  if (!ReadImage(session, path, image, found)) {
-    session.ShowStopBox(Format("Couldn't find file <%s>", path.c_str()));
+  if (!ReadImage(stop, path, image, found)) {
+    stop(Format("Couldn't find file <%s>", path.c_str()));
     return Fail(status, EventStoreStatus::CannotOpen);
   }
   if (image.size() < 4 || std::memcmp(image.data(), "MThd", 4) != 0) {
-    session.ShowStopBox("This is not\na standard midifile!\nHeadchunk <> 'MThd'");
+    stop("This is not\na standard midifile!\nHeadchunk <> 'MThd'");
     return Fail(status, EventStoreStatus::NotMidi);
   }
   if (image.size() < 14 || GetBe32(image.data() + 4) < 6) {
-    session.ShowStopBox(StreamErrorText(kStreamHeaderEnd));
+    stop(StreamErrorText(kStreamHeaderEnd));
     return Fail(status, EventStoreStatus::HeaderTruncated);
   }
   const int format = GetBe16(image.data() + 8);
   int count = GetBe16(image.data() + 10);
   const int division = GetBe16(image.data() + 12);
   if (division == 0 || (division & 0x8000) != 0) {
-    session.ShowStopBox(kUnsupportedDivisionText);
+    stop(kUnsupportedDivisionText);
     return Fail(status, EventStoreStatus::UnsupportedDivision);
   }
   if (count > MidiEventStore::kMaxTracks) count = MidiEventStore::kMaxTracks;
@@ -300,7 +315,7 @@ int LoadEventStore(Session& session, const std::string& path, MidiEventStore& st
     const std::uint64_t length = GetBe32(chunk + 4);
     if (std::memcmp(chunk, "MTrk", 4) == 0) {
       if (pos + 8 + length > image.size()) {
-        session.ShowStopBox(
+        stop(
             Format("Track %d: Midifile error!\nAborted\n", static_cast<int>(tracks.size()) + 1));
         return Fail(status, EventStoreStatus::TrackBeyondEnd);
       }
@@ -322,11 +337,11 @@ int LoadEventStore(Session& session, const std::string& path, MidiEventStore& st
   try {
     // Songs average three to four bytes an event; the vectors grow past that when they must.
     store.events.reserve(static_cast<std::size_t>(trackBytes / 3) + 16);
-    Loader loader(session, image, store);
+    Loader loader(stop, image, store);
     loader.Merge(tracks);
   } catch (const std::bad_alloc&) {
     FreeEventStore(store);
-    session.ShowStopBox("Out of memory");
+    stop("Out of memory");
     return Fail(status, EventStoreStatus::OutOfMemory);
   }
   return 0;

@@ -52,11 +52,12 @@ enum class EventStoreStatus {
   OutOfMemory,          // "Out of memory"
 };
 
-// Loads `path` into `store` (emptied first). Messages go to the shared stop box; the 2000-bar
+// Loads `path` into `store` (emptied first). Messages go to the shared stop box, or into
+// `heldMessages` when given (the import tells the user once about a damaged file); the 2000-bar
 // question is asked at most once. 0 success (a load stopped by the user or by a full store keeps
 // the events read so far and still succeeds, with `complete` false), 1 failure with no store.
 int LoadEventStore(Session& session, const std::string& path, MidiEventStore& store,
-                   EventStoreStatus* status = nullptr);
+                   EventStoreStatus* status = nullptr, std::vector<std::string>* heldMessages = nullptr);
 void FreeEventStore(MidiEventStore& store);
 
 }  // namespace sondesk

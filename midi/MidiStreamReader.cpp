@@ -47,6 +47,29 @@ void SetError(MidiStreamReader& r, int code) {
   }
 }
 
+// Damage within a track. Read strictly, it ends the pass; salvaged, it ends the track: the notes
+// it holds are ended where it broke, and the first damage is kept with its place.
+void Fault(MidiStreamReader& r, StreamTrack& t, int code) {
+  if (!r.salvage) {
+    SetError(r, code);
+    return;
+  }
+  if (r.damage.code == 0) {
+    r.damage.code = code;
+    r.damage.track = static_cast<int>(&t - r.tracks.data());
+    r.damage.offset = t.dataStart + t.consumed - t.fill + t.pos;
+    r.damage.tick = r.now;
+  }
+  t.active = false;
+  for (std::size_t n = 0; n < t.sounding.size(); ++n) {
+    if (!t.sounding.test(n)) continue;
+    MidiEvent off;
+    off.bytes = {static_cast<std::uint8_t>(0x80 | (n >> 7)), static_cast<std::uint8_t>(n & 0x7F), 0x40};
+    r.pendingNoteOffs.push_back(std::move(off));
+  }
+  t.sounding.reset();
+}
+
 // Up to `n` bytes at `offset`: how many there were.
 std::size_t ReadSome(MidiStreamReader& r, std::uint64_t offset, std::uint8_t* out, std::size_t n) {
   if (r.filePos != offset) {
@@ -67,15 +90,15 @@ bool ReadAt(MidiStreamReader& r, std::uint64_t offset, std::uint8_t* out, std::s
 // missing as bytes beyond the file's end.
 bool Refill(MidiStreamReader& r, StreamTrack& t) {
   if (t.consumed >= t.length) {
-    SetError(r, kStreamBodyEnd);
+    Fault(r, t, kStreamBodyEnd);
     return false;
   }
   const std::uint32_t n = std::min<std::uint32_t>(StreamTrack::kBufferSize, t.length - t.consumed);
   // A file cut short still gives every byte it has; the error comes when one is missing.
   const std::size_t got = ReadSome(r, t.dataStart + t.consumed, t.buffer.data(), n);
   if (got == 0) {
-    r.atFileEnd = true;
-    SetError(r, kStreamBodyEnd);
+    if (!r.salvage) r.atFileEnd = true;
+    Fault(r, t, kStreamBodyEnd);
     return false;
   }
   t.fill = static_cast<std::uint32_t>(got);
@@ -110,7 +133,7 @@ bool ReadVlq(MidiStreamReader& r, StreamTrack& t, std::uint64_t& value) {
     value = (value << 7) | (b & 0x7F);
     if ((b & 0x80) == 0) return true;
   }
-  SetError(r, kStreamDeltaTime);
+  Fault(r, t, kStreamDeltaTime);
   return false;
 }
 
@@ -152,10 +175,13 @@ bool ReadEvent(MidiStreamReader& r, StreamTrack& t, MidiEvent& ev) {
   std::uint8_t b;
   if (!ReadByte(r, t, b)) return false;
   if (b < 0x80) {
+    // The format ends running status at a SysEx or meta event, but many karaoke writers go on
+    // with it (a highlight controller right behind a lyric): salvaged, such a file keeps it.
+    if (t.runningStatus == 0 && r.salvage) t.runningStatus = t.lastChannelStatus;
     const std::uint8_t type = t.runningStatus & 0xF0;
     if (type != 0x80 && type != 0x90 && type != 0xA0 && type != 0xB0 && type != 0xC0 && type != 0xD0 &&
         type != 0xE0) {
-      SetError(r, kStreamRunningStatus);
+      Fault(r, t, kStreamRunningStatus);
       return false;
     }
     ev.bytes.push_back(t.runningStatus);
@@ -165,6 +191,7 @@ bool ReadEvent(MidiStreamReader& r, StreamTrack& t, MidiEvent& ev) {
   if (b < 0xF0) {
     ev.bytes.push_back(b);
     t.runningStatus = b;
+    t.lastChannelStatus = b;
     std::uint8_t data;
     if (!ReadByte(r, t, data)) return false;
     ev.bytes.push_back(data);
@@ -185,8 +212,16 @@ bool ReadEvent(MidiStreamReader& r, StreamTrack& t, MidiEvent& ev) {
     ev.dataLength = length;
     return ReadData(r, t, length, ev.bytes);
   }
-  SetError(r, kStreamRealtime);
+  Fault(r, t, kStreamRealtime);
   return false;
+}
+
+// What a salvaged track has left sounding, for the note-offs at its damage.
+void NoteSounding(StreamTrack& t, const MidiEvent& ev) {
+  const int type = ev.bytes[0] & 0xF0;
+  if ((type != 0x80 && type != 0x90) || ev.size() < 3) return;
+  const std::size_t n = static_cast<std::size_t>((ev.bytes[0] & 0x0F) << 7 | (ev.bytes[1] & 0x7F));
+  t.sounding.set(n, type == 0x90 && ev.bytes[2] != 0);
 }
 
 StreamTrack* NextTrack(MidiStreamReader& r) {
@@ -205,6 +240,9 @@ bool ResetStreamReader(MidiStreamReader& r) {
   r.allTracksEnded = false;
   r.now = 0;
   r.tracks.clear();
+  r.damage = StreamDamage{};
+  r.lastTrack = -1;
+  r.pendingNoteOffs.clear();
   r.format = r.trackCount = r.division = 0;
 
   std::uint8_t head[14];
@@ -236,8 +274,11 @@ bool ResetStreamReader(MidiStreamReader& r) {
       if (length > 0) {
         t.active = true;
         std::uint64_t delta = 0;
-        if (!ReadVlq(r, t, delta)) return false;
-        t.nextTime = delta;
+        if (ReadVlq(r, t, delta)) {
+          t.nextTime = delta;
+        } else if (!r.salvage || r.errorCode != kStreamOk) {
+          return false;
+        }
       }
     }
     pos += 8 + static_cast<std::uint64_t>(length);
@@ -245,9 +286,10 @@ bool ResetStreamReader(MidiStreamReader& r) {
   return true;
 }
 
-std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path) {
+std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path, bool salvage) {
   auto r = std::make_unique<MidiStreamReader>();
   r->session = &session;
+  r->salvage = salvage;
   r->path = path;
   r->file = OpenRegularFile(path);
   if (r->file == nullptr) {
@@ -281,25 +323,37 @@ std::unique_ptr<MidiStreamReader> OpenPayloadReader(Session& session, const std:
 std::uint64_t NextStreamEvent(MidiStreamReader& r, MidiEvent& event) {
   event.Clear();
   if (r.errorCode != kStreamOk) return 0;
-  StreamTrack* t = NextTrack(r);
-  if (t == nullptr) {
-    r.allTracksEnded = true;
-    return 0;
+  const std::uint64_t before = r.now;
+  for (;;) {
+    if (!r.pendingNoteOffs.empty()) {
+      event = std::move(r.pendingNoteOffs.back());
+      r.pendingNoteOffs.pop_back();
+      return r.now - before;
+    }
+    StreamTrack* t = NextTrack(r);
+    if (t == nullptr) {
+      r.allTracksEnded = true;
+      return r.now - before;
+    }
+    r.now = t->nextTime;
+    r.lastTrack = static_cast<int>(t - r.tracks.data());
+    if (!ReadEvent(r, *t, event)) {
+      event.Clear();
+      // A salvaged track ended at its damage: the song goes on with the others.
+      if (r.salvage && r.errorCode == kStreamOk) continue;
+      return r.now - before;
+    }
+    if (r.salvage && event.IsChannel()) NoteSounding(*t, event);
+    if (t->active) {
+      std::uint64_t delta = 0;
+      if (ReadVlq(r, *t, delta)) t->nextTime = r.now + delta;
+    }
+    return r.now - before;
   }
-  const std::uint64_t d = t->nextTime - r.now;
-  r.now = t->nextTime;
-  if (!ReadEvent(r, *t, event)) {
-    event.Clear();
-    return d;
-  }
-  if (t->active) {
-    std::uint64_t delta = 0;
-    if (ReadVlq(r, *t, delta)) t->nextTime = r.now + delta;
-  }
-  return d;
 }
 
 std::uint64_t PeekStreamDelta(MidiStreamReader& r) {
+  if (!r.pendingNoteOffs.empty()) return 0;
   const StreamTrack* t = NextTrack(r);
   if (t == nullptr) {
     r.allTracksEnded = true;

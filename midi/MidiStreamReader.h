@@ -8,6 +8,7 @@
 // `allTracksEnded` is set; the first error is shown once in the shared stop box and ends the pass.
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <cstdio>
 #include <memory>
@@ -47,6 +48,18 @@ struct StreamTrack {
   std::uint64_t nextTime = 0;  // absolute tick of the track's next event
   bool active = false;
   std::uint8_t runningStatus = 0;  // last channel status; 0 after SysEx and meta events
+  // Salvage: the last channel status, which many writers go on using after a meta event.
+  std::uint8_t lastChannelStatus = 0;
+  // Salvage: the notes this track has started and not ended (channel × 128 + key).
+  std::bitset<16 * 128> sounding;
+};
+
+// Where a file read in salvage mode was first found damaged.
+struct StreamDamage {
+  int code = 0;               // the reader's error code; 0: no damage
+  int track = -1;             // track chunk, from 0
+  std::uint64_t offset = 0;   // file offset of the first byte that could not be read
+  std::uint64_t tick = 0;     // song time when the damage was met
 };
 
 struct MidiStreamReader {
@@ -80,12 +93,22 @@ struct MidiStreamReader {
   // The player's payload writes note-offs as two bytes (8n kk); read so, each note-off is
   // delivered with the velocity 64 that readers of a payload supply.
   bool payloadSyntax = false;
+
+  // Salvage mode, for the import of real files: damage in a track (a chunk cut short, a lost
+  // running status, a stray status byte) ends that track only, without a box; the other tracks
+  // go on, the notes the damaged track left sounding are ended at the damage, and `damage` tells
+  // where it was. Errors of the header still end the pass. Kept across resets.
+  bool salvage = false;
+  StreamDamage damage;  // the first damage of this pass
+  int lastTrack = -1;   // the track of the last delivered event
+  std::vector<MidiEvent> pendingNoteOffs;
 };
 
 // Opens `path` and reads its header and track table. None when the file cannot be opened (a
 // line goes to the Ui's diagnostics, as the original wrote it to a console). A reader whose header
 // is bad is returned with its `errorCode` set.
-std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path);
+// `salvage` opens it in salvage mode (see MidiStreamReader::salvage) from the first byte on.
+std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::string& path, bool salvage = false);
 // The same for a payload file of the player (two-byte note-offs).
 std::unique_ptr<MidiStreamReader> OpenPayloadReader(Session& session, const std::string& path);
 // Back to the start: header and track table read again, errors and end flags cleared. False (and

@@ -5,9 +5,12 @@
 // song. The library's import then compresses the payload with that header into an MF3 song.
 
 #include <string>
+#include <vector>
 
 #include "midi/LyricRewrite.h"
 #include "midi/Mf3Header.h"
+#include "midi/MidiStreamReader.h"
+#include "midi/SourceRepair.h"
 #include "midi/SongTexts.h"
 #include "midi/SxsEvent.h"
 
@@ -27,6 +30,16 @@ struct MidiConversion {
   bool payloadWritten = false;  // the payload file holds this conversion's result
   int chordEvents = 0;          // lyric chord events met by the main pass
   int pageLineEvents = 0;       // lyric page-line events met by the main pass
+  int notesWritten = 0;         // note-ons in the payload
+  int lineAdvancesWritten = 0;  // lyric line advances in the payload
+  int dataBytesCut = 0;         // channel events whose data bytes of 0x80 or more lost their high bit
+  int dataBytesDropped = 0;     // channel events left out for such a byte
+  int sysExCut = 0;             // SysEx events cut at a byte of 0x80 or more
+  bool damaged = false;         // the source was damaged (and, when a payload was written, salvaged)
+  StreamDamage damage;          // where the readers first met the damage, when they did
+  SourceRepair repair = SourceRepair::None;  // read from a repaired copy of the source
+  // What the user was told once, in one box, about this song's repairs.
+  std::vector<std::string> notes;
 
   // The texts as the import reads them, each cut to 31 characters.
   std::string Title() const { return CutTo(texts.songTitle, SongTexts::kFieldChars); }

@@ -33,6 +33,18 @@ struct Tables {
 
 constexpr Tables kTables;
 
+// The plain form of each byte from 0x80 on for a page; 0 where the byte is no text.
+constexpr char kPlainHigh[] =
+    // 0x80-0x9F: € ‚ ƒ „ … † ‡ ˆ ‰ Š ‹ Œ Ž ‘ ’ “ ” • – — ˜ ™ š › œ ž Ÿ
+    "E\x00,f\".\x00\x00^\x00S<O\x00Z\x00\x00''\"\"\x00--~\x00s>o\x00zY"
+    // 0xA0-0xBF: nbsp ¡ ¢ £ ¤ ¥ ¦ § ¨ © ª « ¬ shy ® ¯ ° ± ² ³ ´ µ ¶ · ¸ ¹ º » ¼ ½ ¾ ¿
+    " !c\x00\x00Y|\x00\"c\x61\"\x00-r\x00o\x00\x32\x33'u\x00.,1o\"\x00\x00\x00?"
+    // 0xC0-0xDF
+    "AAAAAAACEEEEIIIIDNOOOOOxOUUUUYTs"
+    // 0xE0-0xFF (0xFF is taken for damage, not for ÿ)
+    "aaaaaaaceeeeiiiidnooooo\x00ouuuuyt\x00";
+static_assert(sizeof kPlainHigh == 0x81);
+
 }  // namespace
 
 std::uint8_t PlayerCodeOf(std::uint8_t cp1252) {
@@ -48,6 +60,26 @@ void ToPlayerCharset(std::uint8_t* bytes, std::size_t size) {
 
 void FromPlayerCharset(std::uint8_t* bytes, std::size_t size) {
   for (std::size_t i = 0; i < size; ++i) bytes[i] = kTables.fromPlayer[bytes[i]];
+}
+
+std::string ToPageText(std::string_view cp1252) {
+  std::string out;
+  out.reserve(cp1252.size());
+  for (const char c : cp1252) {
+    const auto b = static_cast<std::uint8_t>(c);
+    if (b == '\t') {
+      out.push_back(' ');
+    } else if (b == '\r' || b == '\n' || (b >= 0x20 && b < 0x7F)) {
+      out.push_back(c);
+    } else if (b >= 0x80) {
+      if (kTables.toPlayer[b] != b) {
+        out.push_back(c);
+      } else if (kPlainHigh[b - 0x80] != 0) {
+        out.push_back(kPlainHigh[b - 0x80]);
+      }
+    }
+  }
+  return out;
 }
 
 void ToPlayerCharset(std::string& text, std::size_t from) {

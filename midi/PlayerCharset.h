@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 namespace sondesk {
 
@@ -23,5 +24,15 @@ void ToPlayerCharset(std::string& text, std::size_t from = 0);
 void FromPlayerCharset(std::string& text, std::size_t from = 0);
 void ToPlayerCharset(std::uint8_t* bytes, std::size_t size);
 void FromPlayerCharset(std::uint8_t* bytes, std::size_t size);
+
+// A song text (Windows-1252) cut down to what a lyric page can show, still in Windows-1252:
+// printable ASCII, the letters that have a player code (they take it when they go on a page,
+// each on its own, so that a letter's code is never read as a line end), carriage returns and
+// line feeds (they end lines). Other accented letters (ì among them: the table has only Ì) and
+// typographic marks become their plain ASCII form, one character for one; a tab becomes a blank;
+// bytes that are no text at all (NUL and the other controls, DEL, the undefined bytes, 0xFF,
+// which damaged files are full of) are left out. Page texts travel inside SysEx events, where a
+// byte of 0x80 or more would end the event.
+std::string ToPageText(std::string_view cp1252);
 
 }  // namespace sondesk

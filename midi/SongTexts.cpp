@@ -1,5 +1,7 @@
 #include "midi/SongTexts.h"
 
+#include <cstdint>
+
 namespace sondesk {
 
 namespace {
@@ -28,6 +30,24 @@ std::string UpperAscii(std::string text) {
   return text;
 }
 
+std::string UpperCp1252(std::string text) {
+  for (char& c : text) {
+    const auto b = static_cast<std::uint8_t>(c);
+    std::uint8_t u = b;
+    if (b >= 'a' && b <= 'z') {
+      u = static_cast<std::uint8_t>(b - 'a' + 'A');
+    } else if (b >= 0xE0 && b <= 0xFE && b != 0xF7) {
+      u = static_cast<std::uint8_t>(b - 0x20);  // à..þ to À..Þ, the division sign aside
+    } else if (b == 0x9A || b == 0x9C || b == 0x9E) {
+      u = static_cast<std::uint8_t>(b - 0x10);  // š œ ž
+    } else if (b == 0xFF) {
+      u = 0x9F;  // ÿ
+    }
+    c = static_cast<char>(u);
+  }
+  return text;
+}
+
 std::string CutTo(const std::string& text, std::size_t chars) {
   return text.size() > chars ? text.substr(0, chars) : text;
 }
@@ -50,7 +70,7 @@ std::string StemOf(const std::string& path) {
 void SongTexts::ParseCopyright(const std::string& text) {
   songCopyright = CutTo(text, kBufferChars);
   if (text.size() < kSplitAt + 1 || text.find(';') != kSplitAt) return;
-  std::string publisher = UpperAscii(text.substr(kSplitAt + 1));
+  std::string publisher = UpperCp1252(text.substr(kSplitAt + 1));
   static const std::string kLeading = "0123456789,.-_: ";
   const std::size_t keep = publisher.find_first_not_of(kLeading);
   if (keep != std::string::npos && keep > 0) publisher.erase(0, keep);
@@ -68,10 +88,10 @@ void SongTexts::ParseTrackName(const std::string& text) {
     return;
   }
   const std::size_t semi = text.find(';');
-  songTitle = CutTo(UpperAscii(TrimBlanks(text.substr(0, semi))), kFieldChars);
+  songTitle = CutTo(UpperCp1252(TrimBlanks(text.substr(0, semi))), kFieldChars);
   titleTaken = true;
   if (semi != kSplitAt) return;
-  std::string author = UpperAscii(text.substr(semi + 1));
+  std::string author = UpperCp1252(text.substr(semi + 1));
   if (author.find("MUSIC BY") != std::string::npos && author.size() >= 19) author.erase(0, 18);
   songAuthor = CutTo(TrimBlanks(author), kFieldChars);
 }
@@ -87,7 +107,7 @@ void SongTexts::ChooseTitle(const std::string& fileName) {
     const bool keep = fileName.size() < 9 && NonBlankCount(songTitle, 50) > 10;
     if (!keep) songTitle = fileName;
   }
-  songTitle = UpperAscii(CutTo(songTitle, kFieldChars));
+  songTitle = UpperCp1252(CutTo(songTitle, kFieldChars));
 }
 
 }  // namespace sondesk

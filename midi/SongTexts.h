@@ -39,6 +39,8 @@ struct SongTexts {
 // Helpers shared with the library's text handling.
 std::string TrimBlanks(const std::string& text);
 std::string UpperAscii(std::string text);
+// Upper case for Windows-1252 text, the accented letters included (ß has no capital and stays).
+std::string UpperCp1252(std::string text);
 std::string CutTo(const std::string& text, std::size_t chars);
 // Characters other than blanks among the first `within` characters.
 std::size_t NonBlankCount(const std::string& text, std::size_t within = std::string::npos);

@@ -1,15 +1,20 @@
 #include "midi/SxsEvent.h"
 
+#include "midi/PlayerCharset.h"
+
 namespace sondesk {
 
 namespace {
 
 const std::string kEmpty;
 
+// The control range is where the player keeps its accented letters: only the codes that stand
+// for no letter (the line feed that ends a page line, NUL, ...) are left out.
 std::string Printable(const std::string& text, std::size_t limit) {
   std::string out;
   for (const char c : text) {
-    if (static_cast<unsigned char>(c) < 0x20) continue;
+    const auto b = static_cast<std::uint8_t>(c);
+    if (b < 0x20 && LetterOfPlayerCode(b) == b) continue;
     if (out.size() == limit) break;
     out.push_back(c);
   }

@@ -29,9 +29,9 @@ bool ParseSxs(std::span<const std::uint8_t> sysExData, int& type, std::string& t
 std::vector<std::uint8_t> MakeSxsData(int type, std::string_view text);
 
 // The chord symbols and page lines of a song, in song order, as the conversion's pre-scan finds
-// them. Control characters are left out; chords keep 19 characters, page lines 45. The tables
-// grow with the song: a song with more chords or lines than the original fixed tables held keeps
-// them all instead of writing beyond them.
+// them. Control characters are left out, but not the player's letter codes among them; chords
+// keep 19 characters, page lines 45. The tables grow with the song: a song with more chords or
+// lines than the original fixed tables held keeps them all instead of writing beyond them.
 struct SxsTables {
   static constexpr std::size_t kChordChars = 19;
   static constexpr std::size_t kPageLineChars = 45;

@@ -86,5 +86,47 @@ TEST(Settings, SetThenGetRoundTripsAndLeavesTheRestOfTheFile) {
   EXPECT_FALSE(s.GetText("Nope", "Nothing"));
 }
 
+TEST(Settings, WritingOneKeyLeavesEveryOtherValueHeldInMemory) {
+  TempDir dir;
+  WriteFile(dir / "Sondesk.INI", "[Settings]\nFlashdrive=/media/card\n");
+  Settings s(dir / "Sondesk.INI");
+  s.Load();
+  // Values this run holds without the file: folders chosen at start, a drive set aside.
+  s.installPath = "/run/program";
+  s.cwd = "/run/library";
+  s.flashDrive = kNoDrive;
+  s.checkCategory = 0;
+  ASSERT_TRUE(s.WriteString("PATH", "ImportPath", "/home/me/songs"));
+  ASSERT_TRUE(s.WriteInt("Settings", "AskInternet", 0));
+  ASSERT_TRUE(s.WriteWidths("List2_Width", {3, 20, 30, 40, 50, 60, 70, 80, 90, 100}));
+  EXPECT_EQ(s.installPath, "/run/program");
+  EXPECT_EQ(s.cwd, "/run/library");
+  EXPECT_EQ(s.flashDrive, kNoDrive);
+  EXPECT_EQ(s.checkCategory, 0);
+  // The written keys changed, in memory and in the file, with the reading rules applied.
+  EXPECT_EQ(s.importPath, "/home/me/songs");
+  EXPECT_EQ(s.askInternet, 0);
+  EXPECT_EQ(s.list2Width[3], 40);
+  EXPECT_EQ(s.list2Width[0], 200);
+  EXPECT_EQ(GetPrivateProfileString(s.iniPath(), "Settings", "Flashdrive", ""), "/media/card");
+  EXPECT_EQ(GetPrivateProfileString(s.iniPath(), "Settings", "Installpath", "none"), "none");
+  ASSERT_TRUE(s.WriteString("Settings", "CWD", "  \"/quoted\"  "));
+  EXPECT_EQ(s.cwd, "/quoted");
+}
+
+TEST(Settings, AKeyThatCannotBeWrittenStillHoldsForThisRun) {
+  TempDir dir;
+  WriteFile(dir / "plain-file", "x");
+  // A folder that is a file: no write can succeed, whoever runs the test.
+  Settings s(dir / "plain-file/Sondesk.INI");
+  s.Load();
+  s.cwd = "/run/library";
+  EXPECT_FALSE(s.WriteInt("Settings", "CheckInterpret", 0));
+  EXPECT_FALSE(s.WriteString("Settings", "Flashdrive", "/media/cf"));
+  EXPECT_EQ(s.checkInterpret, 0);
+  EXPECT_EQ(s.flashDrive, "/media/cf");
+  EXPECT_EQ(s.cwd, "/run/library");
+}
+
 }  // namespace
 }  // namespace sondesk

@@ -47,6 +47,7 @@ TEST_F(CardCliTest, FormatPutGetAndRemoveOnAnImage) {
   EXPECT_EQ(ReadBytes(dir / "m.bin"), a);
   const auto b = Pattern(4000, 2);
   WriteFile(dir / "b.bin", b);
+  ASSERT_EQ(Shell("MTOOLS_SKIP_CHECK=1 mmd -i " + at + " ::/SPARE"), 0);
   ASSERT_EQ(Shell("MTOOLS_SKIP_CHECK=1 mcopy -i " + at + " '" + (dir / "b.bin") + "' ::/12/00012.MF3"), 0);
   ASSERT_EQ(Cli("fs get 12 00012.MF3 '" + (dir / "back.bin") + "'", &out), 0) << out;
   EXPECT_EQ(ReadBytes(dir / "back.bin"), b);

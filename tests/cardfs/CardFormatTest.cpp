@@ -180,7 +180,11 @@ TEST_F(CardFsTest, FilesThatMcopyWroteReadBackWhole) {
 }
 
 TEST_F(CardFsTest, FormatWithoutTemplateWritesNothing) {
-  session->SetProgramDir(dir / "nowhere");
+  // The program folder's template comes first; one cut short cannot be used (the shipped one would
+  // be found when the program folder had none).
+  session->SetProgramDir(dir / "short");
+  MakeFolders(dir / "short");
+  WriteFile(dir / "short/MBRPBR.DAT", std::vector<std::uint8_t>(700, 0));
   MemorySectorDevice card(std::vector<std::uint8_t>(8u << 20, 0));
   auto fs = FileSystem(card);
   EXPECT_EQ(fs->FormatCard(), 0);

@@ -176,6 +176,11 @@ TEST_F(CardTransfersTest, CopiedBackUnderItsHeaderNameAndNeverOutsideTheLibrary)
 
   EXPECT_EQ(LibraryNameFromHeader("..\\a\\..b.c.MID"), "b.c");
   EXPECT_EQ(LibraryNameFromHeader(".."), "");
+  // Accented letters: the player's codes and Windows-1252 come back as UTF-8 file names; codes
+  // that stand for no letter are no part of a name; names already in UTF-8 stay as they are.
+  EXPECT_EQ(LibraryNameFromHeader("PERCH\xC9 COS\x09.MID"), "PERCHÉ COSÌ");
+  EXPECT_EQ(LibraryNameFromHeader("perci\x0D \x1A\x1B\x0A.MID"), "perciò ñ");
+  EXPECT_EQ(LibraryNameFromHeader("CAFFÈ.MID"), "CAFFÈ");
 }
 
 TEST_F(CardTransfersTest, ComparisonMarksEverySongOfAShownTitle) {

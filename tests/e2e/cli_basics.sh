@@ -7,6 +7,7 @@ trap 'rm -rf "$work"' EXIT
 export SONDESK_WINDIR="$work/win" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 
+[ "$("$CLI" --version)" = "sondesk-cli 2.13" ] || fail "version"
 [ "$("$CLI" --lang 3 messages show 22)" = "SONDESK - Achtung" ] || fail "German 22"
 [ "$("$CLI" --lang 1 messages show 263)" = "STRING ERROR" ] || fail "263"
 [ "$("$CLI" --lang 2 messages show 5)" = "MF3 sur disquette: %d" ] || fail "French 5"

@@ -16,7 +16,7 @@ rm -rf "$out"
 mkdir -p "$out"
 
 shots=(question-connect main SettingsDlg SEARCHDLG FileInfoDlg DbInfoDlg DupFileDlg MessageDlg ExportDialog
-       ProgressDialog About OptionsDlg splash main-nocard)
+       ProgressDialog About OptionsDlg PlSelectDlg PlayListDlg SongbookDialog splash main-nocard)
 
 # A fresh user each time: the demo's first start, with its import and its new virtual card.
 as_new_user() {

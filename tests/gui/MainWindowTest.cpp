@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QMenuBar>
 #include <QTest>
+#include <QToolBar>
 #include <QTreeView>
 
 #include "GuiFixture.h"
@@ -204,4 +205,65 @@ void MainWindowTest::refreshesSixteenThousandSongsEach() {
   QCOMPARE(f.window->model(ListSide::Library)->rowCount(), 16384);
   QCOMPARE(f.window->model(ListSide::Card)->rowCount(), 16384);
   QCOMPARE(f.window->paneText(2), QStringLiteral("MF3 on Card: 16384"));
+}
+
+void MainWindowTest::webQuestionOnlyWithAConfiguredSite() {
+  GuiFixture f;
+  f.session->settings().askInternet = 1;
+  f.window->UpdateToolbarState();
+  QVERIFY(!f.window->toolbarAction(cmd::kWww)->isEnabled());
+  ModalAnswerer answers;
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
+  f.window->FirstRunStep();
+  // No site configured: nothing to offer, only the connection question.
+  QCOMPARE(answers.Count(QStringLiteral("QMessageBox")), 1);
+
+  f.session->settings().deviceUrl = "http://127.0.0.1:9/songs";
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::Cancel));
+  f.window->FirstRunStep();
+  QCOMPARE(answers.Count(QStringLiteral("QMessageBox")), 3);
+  QVERIFY(answers.seen[2].contains(QStringLiteral("Internet Connection")));
+  f.window->UpdateToolbarState();
+  QVERIFY(f.window->toolbarAction(cmd::kWww)->isEnabled());
+}
+
+void MainWindowTest::keysAndNamesForEveryone() {
+  GuiFixture f;
+  // The lists move their cursor with Ctrl+Up and Ctrl+Down: no command may take those keys.
+  for (QAction* a : f.window->findChildren<QAction*>()) {
+    for (const QKeySequence& k : a->shortcuts()) {
+      QVERIFY2(k != QKeySequence(Qt::CTRL | Qt::Key_Up) && k != QKeySequence(Qt::CTRL | Qt::Key_Down),
+               qPrintable(a->text()));
+    }
+  }
+  QCOMPARE(f.window->menuAction(cmd::kTransferToCard)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Down));
+  QCOMPARE(f.window->menuAction(cmd::kTransferFromCard)->shortcut(), QKeySequence(Qt::ALT | Qt::Key_Up));
+  // The desktop's own keys where it has them.
+  QCOMPARE(f.window->menuAction(cmd::kImportFromPc)->shortcuts(), QKeySequence::keyBindings(QKeySequence::Open));
+  // A desktop without a Quit key (the offscreen platform has none) keeps the program's own.
+  const QList<QKeySequence> quit = QKeySequence::keyBindings(QKeySequence::Quit);
+  QCOMPARE(f.window->menuAction(cmd::kExit)->shortcuts(),
+           quit.isEmpty() ? QList<QKeySequence>{QKeySequence(Qt::CTRL | Qt::Key_Q)} : quit);
+  QCOMPARE(f.window->menuAction(cmd::kFind)->shortcuts(), QKeySequence::keyBindings(QKeySequence::Find));
+
+  // Names a screen reader can say.
+  QCOMPARE(f.window->view(ListSide::Library)->accessibleName(), QStringLiteral("Songs on the computer"));
+  QCOMPARE(f.window->view(ListSide::Card)->accessibleName(), QStringLiteral("Songs on the Compact Flash"));
+  auto* toolbar = f.window->findChild<QToolBar*>(QStringLiteral("toolbar"));
+  QVERIFY(toolbar != nullptr);
+  QCOMPARE(toolbar->accessibleName(), QStringLiteral("Toolbar"));
+  QWidget* toCard = f.window->findChild<QWidget*>(QStringLiteral("tbButton_1006"));
+  QVERIFY(toCard != nullptr);
+  QCOMPARE(toCard->accessibleName(), QStringLiteral("to card"));
+  QVERIFY(toCard->accessibleDescription().contains(QStringLiteral("Hard Disk to the Compact Flash")));
+
+  // The painted warning lines are the card list's description while they show.
+  QVERIFY(f.window->view(ListSide::Card)->accessibleDescription().isEmpty());
+  ModalAnswerer answers;
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
+  f.window->FirstRunStep();
+  QVERIFY(f.window->cardWarningVisible());
+  QVERIFY(f.window->view(ListSide::Card)->accessibleDescription().startsWith(
+      QStringLiteral("Warning: It's not possible to perform any midifile transfer")));
 }

@@ -11,4 +11,6 @@ class MainWindowTest : public QObject {
   void selectsSongsNotOnTheOtherList();
   void menusAndPanesSpeakTheSettingsLanguage();
   void refreshesSixteenThousandSongsEach();
+  void webQuestionOnlyWithAConfiguredSite();
+  void keysAndNamesForEveryone();
 };

@@ -6,8 +6,12 @@ class MiscTest : public QObject {
  private Q_SLOTS:
   void printPagesFollowThePageGeometry();
   void progressWindowShowsTheRun();
+  void progressWindowNeverCoversABox();
   void secondCopyRaisesTheFirst();
   void demoSongsAreKaraokeFiles();
   void fileFiltersTakeBothCases();
   void drivesAreDescribedByKindAndSize();
+  void songsOnTheCommandLineAreKept();
+  void progressWindowCancelsARunThatMayStop();
+  void updateCommandAsksForTheFileAndTheVersion();
 };

@@ -58,33 +58,3 @@ void SongListOrderTest::clickTwiceReversesAndOtherColumnStartsAscending() {
   QCOMPARE(SortedSongOrder(list, SortState{0, false}), (std::vector<int>{0, 2, 1}));
   QCOMPARE(SortedSongOrder(list, SortState{0, true}), (std::vector<int>{1, 2, 0}));
 }
-
-void SongListOrderTest::marksTitlesOnBothListsExactly() {
-  SongList library = ListOf(
-      {{"Volare", "", "", "/l/VOLARE.MF3"}, {"volare", "", "", "/l/v2.MF3"}, {"Solo", "", "", "/l/S"}});
-  SongList card = ListOf({{"Volare", "other", "", "00001.MF3"}, {"Other", "", "", "00002.MF3"}});
-  library[2].inBothLists = 1;  // a stale mark from an earlier comparison
-  MarkSongsOnBothLists(library, card);
-  QCOMPARE(library[0].inBothLists, 1);  // same title, a different file
-  QCOMPARE(library[1].inBothLists, 0);  // case counts
-  QCOMPARE(library[2].inBothLists, 0);
-  QCOMPARE(card[0].inBothLists, 1);
-  QCOMPARE(card[1].inBothLists, 0);
-}
-
-void SongListOrderTest::marksSixteenThousandSongsEachQuickly() {
-  SongList library, card;
-  for (int i = 0; i < 16384; ++i) {
-    SongEntry e;
-    e.title = Format("SONG %05d", i);
-    library.push_back(e);
-    e.title = Format("SONG %05d", i + 8192);
-    card.push_back(e);
-  }
-  MarkSongsOnBothLists(library, card);
-  int both = 0;
-  for (const SongEntry& e : library) both += e.inBothLists;
-  QCOMPARE(both, 8192);
-  QCOMPARE(card[0].inBothLists, 1);
-  QCOMPARE(card[16383].inBothLists, 0);
-}

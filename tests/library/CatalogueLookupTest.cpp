@@ -65,7 +65,8 @@ TEST_F(CatalogueLookup, ForeignPublisherKeepsTheSongsOwnTexts) {
 }
 
 TEST_F(CatalogueLookup, MissingCatalogueIsReportedOncePerImport) {
-  std::remove(Prog("MIDI.DBF").c_str());
+  // A catalogue that cannot be read (a shipped one would be found when none is in the program folder).
+  WriteFile(Prog("MIDI.DBF"), "not a dBASE table");
   NewSong("Y.MF3");
   LookUpCatalogue(session(), Lib("X.MF3"), "X.MID", false, own, run);
   LookUpCatalogue(session(), Lib("Y.MF3"), "Y.MID", false, own, run);

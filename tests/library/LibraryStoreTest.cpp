@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
 #include <sys/stat.h>
 
 #include "library/LibraryStore.h"
@@ -56,6 +59,37 @@ TEST_F(LibraryStore, ProgressWindowAboveFiftySongs) {
   EXPECT_EQ(ui.progressLines.back(), "2:51 of 51");
   EXPECT_NE(std::find(ui.progressLines.begin(), ui.progressLines.end(), "1:Reading songs from Hard Disk..."),
             ui.progressLines.end());
+}
+
+// Hundreds of songs are read on every core; each entry must still get its own file's texts and
+// size, and the counter must run in order.
+TEST_F(LibraryStore, ManySongsReadTogetherKeepEachEntrysOwnHeader) {
+  for (int i = 0; i < 400; ++i) {
+    const std::string path = Lib(Format("M%03d.MF3", i));
+    WriteMf3Song(path, {"", Format("TITLE %d", i), "", "", Format("SINGER %d", i), "POP"});
+    // Sizes differ from song to song.
+    std::FILE* f = std::fopen(path.c_str(), "ab");
+    std::fwrite(std::string(static_cast<std::size_t>(i), 'x').data(), 1, static_cast<std::size_t>(i), f);
+    std::fclose(f);
+  }
+  for (int round = 0; round < 3; ++round) {
+    ui.progressLines.clear();
+    ReadLibrary(session());
+    ASSERT_EQ(session().library.size(), 400u);
+    const std::uintmax_t base = std::filesystem::file_size(Lib("M000.MF3"));
+    for (int i = 0; i < 400; ++i) {
+      const SongEntry& e = session().library[static_cast<std::size_t>(i)];
+      ASSERT_EQ(e.path, Lib(Format("M%03d.MF3", i)));
+      EXPECT_EQ(e.title, Format("TITLE %d", i));
+      EXPECT_EQ(e.performer, Format("SINGER %d", i));
+      EXPECT_EQ(e.fileSize, base + static_cast<std::uintmax_t>(i));
+    }
+    std::vector<std::string> counter;
+    for (const auto& l : ui.progressLines)
+      if (l.rfind("2:", 0) == 0 && l.size() > 2) counter.push_back(l);
+    ASSERT_EQ(counter.size(), 400u);
+    for (int i = 0; i < 400; ++i) EXPECT_EQ(counter[static_cast<std::size_t>(i)], Format("2:%d of 400", i + 1));
+  }
 }
 
 TEST_F(LibraryStore, UnreadableSongKeepsAnEntryAfterTheBox) {

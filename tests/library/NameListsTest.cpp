@@ -62,5 +62,24 @@ TEST_F(NameListConfirmation, TypedNameIsAppendedAndPassesNextTime) {
   EXPECT_EQ(ReadFile(Prog("Artist.dat")), "THE BEATLES\nTHE WHO\nTHE KINKS\n");
 }
 
+TEST_F(NameListConfirmation, AShippedListIsCopiedBeforeANameIsAdded) {
+  // The program folder holds no list yet: the shipped one (here the build's) is read, and the first
+  // confirmed name goes into the user's copy, never into the shipped file.
+  std::remove(Prog("Artist.dat").c_str());
+  const std::string shipped = std::string(SONDESK_PROGRAM_DIR) + "/Artist.dat";
+  const std::string before = ReadFile(shipped);
+  ASSERT_EQ(ArtistListPath(session()), shipped);
+  auto name = CheckNameAgainstList(session(), ArtistListPath(session()), "SOMEONE NEW 1234");
+  ASSERT_TRUE(name);
+  EXPECT_EQ(ReadFile(shipped), before);
+  ASSERT_TRUE(IsFile(Prog("Artist.dat")));
+  EXPECT_EQ(ReadFile(Prog("Artist.dat")), before + (before.empty() || before.back() == '\n' ? "" : "\n") +
+                                              "SOMEONE NEW 1234\n");
+  // From now on the user's copy is the list.
+  EXPECT_EQ(ArtistListPath(session()), Prog("Artist.dat"));
+  EXPECT_EQ(CheckNameAgainstList(session(), ArtistListPath(session()), "SOMEONE NEW 1234"), "SOMEONE NEW 1234");
+  EXPECT_EQ(ui.nameListQuestions.size(), 1u);
+}
+
 }  // namespace
 }  // namespace sondesk::test

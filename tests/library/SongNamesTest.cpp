@@ -16,7 +16,14 @@ TEST(SongNames, ExtensionRule) {
 TEST(SongNames, OnlyTheSongNameIsUpperCase) {
   EXPECT_EQ(SongNameOf("/home/Me/Songs/Amazing Grace.mid"), "AMAZING GRACE.MF3");
   EXPECT_EQ(SongNameOf("/data/x.v2.kar"), "X.V2.MF3");
-  EXPECT_EQ(SongNameOf("caffè.mid"), "CAFFè.MF3");  // UTF-8 letters stay whole
+  // Accented letters are upper-cased in UTF-8; what the Western code page lacks stays as it is.
+  EXPECT_EQ(SongNameOf("caffè.mid"), "CAFFÈ.MF3");
+  EXPECT_EQ(SongNameOf("/x/Perché così ñandú straße.kar"), "PERCHÉ COSÌ ÑANDÚ STRAßE.MF3");
+  EXPECT_EQ(SongNameOf("œuvre ÿ ž 日本.mid"), "ŒUVRE Ÿ Ž 日本.MF3");
+  EXPECT_EQ(SongNameOf("caff\xE8.mid"), "CAFF\xC8.MF3");  // a name in the code page stays in it
+  // Header fields and catalogue keys are Windows-1252.
+  EXPECT_EQ(HeaderNameOf("/x/Perché così.mid"), "PERCH\xC9 COS\xCC");
+  EXPECT_EQ(CatalogueKeyOf("/x/Müde.kar"), "M\xDC" "DE.MID");
   EXPECT_EQ(CatalogueKeyOf("/Music/x.kar"), "X.MID");
   EXPECT_EQ(CatalogueKeyOf("SONG.MF3"), "SONG.MID");
   EXPECT_TRUE(IsMf3Name("/a/song.mf3"));

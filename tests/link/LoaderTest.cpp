@@ -30,10 +30,12 @@ TEST(LoaderLinkTest, WakeSendLinesAndLeave) {
 
   EXPECT_EQ(link->LoaderSendChar(27), 1);
   EXPECT_EQ(link->LoaderSendLine("ES 00"), 1);
+  EXPECT_EQ(link->LoaderSendLine("HEXDWL"), 1);
   EXPECT_EQ(link->LoaderSendLine("S00600004844521B"), 1);
   EXPECT_EQ(link->LoaderError(), 0);
+  EXPECT_EQ(link->LoaderSendChar(27), 1);  // out of the records first
   EXPECT_EQ(link->LoaderSendLine("RST"), 1);
-  EXPECT_EQ(player.loaderLines(), (std::vector<std::string>{"\x1b", "ES 00", "S00600004844521B", "RST"}));
+  EXPECT_EQ(player.loaderLines(), (std::vector<std::string>{"\x1b", "ES 00", "HEXDWL", "S00600004844521B", "\x1b", "RST"}));
   EXPECT_FALSE(player.inLoader());
   // Bit reversal applies to loader characters too: 'E' is 0x45, on the data lines 0xA2.
   const auto& trace = player.wireTrace();

@@ -98,24 +98,31 @@ TEST(LyricStreams, ChordLines) {
 }
 
 TEST(LyricStreams, LongLinesBreakAtPunctuationOrBlank) {
-  // 45 characters; the 20th (19 back from the 39th) is a comma.
-  const std::string tail(25, 'e');
+  // The line that made lines end near half width or inside a word: now the break follows the
+  // comma in the last half of the line.
   LyricStreams s;
-  Syllables(s, 0, kLyric, "aaaa bbbb cccc dddd," + tail);
-  EXPECT_EQ(Show(s.slot(0).entries), "aaaa bbbb cccc dddd,|" + tail);
-  LyricStreams sb;  // a blank behind the comma takes the break
-  Syllables(sb, 0, kLyric, "aaaa bbbb cccc dddd, " + tail);
-  EXPECT_EQ(Show(sb.slot(0).entries), "aaaa bbbb cccc dddd,|" + tail);
+  Syllables(s, 0, kLyric, "Bring a song and a smile for the banjo, we sing all night");
+  EXPECT_EQ(Show(s.slot(0).entries), "Bring a song and a smile for the banjo,|we sing all night");
 
-  // No punctuation there: the nearest blank before it.
+  // Punctuation in the first half does not count; the nearest blank does, as late as it can.
   LyricStreams t;
-  Syllables(t, 0, kLyric, "aaaa bbbb cccc ddddx" + tail);
-  EXPECT_EQ(Show(t.slot(0).entries), "aaaa bbbb cccc|ddddx" + tail);
+  Syllables(t, 0, kLyric, "aaaa, bbbb cccc dddd eeee ffff gggg hhhhhh iiii");
+  EXPECT_EQ(Show(t.slot(0).entries), "aaaa, bbbb cccc dddd eeee ffff gggg|hhhhhh iiii");
+
+  // A line that fills the display exactly keeps all its characters; the blank behind ends it.
+  LyricStreams u;
+  Syllables(u, 0, kLyric, std::string(39, 'a') + " bb");
+  EXPECT_EQ(Show(u.slot(0).entries), std::string(39, 'a') + "|bb");
+
+  // A comma with no blank behind it: the break is put right after it.
+  LyricStreams v;
+  Syllables(v, 0, kLyric, "aaaa bbbb cccc dddd eeee ffff,gggg hhhhhhhh");
+  EXPECT_EQ(Show(v.slot(0).entries), "aaaa bbbb cccc dddd eeee ffff,|gggg hhhhhhhh");
 
   // No blank at all: the break follows the 39th character. The fourth line of a page is shorter.
-  LyricStreams u;
-  Syllables(u, 0, kLyric, std::string(39 * 3 + 33, 'x'));
-  EXPECT_EQ(Show(u.slot(0).entries), std::string(39, 'x') + "|" + std::string(39, 'x') + "|" +
+  LyricStreams w;
+  Syllables(w, 0, kLyric, std::string(39 * 3 + 33, 'x'));
+  EXPECT_EQ(Show(w.slot(0).entries), std::string(39, 'x') + "|" + std::string(39, 'x') + "|" +
                                          std::string(39, 'x') + "|" + std::string(32, 'x') + "|x");
 }
 

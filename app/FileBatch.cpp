@@ -1,0 +1,95 @@
+#include "app/FileBatch.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "app/AtomicFile.h"
+
+namespace sondesk {
+
+namespace {
+
+std::string FolderOf(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+bool WriteAll(int fd, const std::uint8_t* p, std::size_t left) {
+  while (left > 0) {
+    const ssize_t n = ::write(fd, p, left);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+FileBatch::~FileBatch() {
+  for (File& f : files_) {
+    if (f.fd >= 0) ::close(f.fd);
+    std::remove(f.temp.c_str());
+  }
+}
+
+bool FileBatch::Add(const std::string& path, std::span<const std::uint8_t> data) {
+  File f{path, TemporarySibling(path)};
+  f.fd = ::open(f.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+  if (f.fd < 0) return false;
+  if (!WriteAll(f.fd, data.data(), data.size())) {
+    ::close(f.fd);
+    std::remove(f.temp.c_str());
+    return false;
+  }
+#ifdef SYNC_FILE_RANGE_WRITE
+  // The disk starts on it now, while the next songs are converted.
+  ::sync_file_range(f.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  bytes_ += data.size();
+  files_.push_back(std::move(f));
+  return true;
+}
+
+bool FileBatch::Pending(const std::string& path) const {
+  return std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.target == path; });
+}
+
+bool FileBatch::Commit(std::vector<std::string>* failed) {
+  bool ok = true;
+  std::vector<std::string> folders;
+  // The write-back of every file was started when it was added: the waits below overlap, and the
+  // file system's journal takes most of them in one commit.
+  for (File& f : files_) {
+    bool good = ::fdatasync(f.fd) == 0;
+    good = ::close(f.fd) == 0 && good;
+    f.fd = -1;
+    if (good) good = std::rename(f.temp.c_str(), f.target.c_str()) == 0;
+    if (!good) {
+      std::remove(f.temp.c_str());
+      if (failed) failed->push_back(f.target);
+      ok = false;
+      continue;
+    }
+    const std::string folder = FolderOf(f.target);
+    if (std::find(folders.begin(), folders.end(), folder) == folders.end()) folders.push_back(folder);
+  }
+  // The renames themselves are made durable by syncing each folder once.
+  for (const std::string& folder : folders) {
+    const int dfd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd < 0) continue;
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  files_.clear();
+  bytes_ = 0;
+  return ok;
+}
+
+}  // namespace sondesk

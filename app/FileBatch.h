@@ -1,0 +1,44 @@
+#pragma once
+// Whole files written as a group, each atomic and durable, with one wait for the disk for the lot
+// instead of one a file: each file goes at once under a temporary name beside its target; Commit
+// starts the write-back of all of them, waits for each, renames them onto their targets in the
+// order they were added and syncs each folder once. Until Commit a file exists only under its
+// temporary name, so a crash or a cut leaves every target old or new, never cut. What is not
+// committed when the batch ends is removed.
+
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string>
+#include <vector>
+
+namespace sondesk {
+
+class FileBatch {
+ public:
+  FileBatch() = default;
+  FileBatch(const FileBatch&) = delete;
+  FileBatch& operator=(const FileBatch&) = delete;
+  ~FileBatch();
+
+  // Writes `data` under a temporary name for `path`. False when it cannot (nothing is left).
+  bool Add(const std::string& path, std::span<const std::uint8_t> data);
+  // A file added for `path` and not yet committed.
+  bool Pending(const std::string& path) const;
+  std::size_t size() const { return files_.size(); }
+  std::size_t bytes() const { return bytes_; }
+
+  // Makes every added file durable and puts it in place. The targets that could not be are given
+  // in `failed` (their temporary files are removed); the others are in place either way.
+  bool Commit(std::vector<std::string>* failed = nullptr);
+
+ private:
+  struct File {
+    std::string target, temp;
+    int fd = -1;
+  };
+  std::vector<File> files_;
+  std::size_t bytes_ = 0;
+};
+
+}  // namespace sondesk

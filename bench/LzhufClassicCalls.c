@@ -1,0 +1,34 @@
+/* The classic LZHUF program's own Encode and Decode, called in process on stdio streams, so that
+ * the benchmark and the tests can set our codec beside it without the cost of starting a process.
+ * The program's source is compiled here unchanged; only its main is renamed, its progress lines
+ * are silenced (they would fill the benchmark's output, and leaving them out only makes the peer
+ * faster) and the globals it expects fresh at start are set as a new process would have them. */
+#include <stdio.h>
+#include <string.h>
+
+#define main lzhuf_classic_program_main
+#define printf(...) ((void)0)
+#include SONDESK_LZHUF_PEER_SOURCE
+#undef printf
+#undef main
+
+static void lzhuf_classic_fresh(FILE* in, FILE* out) {
+  infile = in;
+  outfile = out;
+  textsize = codesize = printcount = 0;
+  getbuf = 0;
+  getlen = 0;
+  putbuf = 0;
+  putlen = 0;
+  memset(text_buf, 0, sizeof text_buf);
+}
+
+void lzhuf_classic_encode(FILE* in, FILE* out) {
+  lzhuf_classic_fresh(in, out);
+  Encode();
+}
+
+void lzhuf_classic_decode(FILE* in, FILE* out) {
+  lzhuf_classic_fresh(in, out);
+  Decode();
+}

@@ -1,0 +1,28 @@
+// Build tool: the program's SVG icon rendered as a PNG of the given size, for icon themes that
+// want bitmaps beside the scalable one.
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+#include <QSvgRenderer>
+
+#include <cstdio>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: render-icon SVG SIZE PNG\n");
+    return 2;
+  }
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication app(argc, argv);
+  QSvgRenderer svg(QString::fromLocal8Bit(argv[1]));
+  if (!svg.isValid()) return 1;
+  const int size = std::atoi(argv[2]);
+  QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+  image.fill(Qt::transparent);
+  QPainter painter(&image);
+  painter.setRenderHint(QPainter::Antialiasing);
+  svg.render(&painter);
+  painter.end();
+  return image.save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
+}
