@@ -7,8 +7,6 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 namespace sondesk {
 
@@ -60,40 +58,95 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
   return WriteFileAtomically(path, std::string_view(reinterpret_cast<const char*>(data.data()), data.size()));
 }
 
-bool ReadWholeFile(const std::string& path, std::string& out) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  if (in.bad()) return false;
-  out = buf.str();
-  return true;
+int OpenRegularFileForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
 }
 
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out) {
+std::FILE* OpenRegularFile(const std::string& path) {
+  const int fd = OpenRegularFileForReading(path);
+  if (fd < 0) return nullptr;
+  std::FILE* f = ::fdopen(fd, "rb");
+  if (f == nullptr) ::close(fd);
+  return f;
+}
+
+std::string RegularFileProblem(const std::string& path, std::size_t maxBytes) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return errno == ENOENT ? std::string() : path + ": cannot be read";
+  if (!S_ISREG(st.st_mode)) return path + ": not a regular file";
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes)
+    return path + ": larger than " + std::to_string(maxBytes) + " bytes";
+  return {};
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes) {
+  const int fd = OpenRegularFileForReading(path);
+  if (fd < 0) return false;
+  std::string data;
+  bool ok = true;
+  char buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      ok = false;
+      break;
+    }
+    if (n == 0) break;
+    // Checked while reading, not from the size alone: a file may grow under us.
+    if (data.size() + static_cast<std::size_t>(n) > maxBytes) {
+      ok = false;
+      break;
+    }
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  if (ok) out = std::move(data);
+  return ok;
+}
+
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
   // Straight into the vector, sized from the file: songs and streams are read whole on every
   // import and conversion.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  const int fd = OpenRegularFileForReading(path);
   if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
     return false;
   }
-  out.clear();
+  std::vector<std::uint8_t> data;
   std::size_t have = 0;
-  out.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
+  data.resize(st.st_size > 0 ? static_cast<std::size_t>(st.st_size) + 1 : 65536);
   bool ok = true;
   for (;;) {
-    if (have == out.size()) out.resize(out.size() * 2);
-    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    if (have == data.size()) data.resize(data.size() * 2);
+    const ssize_t n = ::read(fd, data.data() + have, data.size() - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
     have += static_cast<std::size_t>(n);
+    // Checked while reading, not from the size alone: a file may grow under us.
+    if (have > maxBytes) {
+      ok = false;
+      break;
+    }
   }
   ::close(fd);
-  out.resize(ok ? have : 0);
+  if (ok) {
+    data.resize(have);
+    out = std::move(data);
+  }
   return ok;
 }
 

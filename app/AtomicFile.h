@@ -3,6 +3,7 @@
 // folder, is flushed, and then replaces the target by a rename.
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -17,9 +18,24 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 bool WriteFileReplacing(const std::string& path, std::string_view data);
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data);
 
-// The whole file, or false when it cannot be read.
-bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out);
-bool ReadWholeFile(const std::string& path, std::string& out);
+// Every outside file we read is small (songs, catalogue files, settings, name lists); a cap keeps a
+// path that names a device or a huge file from filling memory.
+inline constexpr std::size_t kReadCap = 64u << 20;
+
+// The whole file, or false when it cannot be read, is not a regular file (a folder, a FIFO, a device
+// such as /dev/zero) or is larger than maxBytes.
+bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes = kReadCap);
+bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxBytes = kReadCap);
+
+// A file descriptor open for reading, or -1. The open never blocks (a FIFO with no writer would hang
+// a plain open) and anything but a regular file is closed again before a byte is read.
+int OpenRegularFileForReading(const std::string& path);
+
+// The same as a stdio stream ("rb"), or nullptr.
+std::FILE* OpenRegularFile(const std::string& path);
+
+// Why `path` cannot serve as a file to read: empty when it is a regular file or does not exist.
+std::string RegularFileProblem(const std::string& path, std::size_t maxBytes = kReadCap);
 
 // A temporary name beside `path` for a write that ends with a rename onto it.
 std::string TemporarySibling(const std::string& path);

@@ -21,6 +21,10 @@ void SteadyClock::SleepMicros(std::uint64_t micros) {
   }
 }
 
+void SteadyClock::Nap(std::uint64_t micros) {
+  std::this_thread::sleep_for(std::chrono::microseconds(micros));
+}
+
 Clock& SystemClock() {
   static SteadyClock clock;
   return clock;

@@ -11,6 +11,9 @@ class Clock {
   virtual ~Clock() = default;
   virtual std::uint64_t NowMicros() = 0;
   virtual void SleepMicros(std::uint64_t micros) = 0;
+  // Gives the processor away for about `micros`, however short: for waits that may last seconds,
+  // where being a little late costs nothing and spinning costs a whole core.
+  virtual void Nap(std::uint64_t micros) { SleepMicros(micros); }
   std::uint64_t NowMillis() { return NowMicros() / 1000; }
 };
 
@@ -19,6 +22,7 @@ class SteadyClock : public Clock {
  public:
   std::uint64_t NowMicros() override;
   void SleepMicros(std::uint64_t micros) override;
+  void Nap(std::uint64_t micros) override;
 };
 
 // A clock that moves only when told to, or by the amount of each sleep.

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
-#include <fstream>
-#include <sstream>
 
 #include "app/AtomicFile.h"
 
@@ -33,13 +31,16 @@ struct Line {
   std::string end;   // "\r\n", "\n" or "" for a last line without one
 };
 
-std::vector<Line> ReadLines(const std::string& path) {
+// A settings file is a few kilobytes; anything far larger is not one.
+constexpr std::size_t kProfileCap = 1u << 20;
+
+// The file's lines; `readable` is false when the file exists but cannot serve as a profile (not a
+// regular file, too large, unreadable), so a writer leaves it alone instead of replacing it.
+std::vector<Line> ReadLines(const std::string& path, bool* readable = nullptr) {
   std::vector<Line> lines;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return lines;
-  std::ostringstream buf;
-  buf << in.rdbuf();
-  const std::string data = buf.str();
+  if (readable != nullptr) *readable = RegularFileProblem(path, kProfileCap).empty();
+  std::string data;
+  if (!ReadWholeFile(path, data, kProfileCap)) return lines;
   std::size_t pos = 0;
   while (pos < data.size()) {
     const std::size_t nl = data.find('\n', pos);
@@ -128,6 +129,8 @@ int GetPrivateProfileInt(const std::string& path, std::string_view section, std:
   return static_cast<int>(static_cast<std::uint32_t>(v));
 }
 
+std::string ProfileFileProblem(const std::string& path) { return RegularFileProblem(path, kProfileCap); }
+
 std::string EncodeProfileStruct(const std::vector<std::uint8_t>& bytes) {
   static const char* kHex = "0123456789ABCDEF";
   std::string out;
@@ -176,7 +179,9 @@ std::optional<std::vector<std::uint8_t>> GetPrivateProfileStruct(const std::stri
 
 bool WritePrivateProfileString(const std::string& path, std::string_view section, std::string_view key,
                                const std::optional<std::string>& value) {
-  std::vector<Line> lines = ReadLines(path);
+  bool readable = true;
+  std::vector<Line> lines = ReadLines(path, &readable);
+  if (!readable) return false;
   // New lines take the file's own line end, so a file from Windows keeps its CR LF.
   std::string eol = "\n";
   for (const Line& l : lines) {

@@ -51,6 +51,10 @@ struct ProfileEntry {
 };
 std::vector<ProfileEntry> ReadProfileEntries(const std::string& path);
 
+// Why the profile file cannot be used (not a regular file, far too large), or empty when it can or
+// does not exist yet. Reads then give every key's default and writes refuse.
+std::string ProfileFileProblem(const std::string& path);
+
 // Encoding of a structure value, exposed for tests and for the struct writers of other files.
 std::string EncodeProfileStruct(const std::vector<std::uint8_t>& bytes);
 std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::string_view text, std::size_t size);

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "app/Endian.h"
+#include "app/WriteLock.h"
 #include "app/ProfileFile.h"
 
 namespace sondesk {
@@ -98,6 +99,17 @@ ColumnWidths WidthsFromBytes(const std::vector<std::uint8_t>& bytes) {
     w[i] = static_cast<std::int32_t>(GetLe32(&bytes[4 * i]));
   }
   return w;
+}
+
+std::unique_ptr<WriteLock> Settings::LockForWriting() {
+  // Writing a key reads the file, changes one line and replaces the file: two writers at once would
+  // each replace it with their own read, and one value would be lost. The folder is what is locked,
+  // because the replace gives the file itself a new identity.
+  const std::size_t slash = iniPath_.find_last_of('/');
+  const std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : iniPath_.substr(0, slash));
+  lockError_.clear();
+  auto lock = WriteLock::Acquire(folder, "the settings file " + iniPath_, lockError_);
+  return lock;
 }
 
 ColumnWidths Settings::ReadWidths(const std::string& key, const ColumnWidths& fallback) const {
@@ -242,6 +254,8 @@ void Settings::AfterWrite(bool written, const std::string& section, const std::s
 }
 
 bool Settings::WriteInt(const std::string& section, const std::string& key, int value) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WriteProfileInt(iniPath_, section, key, value);
   AfterWrite(ok, section, key, [&](const Field& f) {
     if (f.intMember) this->*f.intMember = value;
@@ -250,6 +264,8 @@ bool Settings::WriteInt(const std::string& section, const std::string& key, int 
 }
 
 bool Settings::WriteString(const std::string& section, const std::string& key, const std::string& value) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WritePrivateProfileString(iniPath_, section, key, value);
   AfterWrite(ok, section, key, [&](const Field& f) {
     if (f.textMember) this->*f.textMember = value;
@@ -258,6 +274,8 @@ bool Settings::WriteString(const std::string& section, const std::string& key, c
 }
 
 bool Settings::WriteWidths(const std::string& key, const ColumnWidths& widths) {
+  const auto lock = LockForWriting();
+  if (!lock) return false;
   const bool ok = WritePrivateProfileStruct(iniPath_, "ListSettings", key, WidthsToBytes(widths));
   AfterWrite(ok, "ListSettings", key, [&](const Field& f) {
     if (f.widthsMember) this->*f.widthsMember = RepairWidths(widths);
@@ -328,7 +346,7 @@ bool Settings::SetText(const std::string& section, const std::string& key, const
       break;
     }
   }
-  if (!ok) error = "cannot write " + iniPath_;
+  if (!ok) error = !lockError_.empty() ? lockError_ : "cannot write " + iniPath_;
   return ok;
 }
 

@@ -9,6 +9,9 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <memory>
+
+#include "app/WriteLock.h"
 
 namespace sondesk {
 
@@ -104,6 +107,9 @@ class Settings {
   template <typename Apply>
   void AfterWrite(bool written, const std::string& section, const std::string& key, Apply apply);
   std::string iniPath_;
+  // Why the last write could not take the settings file's lock; empty when it could.
+  std::string lockError_;
+  std::unique_ptr<WriteLock> LockForWriting();
 };
 
 // The repair rule: every width below 4 or above 250 becomes the default set's value at that index.

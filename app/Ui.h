@@ -53,6 +53,12 @@ class Ui : public ProgressView {
   virtual BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon,
                             BoxButtons buttons) = 0;
 
+  // A question whose Yes (or OK) erases what the user may not mean to lose: formatting a card that
+  // does not mount, which may be a stick or a card of another device given by mistake. An answer
+  // given in advance (--yes) never counts for it, and its default button is the cautious one.
+  virtual BoxAnswer AskErase(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) {
+    return ShowBox(text, title, icon, buttons);
+  }
   // The duplicate-name question (`DupFileDlg`): `text` is the filled message 248.
   virtual DuplicateAnswer AskDuplicate(const std::string& text) = 0;
 

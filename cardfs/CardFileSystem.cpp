@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "app/Paths.h"
+#include "app/AtomicFile.h"
 #include "app/ShippedData.h"
 
 namespace sondesk {
@@ -32,6 +33,8 @@ const char* CardErrorText(CardError error) {
       return "the PC file could not be read or created";
     case CardError::FormatRefused:
       return "the card's geometry gives no FAT16 partition";
+    case CardError::BadGeometry:
+      return "the card's boot sector describes a layout that does not add up";
   }
   return "unknown error";
 }
@@ -49,6 +52,8 @@ std::string CardFileSystem::lastErrorText() const {
   std::string text = CardErrorText(error_);
   const std::string why = device_->lastError();
   if ((error_ == CardError::Aborted || error_ == CardError::NotMounted) && !why.empty()) text += ": " + why;
+  if (error_ == CardError::BadGeometry && !mountProblem_.empty())
+    text += " (" + mountProblem_ + "); format the card to use it, which erases every song on it";
   return text;
 }
 
@@ -105,7 +110,7 @@ void CardFileSystem::ResetMountState() {
 int CardFileSystem::AskFormat(const char* question) {
   // While a format mounts its own fresh card, a second offer would only repeat the same failure.
   if (formatting_) return Fail(CardError::NotMounted);
-  if (session_.ui().ShowBox(question, "", BoxIcon::Question, BoxButtons::OkCancel) != BoxAnswer::Ok) {
+  if (session_.ui().AskErase(question, "", BoxIcon::Question, BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return Fail(CardError::NotMounted);
   }
   if (FormatCard() == 1) return 1;
@@ -117,6 +122,7 @@ int CardFileSystem::AskFormat(const char* question) {
 int CardFileSystem::MountCard() {
   Progress& progress = session_.progress();
   error_ = CardError::None;
+  mountProblem_.clear();
   ResetMountState();
   device_->ResetLinkState();
   TraceLine("Connecting to SON-Flash");
@@ -170,22 +176,18 @@ int CardFileSystem::MountCard() {
   if (!DeriveCardGeometry(BootSector::Parse(pbr_), pbrLba, g, why)) {
     TraceLine(why);
     progress.ProgressEnd();
-    return Fail(CardError::NotMounted);
+    if (BootSector::Parse(pbr_).bytesPerSec != 512) return Fail(CardError::NotMounted);
+    while (!why.empty() && why.back() == '\n') why.pop_back();
+    mountProblem_ = why;
+    return Fail(CardError::BadGeometry);
   }
-  geometry_ = g;
   TraceLine(Format("Clusters: %u", g.ClusterCount));
   TraceLine(Format("ClusterSize: %u", g.ClusterBytes));
   TraceLine(Format("  Tracks: %u", g.Cylinders));
   TraceLine(Format("   Heads: %u", g.Heads));
   TraceLine(Format(" Sec/Trk: %u", g.SecPerTrack));
   TraceLine(Format("Tot Secs: %u", g.TotalSectors));
-
-  root_.assign(static_cast<std::size_t>(g.RootSectors) * kSectorSize, 0);
-  fat_.assign(static_cast<std::size_t>(g.FATsecs) * kSectorSize, 0);
-  fatState_.assign(g.FATsecs, 0);
-  cluster_.assign(g.ClusterBytes, 0);
-  listingBuffer_.assign(g.ClusterBytes, 0);
-  mounted_ = true;
+  AdoptGeometry(g);
 
   progress.ProgressSetLine1(session_.Text(130));
   TraceLine(Format("idxOff=%u sects=%u media=%xh fat=%d ", g.PbrLba, g.TotalSectors,
@@ -193,6 +195,16 @@ int CardFileSystem::MountCard() {
   TraceLine(Format("root=%d data=%d Type=1%c ", static_cast<int>(g.RootLba), static_cast<int>(g.DataLba),
                    static_cast<char>(pbr_[BootSector::kFileSysType + 4])));
   return 1;
+}
+
+void CardFileSystem::AdoptGeometry(const CardGeometry& g) {
+  geometry_ = g;
+  root_.assign(static_cast<std::size_t>(g.RootSectors) * kSectorSize, 0);
+  fat_.assign(static_cast<std::size_t>(g.FATsecs) * kSectorSize, 0);
+  fatState_.assign(g.FATsecs, 0);
+  cluster_.assign(g.ClusterBytes, 0);
+  listingBuffer_.assign(g.ClusterBytes, 0);
+  mounted_ = true;
 }
 
 int CardFileSystem::ConnectCard() {
@@ -218,7 +230,7 @@ int CardFileSystem::ConnectCard() {
 int CardFileSystem::LoadBootTemplate() {
   std::string path = FindProgramFile(session_, kBootTemplateName);
   if (path.empty()) path = JoinPath(session_.programDir(), kBootTemplateName);
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenRegularFile(path);
   std::uint8_t both[2 * kSectorSize];
   const bool ok = f != nullptr && std::fread(both, 1, sizeof both, f) == sizeof both;
   if (f) std::fclose(f);

@@ -51,6 +51,7 @@ enum class CardError {
   Corrupt,        // a cluster chain that ends early, loops or leaves the data area
   PcFileError,    // the PC file could not be read or created
   FormatRefused,  // the card's geometry gives no FAT16 partition
+  BadGeometry,    // a FAT16 boot sector whose layout does not add up; only a format makes it usable
 };
 const char* CardErrorText(CardError error);
 
@@ -152,6 +153,19 @@ class CardFileSystem {
   int ReplaceCardFileData(const std::string& dir, const std::string& name11,
                           std::span<const std::uint8_t> data);
 
+  // --- Damage -------------------------------------------------------------------------------
+  // Follows every chain of the root and of its directories: 0 (Corrupt, with `problem` in words)
+  // when one runs into a cluster the FAT calls free, into another file's chain or out of the data
+  // area. A card that fails is not to be written or recovered: only a format mends it.
+  int CheckChains(std::string& problem);
+
+  // Replaces files of the root as one set: every new chain is written first, then the entries
+  // change (in one sector write when they share a root sector, as a format's catalogue files do),
+  // then the old chains are freed. Room for all of them is checked before anything is written, so a
+  // set that cannot be replaced whole is not replaced at all. Files not yet in the root fall back to
+  // one write each.
+  int ReplaceRootFilesTogether(const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files);
+
   // --- Space --------------------------------------------------------------------------------
   // Free clusters among 2 to ClusterCount - 1, with the progress texts of the count.
   std::uint32_t CountFreeClusters();
@@ -212,10 +226,18 @@ class CardFileSystem {
   int WriteEntryAt(const DirEntryRef& ref, const DirEntry& entry);
   int AskFormat(const char* question);
   void ResetMountState();
+  // The mounted state for `g`: geometry, FAT and root images, cluster buffers.
+  void AdoptGeometry(const CardGeometry& g);
+  // FATs, root and (through the creator) the empty catalogue of the adopted geometry; false when a
+  // write failed or the link was cancelled.
+  bool WriteEmptyFileSystem();
+  void RemoveCatalogueTemplates();
 
   Session& session_;
   SectorDevice* device_;
   CardError error_ = CardError::None;
+  // What made the last mount refuse the card, in words; empty after a good mount.
+  std::string mountProblem_;
 
   bool mounted_ = false;
   bool formatting_ = false;

@@ -192,6 +192,62 @@ int CardFileSystem::ReplaceCardFileData(const std::string& dir, const std::strin
   return 1;
 }
 
+int CardFileSystem::ReplaceRootFilesTogether(
+    const std::vector<std::pair<std::string, std::vector<std::uint8_t>>>& files) {
+  error_ = CardError::None;
+  if (!mounted_) return Fail(CardError::NotMounted);
+  std::vector<DirEntryRef> olds(files.size());
+  std::uint64_t need = 0;
+  bool allThere = true;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!FindInRoot(files[i].first, olds[i])) {
+      if (error_ != CardError::NotFound) return 0;
+      allThere = false;
+    } else if (olds[i].entry.IsDirectory() || olds[i].entry.IsVolumeLabel()) {
+      return Fail(CardError::NotAFile);
+    }
+    need += (files[i].second.size() + geometry_.ClusterBytes - 1) / geometry_.ClusterBytes;
+  }
+  if (need > FreeClusters()) {
+    if (!device_->Aborted()) ShowNoSpace();
+    return Fail(CardError::NoSpace);
+  }
+  if (!allThere) {
+    error_ = CardError::None;
+    for (const auto& [name, data] : files) {
+      if (!ReplaceCardFileData("", name, data)) return 0;
+    }
+    return 1;
+  }
+  std::vector<std::uint32_t> firsts;
+  auto release = [&] {
+    for (std::uint32_t f : firsts) FreeChain(f);
+    return 0;
+  };
+  for (const auto& file : files) {
+    std::uint32_t first = 0;
+    if (!WriteChain(file.second, first)) return release();
+    firsts.push_back(first);
+  }
+  if (!FlushFat()) return release();
+  std::vector<std::uint32_t> sectors;
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    DirEntry entry = olds[i].entry;
+    entry.firstCluster = static_cast<std::uint16_t>(firsts[i]);
+    entry.size = static_cast<std::uint32_t>(files[i].second.size());
+    entry.attributes = kAttrFile;
+    StampDirEntry(entry);
+    PutRootEntry(olds[i].index, entry);
+    const std::uint32_t sector = olds[i].index / 16;
+    if (std::find(sectors.begin(), sectors.end(), sector) == sectors.end()) sectors.push_back(sector);
+  }
+  for (std::uint32_t sector : sectors) {
+    if (!WriteRootSectorOf(sector * 16)) return Fail(CardError::Aborted);
+  }
+  for (const DirEntryRef& old : olds) FreeChain(old.entry.firstCluster);
+  return FlushFat() ? 1 : 0;
+}
+
 int CardFileSystem::WriteCardFile(const std::string& dir, const std::string& name11,
                                   const std::string& pcPath) {
   std::vector<std::uint8_t> data;

@@ -94,7 +94,6 @@ int CardFileSystem::FormatCard() {
   if (!LoadBootTemplate()) return 0;
   id.SwapTextFields();
   identity_ = id;
-
   FormatLayout layout;
   if (!ComputeFormatLayout(identity_, layout)) {
     TraceLine(Format("Card geometry %u/%u/%u (%u sectors) gives no FAT16 partition", layout.cylinders,
@@ -102,34 +101,78 @@ int CardFileSystem::FormatCard() {
     return Fail(CardError::FormatRefused);
   }
   FillFormatRecords(layout, mbr_, pbr_);
-  geometry_.PbrLba = static_cast<std::uint16_t>(layout.sectorsPerTrack);
+  const SectorImage bootSector = pbr_;
+  const std::uint32_t spt = layout.sectorsPerTrack;
+  geometry_.PbrLba = static_cast<std::uint16_t>(spt);
 
   // The report goes to the user's program folder: an installed one may be read-only.
   const std::string reportPath =
       formatReportPath.empty() ? ProgramFileForWriting(session_, "FormatFresh.html") : formatReportPath;
   if (!WriteFormatReport(*this, reportPath)) TraceLine("Cannot Create " + reportPath);
 
-  WriteSectors(0, 1, mbr_.data());
-  WriteSectors(layout.sectorsPerTrack, 1, pbr_.data());
+  // The order of the writes is what keeps a cut (a pulled cable, a cancel) from leaving a card that
+  // mounts with an old directory over new FATs, or new FATs under nothing: until the very last
+  // write no sector the mount looks at says FAT16, so a card cut anywhere is offered the format
+  // again instead of being listed and written.
+  //   1. the MBR, which also ends a boot sector at LBA 0 (a card without partition table);
+  //   2. a boot sector the mount would find elsewhere (the old partition's) is made unusable;
+  //   3. the new boot sector, still without its FAT16 mark;
+  //   4. FATs, root directory and the empty catalogue;
+  //   5. the new boot sector whole.
+  SectorImage old{};
+  const bool oldReadable = ReadSectors(0, 1, old.data()) == 1;
+  if (!oldReadable) return Fail(CardError::Aborted);
+  const PartitionEntry oldPartition = PartitionEntry::Parse(old, 0);
+  if (!WriteSectors(0, 1, mbr_.data())) return Fail(CardError::Aborted);
+  const std::uint32_t oldPbr = oldPartition.firstLba;
+  if (!IsUsableBootSector(old) && oldPbr != spt && oldPbr != 0 && oldPbr <= 255) {
+    if (!ReadSectors(oldPbr, 1, old.data())) return Fail(CardError::Aborted);
+    if (IsUsableBootSector(old)) {
+      std::fill(old.begin() + BootSector::kFileSysType, old.begin() + BootSector::kFieldsEnd, 0);
+      if (!WriteSectors(oldPbr, 1, old.data())) return Fail(CardError::Aborted);
+    }
+  }
+  SectorImage unmarked = bootSector;
+  std::fill(unmarked.begin() + BootSector::kFileSysType, unmarked.begin() + BootSector::kFieldsEnd, 0);
+  if (!WriteSectors(spt, 1, unmarked.data())) return Fail(CardError::Aborted);
 
+  CardGeometry g;
+  std::string why;
+  if (!DeriveCardGeometry(BootSector::Parse(bootSector), static_cast<std::uint16_t>(spt), g, why)) {
+    TraceLine(why);
+    return Fail(CardError::FormatRefused);
+  }
+  ResetMountState();
+  AdoptGeometry(g);
+  pbr_ = bootSector;
+  session_.progress().ProgressEnd();
+  device_->RequestAccess();
+  const bool written = WriteEmptyFileSystem() && WriteSectors(spt, 1, bootSector.data()) == 1;
+  device_->ReleaseAccess();
+  RemoveCatalogueTemplates();
+  if (!written) {
+    mounted_ = false;
+    return Fail(CardError::Aborted);
+  }
+  // The card as the next run will see it: mounted from its own sectors.
   formatting_ = true;
   const int mounted = MountCard();
   formatting_ = false;
   session_.progress().ProgressEnd();
-  // A card that does not mount after its format (the writes were cancelled) gets no FATs: they
-  // would go wherever an old or missing boot sector points.
-  if (!mounted) return 0;
-  InitCardFileSystem();
+  if (!mounted || !EnsureRoot()) return Fail(CardError::Aborted);
   return 1;
 }
 
-void CardFileSystem::InitCardFileSystem() {
-  if (!mounted_) return;
+void CardFileSystem::RemoveCatalogueTemplates() {
+  // The catalogue step leaves its two templates behind as the sources of the files it sent.
+  for (const char* name : {"EMPTY.DAT", "MINUS1FILE.DAT"})
+    ::unlink(JoinPath(session_.workDir(), name).c_str());
+}
+
+bool CardFileSystem::WriteEmptyFileSystem() {
   Progress& progress = session_.progress();
   const CardGeometry& g = geometry_;
-  device_->RequestAccess();
   progress.ProgressStartTimed(g.RootSectors + g.FATs * g.FATsecs + 38 * g.SecPerClust + 53);
-
   std::fill(root_.begin(), root_.end(), 0);
   std::fill(fat_.begin(), fat_.end(), 0);
   PutLe16(fat_.data(), 0xFFF8);
@@ -138,29 +181,36 @@ void CardFileSystem::InitCardFileSystem() {
   freeHint_ = 2;
   freeCount_ = -1;
   listingOpen_ = false;
-
-  for (std::uint32_t copy = 0; copy < g.FATs; ++copy) {
+  bool ok = true;
+  for (std::uint32_t copy = 0; copy < g.FATs && ok; ++copy) {
     progress.ProgressSetLine1(Format("Erasing Fat %u", copy + 1));
-    WriteSectors(g.FatLba + copy * g.FATsecs, g.FATsecs, fat_.data());
+    ok = WriteSectors(g.FatLba + copy * g.FATsecs, g.FATsecs, fat_.data()) == 1;
   }
-
   DirEntry label;
   label.SetName11("SON-VAR-MF3");
   label.attributes = kAttrVolumeLabel;
   StampDirEntry(label);
   if (RootEntryCount() > 0) PutRootEntry(0, label);
   rootLoaded_ = true;
-  progress.ProgressSetLine1("Erasing Root Directory");
-  WriteSectors(g.RootLba, g.RootSectors, root_.data());
-  progress.ProgressSetLine1("Updating fat");
-  FlushFat();
+  if (ok) {
+    progress.ProgressSetLine1("Erasing Root Directory");
+    ok = WriteSectors(g.RootLba, g.RootSectors, root_.data()) == 1;
+  }
+  if (ok) {
+    progress.ProgressSetLine1("Updating fat");
+    ok = FlushFat() == 1;
+  }
   progress.ProgressEnd();
+  if (ok && catalogueCreator_) catalogueCreator_(*this);
+  return ok && !device_->Aborted();
+}
 
-  if (catalogueCreator_) catalogueCreator_(*this);
+void CardFileSystem::InitCardFileSystem() {
+  if (!mounted_) return;
+  device_->RequestAccess();
+  WriteEmptyFileSystem();
   device_->ReleaseAccess();
-  // The catalogue step leaves its two templates behind as the sources of the files it sent.
-  for (const char* name : {"EMPTY.DAT", "MINUS1FILE.DAT"})
-    ::unlink(JoinPath(session_.workDir(), name).c_str());
+  RemoveCatalogueTemplates();
 }
 
 }  // namespace sondesk

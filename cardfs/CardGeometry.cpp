@@ -15,7 +15,14 @@ bool DeriveCardGeometry(const BootSector& boot, std::uint16_t pbrLba, CardGeomet
     why = Format("Tipo di Formato %d per settori non valida\n", static_cast<int>(g.BytesPerSec));
     return false;
   }
-  g.SecPerClust = boot.secPerClust != 0 ? boot.secPerClust : 2;
+  // A cluster size that is 0 or not a power of two was once read as 2, and the card was then
+  // listed and written with a layout its own system never had: better refused than guessed.
+  const unsigned k = boot.secPerClust;
+  if (k == 0 || (k & (k - 1)) != 0) {
+    why = Format("the boot sector gives %u sectors per cluster, not a power of two from 1 to 128", k);
+    return false;
+  }
+  g.SecPerClust = k;
   g.ResSectors = boot.resSectors;
   g.FATs = boot.fats;
   g.RootDirEnts = boot.rootDirEnts;
@@ -27,6 +34,15 @@ bool DeriveCardGeometry(const BootSector& boot, std::uint16_t pbrLba, CardGeomet
     // Without a FAT there is nowhere to keep allocations, and a FAT of zero sectors would make
     // the first "FAT" write land on the root directory.
     why = "the boot sector describes no FAT";
+    return false;
+  }
+  if (g.ResSectors == 0) {
+    // The first FAT would lie over the boot sector itself.
+    why = "the boot sector reserves no sector for itself";
+    return false;
+  }
+  if (g.RootDirEnts == 0) {
+    why = "the boot sector describes no root directory";
     return false;
   }
   g.TotalSectors = boot.sectors != 0 ? boot.sectors : boot.hugeSectors;
@@ -42,6 +58,10 @@ bool DeriveCardGeometry(const BootSector& boot, std::uint16_t pbrLba, CardGeomet
   const std::uint32_t dataStart = g.DataLba - g.HiddenSecs;  // within the partition
   const std::uint32_t dataClusters =
       g.TotalSectors > dataStart ? (g.TotalSectors - dataStart) / g.SecPerClust : 0;
+  if (dataClusters == 0 || g.ClusterCount < 3) {
+    why = Format("the partition of %u sectors ends before its data area", g.TotalSectors);
+    return false;
+  }
   const std::uint32_t fatEntries = g.FATsecs * 256;
   // 0xFFF7 marks a bad cluster and the values above it end chains, so 0xFFF6 is the last cluster
   // a 16-bit link can name.

@@ -13,7 +13,7 @@ namespace sondesk {
 struct CardGeometry {
   std::uint16_t PbrLba = 0;  // where the boot sector was found
   std::uint32_t BytesPerSec = 0;
-  std::uint32_t SecPerClust = 0;  // a stored 0 reads as 2
+  std::uint32_t SecPerClust = 0;  // a power of two; any other stored value refuses the mount
   std::uint32_t ResSectors = 0;
   std::uint32_t FATs = 0;
   std::uint32_t RootDirEnts = 0;

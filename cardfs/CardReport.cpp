@@ -7,6 +7,7 @@
 #include "app/Endian.h"
 #include "cardfs/CardFileSystem.h"
 #include "cardfs/ChainGuard.h"
+#include "app/AtomicFile.h"
 
 namespace sondesk {
 
@@ -234,7 +235,7 @@ int WriteExtendedReport(CardFileSystem& fs, const std::string& reportPath, const
   // An old copy must not stand in for a card that has lost its title index.
   std::remove(index0Path.c_str());
   fs.ReadCardFile("", "INDEX0  DAT", index0Path);
-  std::FILE* index = std::fopen(index0Path.c_str(), "rb");
+  std::FILE* index = OpenRegularFile(index0Path);
   if (!index) {
     session.ShowOpenError(index0Path);
   } else {

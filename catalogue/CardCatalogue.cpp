@@ -178,7 +178,11 @@ int LoadCardCatalogue(Catalogue& cat) {
   }
   cat.titleIndex.Assign(bytes);
   const std::size_t records = cat.titleIndex.count();
-  if (records == 0) return finish(1);
+  if (records == 0) {
+    // An INDEX0.DAT cut to nothing looks like an empty card: the folders say whether it is one.
+    WarnIfCatalogueDisagrees(cat);
+    return finish(1);
+  }
   // Every record but the terminator is a song, in file order.
   const std::size_t songCount = std::min(records - 1, CardList::kCapacity);
   const SongsByNumber songs(cat.titleIndex, songCount);
@@ -201,6 +205,7 @@ int LoadCardCatalogue(Catalogue& cat) {
   FindGroups(performerBytes, songs, songCount, performerOf);
   performers = {&performerBytes, &performerOf};
   FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
+  WarnIfCatalogueDisagrees(cat);
   return finish(1);
 }
 
@@ -237,44 +242,21 @@ int RebuildCardCatalogue(Catalogue& cat) {
     return 0;
   }
 
-  if (!cat.linkMode()) {
-    // Written on the card itself, in the order they are made; the first that cannot be written
-    // ends the rebuild, and the later files keep their old content.
-    for (IndexFile f : {IndexFile::Index0, IndexFile::Alpha0, IndexFile::Index1, IndexFile::Index3,
-                        IndexFile::Alpha1, IndexFile::Index2, IndexFile::Index4, IndexFile::Alpha2}) {
-      if (!files.ReplaceFile(kRootFolder, IndexFileName(f), set[f])) {
-        s.ShowCreateError(CataloguePath(cat, IndexFileName(f)));
-        return 0;
-      }
-    }
-    return 1;
+  // One set: a card that cannot take the new index files whole keeps the old ones whole, so the
+  // player never reads letter jumps of one catalogue over the titles of another.
+  std::vector<CardFiles::NamedFile> named;
+  for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1,
+                      IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4}) {
+    named.emplace_back(IndexFileName(f), set[f]);
   }
-
-  // Over the link every file is sent even when one fails, in the order the player has always
-  // received them.
-  struct Send {
-    IndexFile file;
-    const char* line;
-  };
-  static const Send kSends[] = {
-      {IndexFile::Index0, "Update Index Titles"},
-      {IndexFile::Index1, "Update Index Authors"},
-      {IndexFile::Index2, "Update Index Category"},
-      {IndexFile::Alpha0, "Update Alpha Titles"},
-      {IndexFile::Alpha1, nullptr},
-      {IndexFile::Alpha2, nullptr},
-      {IndexFile::Index3, "Update Alpha Authors"},
-      {IndexFile::Index4, "Update Alpha Category"},
-  };
-  int result = 1;
-  for (const Send& send : kSends) {
-    if (send.line != nullptr) s.progress().ProgressSetLine1(send.line);
-    if (!files.ReplaceFile(kRootFolder, IndexFileName(send.file), set[send.file])) {
-      s.ShowBox(FormatText(s.Text(10), IndexFileName(send.file)), 25, BoxIcon::Stop, BoxButtons::Ok);
-      result = 0;
-    }
+  s.progress().ProgressSetLine1("Update Index Titles");
+  if (!files.ReplaceRootFilesTogether(named)) {
+    s.ShowBox(FormatText(s.Text(12), CataloguePath(cat, "INDEX0.DAT - INDEX4.DAT, ALPHA0.DAT - ALPHA2.DAT").c_str()) +
+                  "\nThe card keeps its old index files, all of them.",
+              25, BoxIcon::Stop, BoxButtons::Ok);
+    return 0;
   }
-  return result;
+  return 1;
 }
 
 }  // namespace sondesk

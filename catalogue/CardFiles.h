@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "app/Session.h"
@@ -50,6 +51,15 @@ class CardFiles {
   virtual bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) = 0;
   // As WriteFile, but an interruption at any point leaves either the old file or the new one whole.
   virtual bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) = 0;
+  // Replaces files of the root as one set: after an interruption at any point, or a failure, they
+  // are all old or all new (as far as the medium allows; the default replaces them one by one).
+  using NamedFile = std::pair<std::string, std::vector<std::uint8_t>>;
+  virtual bool ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
+    for (const auto& [name, data] : files) {
+      if (!ReplaceFile(kRootFolder, name, data)) return false;
+    }
+    return true;
+  }
   virtual bool DeleteFile(int folder, const std::string& name) = 0;
   virtual bool FileExists(int folder, const std::string& name) = 0;
   // Size in bytes; -1 when the file is absent.

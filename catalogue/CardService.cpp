@@ -9,6 +9,7 @@
 #include "emulator/CardImage.h"
 #include "link/Link.h"
 #include "link/PortFactory.h"
+#include "app/Paths.h"
 
 namespace sondesk {
 
@@ -56,6 +57,7 @@ bool CardService::UseReader(const std::string& drive, std::string& error) {
     return false;
   }
   session_.linkMode = LinkMode::CardReader;
+  lockTarget_ = LockTarget(session_, "", "", chosen);
   catalogue().SetFiles(ReaderFiles());
   return true;
 }
@@ -90,6 +92,7 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
     return false;
   }
   connection_ = std::move(c);
+  lockTarget_ = LockTarget(session_, image, port, "");
   return true;
 }
 
@@ -187,6 +190,41 @@ int CardService::Check() {
   if (CatalogueComplete(*c)) return 1;
   CheckCatalogue(*c);
   return 0;
+}
+
+std::string CardService::LockTarget(Session& session, const std::string& image, const std::string& port,
+                                    const std::string& readerDrive) {
+  if (!image.empty()) return image;
+  if (readerDrive.empty()) return PortLockPath(session, port);
+  return readerDrive == kNoDrive ? std::string() : readerDrive;
+}
+
+bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format) {
+  error.clear();
+  // A card not made yet (the virtual player's first image) has nobody else writing it.
+  if (!lockTarget_.empty() && (IsFile(lockTarget_) || IsFolder(lockTarget_) || lockTarget_.rfind("/dev/", 0) == 0)) {
+    lock = WriteLock::Acquire(lockTarget_, "the card", error);
+    if (!lock) return false;
+  }
+  if (format) return true;
+  std::string problem;
+  const int writable = CheckWritable(problem);
+  if (writable == 1) return true;
+  lock.reset();
+  CardFileSystem* fs = fileSystem();
+  error = writable < 0 ? "cannot read the card: " + (fs != nullptr ? fs->lastErrorText() : std::string())
+                       : "the card's file system is damaged (" + problem +
+                             "): nothing is written to it. Copy its songs back to the library, then format "
+                             "the card";
+  return false;
+}
+
+int CardService::CheckWritable(std::string& problem) {
+  problem.clear();
+  if (session_.linkMode != LinkMode::Player || !files_ || !connection_) return 1;
+  const int checked = connection_->fs().CheckChains(problem);
+  if (checked == 1) return 1;
+  return problem.empty() ? -1 : 0;
 }
 
 void CardService::ShowFreeSpace() {

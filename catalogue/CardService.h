@@ -9,6 +9,7 @@
 #include <string>
 
 #include "app/Session.h"
+#include "app/WriteLock.h"
 #include "catalogue/Catalogue.h"
 #include "catalogue/ReaderCardFiles.h"
 
@@ -78,6 +79,23 @@ class CardService {
   // is not reachable.
   int Check();
 
+  // Before a write through the player (songs, deletions, recovery): a card whose chains run into
+  // free or foreign clusters is read-only, since a write would hand out clusters other files still
+  // use. 1 when it may be written (or is reached through a reader), 0 with `problem` naming the
+  // damage, -1 when the card cannot be read.
+  int CheckWritable(std::string& problem);
+
+  // What names the card for its write lock: the image or device, the player's port device (the
+  // virtual player's image), or the reader's folder. "" when nothing names it.
+  static std::string LockTarget(Session& session, const std::string& image, const std::string& port,
+                                const std::string& readerDrive);
+
+  // Before a write to the card (songs, deletions, recovery, a format): holds the card's write lock
+  // in `lock` for as long as the caller keeps it, so a second program or command cannot interleave
+  // its FAT and catalogue writes; then, unless `format`, the chains are checked as CheckWritable does.
+  // False with `error` for the user when another writer holds the card or it must not be written.
+  bool BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format = false);
+
   // Fills status pane 3 with the card's free space: as the player reports it, or the drive's.
   void ShowFreeSpace();
 
@@ -91,6 +109,7 @@ class CardService {
   std::unique_ptr<FatCardFiles> files_;
   std::unique_ptr<FatCardFiles> unmountedFiles_;  // a format's way to a card that did not mount
   std::unique_ptr<Catalogue> catalogue_;
+  std::string lockTarget_;  // what LockTarget names for the way the card is reached now
 };
 
 }  // namespace sondesk

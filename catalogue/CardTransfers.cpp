@@ -13,6 +13,7 @@
 #include "catalogue/CardCatalogue.h"
 #include "library/LibraryStore.h"
 #include "messages/Cp1252.h"
+#include "midi/Mf3File.h"
 #include "midi/Mf3Header.h"
 #include "midi/PlayerCharset.h"
 
@@ -84,6 +85,14 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     sizes[k] = SizeOfFile(s.library[selected[k]].path);
     if (sizes[k] > 0) sum += RoundUp(static_cast<std::uint64_t>(sizes[k]), unit);
   }
+  // The new index files are written beside the old ones before these go: room for all of them,
+  // at their largest, comes on top, so a nearly full card never ends with half an index set.
+  const std::uint64_t songsAfter = s.card.size() + n;
+  for (std::uint64_t bytes : {32 * (songsAfter + 1), 64 * songsAfter + 32, 64 * songsAfter + 32,
+                              32 * (songsAfter + 1), 32 * (songsAfter + 1), std::uint64_t{52}, std::uint64_t{52},
+                              std::uint64_t{52}}) {
+    sum += RoundUp(bytes, unit);
+  }
   if (kCardSpacePerSong * n + kCardSpaceReserve + sum > freeBytes) {
     s.BusyCursorOff();
     s.ShowBox(s.Text(42), 22, BoxIcon::Warning, BoxButtons::Ok);
@@ -117,7 +126,23 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
       notCopied.push_back(source.title.empty() ? source.path : source.title);
       continue;
     }
-    const unsigned songNumber = static_cast<unsigned>(number + 1);
+    // The player would choke on a damaged song and nothing on the card could mend it: it stays
+    // in the library, named, and takes no song number.
+    if (std::string why; CheckMf3Song(data, why) != Mf3Status::Ok) {
+      s.ShowBox(Format("%s is not a whole MF3 song (%s) and is not copied", source.path.c_str(), why.c_str()), 21,
+                BoxIcon::Stop, BoxButtons::Ok);
+      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      continue;
+    }
+    // A number whose file is already in its folder belongs to a song the catalogue has lost (a
+    // damaged INDEX0.DAT): it is never given again, so that song stays for a recovery to find.
+    unsigned songNumber = static_cast<unsigned>(number + 1);
+    while (songNumber < kSongNumberLimit && files.FileExists(SongFolderOf(songNumber), SongFileName(songNumber)))
+      ++songNumber;
+    if (songNumber >= kSongNumberLimit) {
+      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      continue;
+    }
     const int folder = SongFolderOf(songNumber);
     const std::string name = SongFileName(songNumber);
     bool ok = true;
@@ -181,10 +206,28 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
   Progress& progress = s.progress();
   progress.ProgressStartTimed(static_cast<std::uint32_t>(10 * c));
   for (SongEntry& e : s.card) e.deletionMark = 0;
+  std::vector<SongEntry> leaving;
   for (std::size_t index : selected) {
-    if (index >= s.card.size()) continue;
-    SongEntry& e = s.card[index];
-    e.deletionMark = 1;
+    if (index >= s.card.size() || s.card[index].deletionMark != 0) continue;
+    s.card[index].deletionMark = 1;
+    leaving.push_back(s.card[index]);
+  }
+  // The catalogue without the songs goes first, their files after: a cut in between leaves files
+  // that no index names (a recovery brings them back), never an index naming a missing song.
+  auto& entries = s.card.entries();
+  const std::vector<SongEntry> before = entries;
+  entries.erase(
+      std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
+      entries.end());
+  if (RebuildCardCatalogue(cat) != 1) {
+    // Some index file may still name the songs: their files stay, and so do they in the list.
+    entries = before;
+    for (SongEntry& e : entries) e.deletionMark = 0;
+    progress.ProgressEnd();
+    s.BusyCursorOff();
+    return 0;
+  }
+  for (const SongEntry& e : leaving) {
     progress.ProgressSetLine1(FormatText(s.Text(118), e.title.c_str(), e.path.c_str()));
     const int folder = SongFolderOf(e.songNumber());
     const std::string name = SongFileName(e.songNumber());
@@ -195,11 +238,6 @@ int DeleteSongsFromCard(Catalogue& cat, const std::vector<std::size_t>& selected
     progress.ProgressStepTimed(10);
   }
   files.Commit();
-  auto& entries = s.card.entries();
-  entries.erase(
-      std::remove_if(entries.begin(), entries.end(), [](const SongEntry& e) { return e.deletionMark != 0; }),
-      entries.end());
-  RebuildCardCatalogue(cat);
   progress.ProgressEnd();
   s.BusyCursorOff();
   return 1;

@@ -97,11 +97,14 @@ int CreateEmptyCatalogue(Catalogue& cat) {
   return CheckCatalogue(cat);
 }
 
-void EmptyCard(Catalogue& cat) {
+int EmptyCard(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
   if (cat.linkMode()) {
-    files.FormatCard();
+    if (files.FormatCard() != 1) {
+      s.ui().ShowBox("Errore nella formattazione della Compact Flash", "Format Error", BoxIcon::Stop, BoxButtons::Ok);
+      return 0;
+    }
   } else {
     const std::string& drive = s.settings().flashDrive;
     // A card drive that names a folder rather than a mount point root may not exist yet.
@@ -125,6 +128,7 @@ void EmptyCard(Catalogue& cat) {
   }
   CardAccess access(files);
   CheckCatalogue(cat);
+  return 1;
 }
 
 int RecoverableSongNumber(const std::string& name, int folder) {
@@ -137,6 +141,55 @@ int RecoverableSongNumber(const std::string& name, int folder) {
   if (number >= static_cast<int>(kSongNumberLimit) || SongFolderOf(static_cast<unsigned>(number)) != folder)
     return -1;
   return number;
+}
+
+std::string CatalogueAgreement::Describe() const {
+  auto some = [](const std::vector<unsigned>& numbers) {
+    std::string text;
+    for (std::size_t i = 0; i < numbers.size() && i < 8; ++i) text += (i ? ", " : " (") + std::to_string(numbers[i]);
+    if (numbers.size() > 8) text += ", ...";
+    return text + ")";
+  };
+  std::string text = "The card's catalogue does not match the songs in its folders:";
+  if (!unlisted.empty()) text += Format("\n%zu song files are in no index", unlisted.size()) + some(unlisted);
+  if (!missing.empty()) text += Format("\n%zu songs of the index have no file", missing.size()) + some(missing);
+  if (folderUnreadable) text += "\na song folder cannot be read";
+  return text + "\nRecover the catalogue (card recover) to list every song the folders hold.";
+}
+
+CatalogueAgreement CompareCatalogueWithFolders(Catalogue& cat) {
+  Session& s = cat.session();
+  CardFiles& files = cat.files();
+  CatalogueAgreement result;
+  std::vector<bool> listed(kSongNumberLimit, false), present(kSongNumberLimit, false);
+  for (const SongEntry& e : s.card) {
+    if (e.songNumber() < kSongNumberLimit) listed[e.songNumber()] = true;
+  }
+  std::vector<CardFolderItem> items;
+  for (int folder = 0; folder < kSongFolderCount; ++folder) {
+    items.clear();
+    if (!files.ListFolder(folder, items)) {
+      result.folderUnreadable = true;
+      continue;
+    }
+    for (const CardFolderItem& item : items) {
+      if (item.isFolder || item.deleted) continue;
+      const int number = RecoverableSongNumber(item.name, folder);
+      if (number >= 0) present[static_cast<std::size_t>(number)] = true;
+    }
+  }
+  for (unsigned n = 0; n < kSongNumberLimit; ++n) {
+    if (present[n] && !listed[n]) result.unlisted.push_back(n);
+    if (listed[n] && !present[n]) result.missing.push_back(n);
+  }
+  return result;
+}
+
+int WarnIfCatalogueDisagrees(Catalogue& cat) {
+  const CatalogueAgreement agreement = CompareCatalogueWithFolders(cat);
+  if (agreement.Agrees()) return 1;
+  cat.session().ShowBox(agreement.Describe(), 22, BoxIcon::Warning, BoxButtons::Ok);
+  return 0;
 }
 
 int RecoverCatalogue(Catalogue& cat) {

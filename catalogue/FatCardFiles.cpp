@@ -54,6 +54,16 @@ bool FatCardFiles::ReplaceFile(int folder, const std::string& name, const std::v
   return name11 && fs_.ReplaceCardFileData(DirOf(folder), *name11, data) == 1;
 }
 
+bool FatCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
+  std::vector<std::pair<std::string, std::vector<std::uint8_t>>> named;
+  for (const auto& [name, data] : files) {
+    const auto name11 = MakeName11(name);
+    if (!name11) return false;
+    named.emplace_back(*name11, data);
+  }
+  return fs_.ReplaceRootFilesTogether(named) == 1;
+}
+
 bool FatCardFiles::DeleteFile(int folder, const std::string& name) {
   const auto name11 = MakeName11(name);
   return name11 && fs_.DeleteCardFile(DirOf(folder), *name11) == 1;
@@ -119,7 +129,9 @@ int FatCardFiles::FormatCard() {
 bool FatCardFiles::FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) {
   if (!fs_.mounted()) return false;
   freeBytes = static_cast<std::uint64_t>(fs_.FreeClusters()) * fs_.geometry().SecPerClust * 512;
-  roundingUnit = 512;
+  // Every file takes whole clusters: a song counted in 512-byte units on a card of 16 KB clusters
+  // passed the check and then did not fit.
+  roundingUnit = fs_.geometry().ClusterBytes;
   return true;
 }
 

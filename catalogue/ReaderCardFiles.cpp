@@ -80,6 +80,29 @@ bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name,
   return WriteFileAtomically(PathOf(folder, name), data);
 }
 
+bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
+  // Every file whole under a temporary name first; the renames come only when all are complete,
+  // so a full card or a pulled card leaves the old set, and a cut among the renames at most one
+  // rename short of the new one.
+  std::vector<std::string> temps;
+  auto cleanUp = [&] {
+    for (const std::string& t : temps) ::unlink(t.c_str());
+    return false;
+  };
+  for (const auto& [name, data] : files) {
+    // A target a file cannot replace (a folder of that name) is found before anything is renamed.
+    const std::string target = PathOf(kRootFolder, name);
+    if (IsFolder(target)) return cleanUp();
+    const std::string temp = TemporarySibling(target);
+    temps.push_back(temp);
+    if (!WriteFileAtomically(temp, data)) return cleanUp();
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (std::rename(temps[i].c_str(), PathOf(kRootFolder, files[i].first).c_str()) != 0) return cleanUp();
+  }
+  return true;
+}
+
 bool ReaderCardFiles::DeleteFile(int folder, const std::string& name) {
   return ::unlink(PathOf(folder, name).c_str()) == 0;
 }

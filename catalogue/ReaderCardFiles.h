@@ -19,6 +19,7 @@ class ReaderCardFiles : public CardFiles {
   bool ReadFileStart(int folder, const std::string& name, std::size_t count,
                      std::vector<std::uint8_t>& out) override;
   bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
+  bool ReplaceRootFilesTogether(const std::vector<NamedFile>& files) override;
   bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool DeleteFile(int folder, const std::string& name) override;
   bool FileExists(int folder, const std::string& name) override;

@@ -5,6 +5,8 @@
 
 #include "app/Drives.h"
 #include "app/FirstStart.h"
+#include "app/Paths.h"
+#include "app/ProfileFile.h"
 
 namespace sondesk {
 
@@ -12,6 +14,10 @@ Session& CliContext::session() {
   if (!session_) {
     Paths paths = Paths::FromEnvironment(options.windir);
     paths.EnsureFolders();
+    // A settings file that is a device, a pipe or far too large is never read (it would hang or
+    // flood memory); say so once, then run on the defaults.
+    if (const std::string problem = ProfileFileProblem(paths.IniPath()); !problem.empty())
+      std::cerr << "sondesk-cli: " << problem << "; the settings' defaults are used and no setting is saved\n";
     // A first start gets what the installer would have written, so the next command finds the same
     // program folder, library and language.
     SetUpFirstStart(paths);
@@ -63,6 +69,35 @@ void CliContext::Fail(const std::string& message) {
 void CliContext::Usage(const std::string& message) {
   std::cerr << "sondesk-cli: " << message << "\n";
   exitCode = 2;
+}
+
+bool CliContext::LockLibrary() {
+  const std::string dir = session().libraryDir();
+  MakeFolders(dir);
+  return Hold(dir, "the library folder");
+}
+
+bool CliContext::Hold(const std::string& path, const std::string& what) {
+  std::string error;
+  auto lock = WriteLock::Acquire(path, what, error);
+  if (!lock) {
+    Fail(error);
+    return false;
+  }
+  locks_.push_back(std::move(lock));
+  return true;
+}
+
+bool CliContext::LockCard() {
+  // Taken before the card is opened, so that nothing is read before the lock.
+  std::string reader;
+  if (options.port.empty() && options.image.empty()) {
+    reader = !options.card.empty() ? options.card : session().settings().flashDrive;
+    if (reader.empty()) return true;  // no card at all: the open says so
+  }
+  const std::string path = CardService::LockTarget(session(), options.image, options.port, reader);
+  if (path.empty() || (!IsFile(path) && !IsFolder(path) && path.rfind("/dev/", 0) != 0)) return true;
+  return Hold(path, "the card");
 }
 
 CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description) {

@@ -5,8 +5,10 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/Session.h"
+#include "app/WriteLock.h"
 #include "catalogue/CardService.h"
 #include "cli/ConsoleUi.h"
 
@@ -49,8 +51,15 @@ class CliContext {
   void Fail(const std::string& message);  // prints to stderr, exit status 1
   void Usage(const std::string& message); // prints to stderr, exit status 2
 
+  // Locks for the length of the command what it is about to change: the library folder, or the
+  // card (its image, device, port or reader folder). False, after Fail, when another writer holds it.
+  bool LockLibrary();
+  bool LockCard();
+
  private:
+  bool Hold(const std::string& path, const std::string& what);
   std::unique_ptr<Session> session_;
+  std::vector<std::unique_ptr<WriteLock>> locks_;
 };
 
 // Each command group registers its subcommands; the callbacks set ctx.exitCode.

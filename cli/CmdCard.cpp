@@ -32,17 +32,31 @@ struct OpenCard {
   Catalogue& cat() { return service->catalogue(); }
 };
 
-std::unique_ptr<OpenCard> Open(CliContext& ctx) {
+// `writes`: the command changes the card, and holds its lock from before the first read.
+std::unique_ptr<OpenCard> Open(CliContext& ctx, bool writes = false) {
+  if (writes && !ctx.LockCard()) return nullptr;
   auto service = ctx.OpenCard();
   if (!service) return nullptr;
+  if (writes) {
+    std::string problem;
+    const int writable = service->CheckWritable(problem);
+    if (writable != 1) {
+      CardFileSystem* fs = service->fileSystem();
+      ctx.Fail(writable < 0 ? "cannot read the card: " + (fs != nullptr ? fs->lastErrorText() : std::string())
+                            : "the card's file system is damaged (" + problem +
+                                  "): nothing is written to it. Copy its songs back with `card from`, then "
+                                  "format it with `card format`");
+      return nullptr;
+    }
+  }
   auto card = std::make_unique<OpenCard>();
   card->service = std::move(service);
   return card;
 }
 
 // Opened, with the card list and title index loaded as when a card is opened in the program.
-std::unique_ptr<OpenCard> OpenLoaded(CliContext& ctx) {
-  auto card = Open(ctx);
+std::unique_ptr<OpenCard> OpenLoaded(CliContext& ctx, bool writes = false) {
+  auto card = Open(ctx, writes);
   if (!card) return nullptr;
   if (LoadCardCatalogue(card->cat()) != 1) {
     ctx.Fail("the card's catalogue cannot be read");
@@ -60,6 +74,15 @@ struct ErrorWatch {
     if (ctx.exitCode == 0 && ctx.ui.errorsShown > before) ctx.Fail(what);
   }
 };
+
+// Runs a command that writes to the card: a write that failed with its box ("Cannot Create
+// PLAY1.PLL") ends the command with status 1 even where the operation itself went on.
+template <typename F>
+void Writing(CliContext& ctx, const char* what, F&& f) {
+  ErrorWatch watch(ctx);
+  f();
+  watch.Finish(what);
+}
 
 // The card-list entries of the given song numbers; false after telling which is not on the card.
 bool CardIndexes(CliContext& ctx, const Session& s, const std::vector<unsigned>& numbers,
@@ -94,7 +117,7 @@ void To(CliContext& ctx, const std::vector<std::string>& paths, bool all) {
     ctx.Usage("card to: give the library songs' files or --all");
     return;
   }
-  auto card = OpenLoaded(ctx);
+  auto card = OpenLoaded(ctx, true);
   if (!card) return;
   Session& s = ctx.session();
   ReadLibrary(s);
@@ -122,6 +145,7 @@ void To(CliContext& ctx, const std::vector<std::string>& paths, bool all) {
 }
 
 void From(CliContext& ctx, const std::vector<unsigned>& numbers) {
+  if (!ctx.LockLibrary()) return;
   auto card = OpenLoaded(ctx);
   if (!card) return;
   std::vector<std::size_t> selected;
@@ -133,7 +157,7 @@ void From(CliContext& ctx, const std::vector<unsigned>& numbers) {
 }
 
 void Delete(CliContext& ctx, const std::vector<unsigned>& numbers) {
-  auto card = OpenLoaded(ctx);
+  auto card = OpenLoaded(ctx, true);
   if (!card) return;
   std::vector<std::size_t> selected;
   if (!CardIndexes(ctx, ctx.session(), numbers, selected)) return;
@@ -166,19 +190,30 @@ void Free(CliContext& ctx) {
 }
 
 void Check(CliContext& ctx) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   ErrorWatch watch(ctx);
-  if (card->service->Check() == 1) {
-    std::printf("catalogue complete\n");
+  const int checked = card->service->Check();
+  if (checked < 0) {
+    ctx.Fail("the card cannot be reached");
     return;
   }
-  std::printf("missing catalogue pieces created\n");
+  const bool complete = checked == 1;
+  if (!complete) std::printf("missing catalogue pieces created\n");
   watch.Finish("not every missing piece could be created");
+  if (ctx.exitCode != 0) return;
+  // Complete is not enough: the index must also name the songs the folders hold (the load says so).
+  ErrorWatch agreement(ctx);
+  if (card->service->Load() != 1) {
+    ctx.Fail("the card's catalogue cannot be read");
+    return;
+  }
+  agreement.Finish("the catalogue does not match the song folders; `card recover` rebuilds it");
+  if (complete && ctx.exitCode == 0) std::printf("catalogue complete\n");
 }
 
 void Recover(CliContext& ctx) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   ErrorWatch watch(ctx);
   if (RecoverCommand(card->cat()) != 1) {
@@ -201,8 +236,8 @@ bool Slot(CliContext& ctx, Catalogue& cat, int n, int& slot) {
   return true;
 }
 
-std::unique_ptr<OpenCard> OpenPlaylists(CliContext& ctx) {
-  auto card = OpenLoaded(ctx);
+std::unique_ptr<OpenCard> OpenPlaylists(CliContext& ctx, bool writes = false) {
+  auto card = OpenLoaded(ctx, writes);
   if (!card) return nullptr;
   ReadPlaylistIndex(card->cat());
   return card;
@@ -243,7 +278,7 @@ void PlaylistShow(CliContext& ctx, int n) {
 }
 
 void PlaylistNew(CliContext& ctx) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   const int slot = NewPlaylist(card->cat());
   if (slot < 0) {
@@ -255,7 +290,7 @@ void PlaylistNew(CliContext& ctx) {
 }
 
 void PlaylistRename(CliContext& ctx, int n, const std::string& name) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   int slot = 0;
   if (!card || !Slot(ctx, card->cat(), n, slot)) return;
   if (name.empty()) {
@@ -266,14 +301,14 @@ void PlaylistRename(CliContext& ctx, int n, const std::string& name) {
 }
 
 void PlaylistDelete(CliContext& ctx, int n) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   int slot = 0;
   if (!card || !Slot(ctx, card->cat(), n, slot)) return;
   if (DeletePlaylist(card->cat(), slot) != 1) ctx.Fail("the playlist was not deleted");
 }
 
 void PlaylistAdd(CliContext& ctx, int n, const std::vector<unsigned>& numbers, long at) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit)) return;
@@ -294,7 +329,7 @@ bool Rows(CliContext& ctx, const PlaylistEdit& edit, const std::vector<std::size
 }
 
 void PlaylistMove(CliContext& ctx, int n, std::size_t position, const std::vector<std::size_t>& rows) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit) || !Rows(ctx, edit, rows)) return;
@@ -302,7 +337,7 @@ void PlaylistMove(CliContext& ctx, int n, std::size_t position, const std::vecto
 }
 
 void PlaylistRemove(CliContext& ctx, int n, const std::vector<std::size_t>& rows) {
-  auto card = OpenPlaylists(ctx);
+  auto card = OpenPlaylists(ctx, true);
   if (!card) return;
   PlaylistEdit edit;
   if (!Edit(ctx, *card, n, edit) || !Rows(ctx, edit, rows)) return;
@@ -329,7 +364,7 @@ void OptionsShow(CliContext& ctx) {
 }
 
 void OptionsSet(CliContext& ctx, const std::string& name, const std::string& value) {
-  auto card = Open(ctx);
+  auto card = Open(ctx, true);
   if (!card) return;
   Session& s = ctx.session();
   if (ReadPlayerOptions(card->cat()) != 1) {
@@ -393,17 +428,21 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   show->add_option("N", *n)->required();
   show->callback([&ctx, n] { PlaylistShow(ctx, *n); });
 
-  pl->add_subcommand("new", "a new playlist \"New Playlist\"")->callback([&ctx] { PlaylistNew(ctx); });
+  pl->add_subcommand("new", "a new playlist \"New Playlist\"")->callback([&ctx] {
+    Writing(ctx, "the playlists were not all written", [&] { PlaylistNew(ctx); });
+  });
 
   auto name = std::make_shared<std::string>();
   auto* rename = pl->add_subcommand("rename", "give playlist N a new name (23 characters at most)");
   rename->add_option("N", *n)->required();
   rename->add_option("NAME", *name)->required();
-  rename->callback([&ctx, n, name] { PlaylistRename(ctx, *n, *name); });
+  rename->callback([&ctx, n, name] {
+    Writing(ctx, "the playlists were not all written", [&] { PlaylistRename(ctx, *n, *name); });
+  });
 
   auto* pdel = pl->add_subcommand("delete", "delete playlist N (asks first; --yes to confirm)");
   pdel->add_option("N", *n)->required();
-  pdel->callback([&ctx, n] { PlaylistDelete(ctx, *n); });
+  pdel->callback([&ctx, n] { Writing(ctx, "the playlists were not all written", [&] { PlaylistDelete(ctx, *n); }); });
 
   auto numbers = std::make_shared<std::vector<unsigned>>();
   auto at = std::make_shared<long>(-1);
@@ -411,7 +450,9 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   add->add_option("N", *n)->required();
   add->add_option("NUMBER", *numbers, "song numbers")->required();
   add->add_option("--at", *at, "the position of the first added song")->check(CLI::NonNegativeNumber);
-  add->callback([&ctx, n, numbers, at] { PlaylistAdd(ctx, *n, *numbers, *at); });
+  add->callback([&ctx, n, numbers, at] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistAdd(ctx, *n, *numbers, *at); });
+  });
 
   auto position = std::make_shared<std::size_t>(0);
   auto rows = std::make_shared<std::vector<std::size_t>>();
@@ -420,12 +461,16 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   move->add_option("N", *n)->required();
   move->add_option("POS", *position)->required();
   move->add_option("INDEX", *rows)->required();
-  move->callback([&ctx, n, position, rows] { PlaylistMove(ctx, *n, *position, *rows); });
+  move->callback([&ctx, n, position, rows] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistMove(ctx, *n, *position, *rows); });
+  });
 
   auto* remove = pl->add_subcommand("remove", "remove the songs at INDEX... from playlist N (asks first)");
   remove->add_option("N", *n)->required();
   remove->add_option("INDEX", *rows)->required();
-  remove->callback([&ctx, n, rows] { PlaylistRemove(ctx, *n, *rows); });
+  remove->callback([&ctx, n, rows] {
+    Writing(ctx, "the playlist was not written", [&] { PlaylistRemove(ctx, *n, *rows); });
+  });
 
   CLI::App* opt = app.add_subcommand("options", "the player options of SETUP.DAT");
   opt->require_subcommand(1);
@@ -435,7 +480,9 @@ void RegisterCardCommands(CLI::App& app, CliContext& ctx) {
   auto* set = opt->add_subcommand("set", "set one setting by its label and value text (\"Echo\" \"SHORT\")");
   set->add_option("NAME", *optName)->required();
   set->add_option("VALUE", *optValue)->required();
-  set->callback([&ctx, optName, optValue] { OptionsSet(ctx, *optName, *optValue); });
+  set->callback([&ctx, optName, optValue] {
+    Writing(ctx, "SETUP.DAT was not written", [&] { OptionsSet(ctx, *optName, *optValue); });
+  });
 }
 
 }  // namespace sondesk

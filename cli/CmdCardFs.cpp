@@ -28,11 +28,17 @@ std::unique_ptr<CardConnection> OpenForCommand(CliContext& ctx, const char* comm
 // The same format as the desktop program's, through a reader or through the player: the question,
 // then a fresh file system (or every file deleted) and the empty catalogue with its 31 song folders.
 void FormatCommand(CliContext& ctx) {
+  // Locked before the first read: another writer's songs must not land on a card being formatted.
+  if (!ctx.LockCard()) return;
   auto card = ctx.OpenCard(/*mount=*/false);
   if (!card) return;
   const int errorsBefore = ctx.ui.errorsShown;
   if (card->Format() != 1) {
-    ctx.Fail("the card was not formatted");
+    // A format that failed says why; one the user declined says so.
+    CardFileSystem* fs = card->fileSystem();
+    const std::string why =
+        fs != nullptr && fs->lastError() != CardError::None ? fs->lastErrorText() : std::string();
+    ctx.Fail(why.empty() ? "the card was not formatted" : "the card could not be formatted: " + why);
     return;
   }
   if (CardFileSystem* fs = card->fileSystem()) {

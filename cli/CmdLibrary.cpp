@@ -117,6 +117,7 @@ void RegisterLibraryCommands(CLI::App& app, CliContext& ctx) {
   import->add_option("FILE", args->files, "song files")->required();
   import->callback([&ctx, args] {
     std::vector<std::string> files;
+    if (!ctx.LockLibrary()) return;
   for (const auto& f : args->files) files.push_back(Absolute(f));
   EndImport(ctx, ImportFromPc(LibrarySession(ctx), files));
 });
@@ -125,6 +126,7 @@ auto* folder =
     library->add_subcommand("import-folder", "every .mid, .kar and .mf3 of DIR, as the floppy import");
 folder->add_option("DIR", args->dir, "the floppy or removable folder")->required();
 folder->callback([&ctx, args] {
+  if (!ctx.LockLibrary()) return;
   const ImportResult r = ImportFromFloppy(LibrarySession(ctx), Absolute(args->dir));
   if (!r.started) return ctx.Fail("nothing imported");
   EndImport(ctx, r);
@@ -133,6 +135,7 @@ folder->callback([&ctx, args] {
 auto* del = library->add_subcommand("delete", "delete library songs");
 del->add_option("FILE", args->files, "library songs: paths, or names in the library folder")->required();
 del->callback([&ctx, args] {
+  if (!ctx.LockLibrary()) return;
   Session& s = LibrarySession(ctx);
   ReadLibrary(s);
   std::vector<std::size_t> entries;
@@ -166,6 +169,7 @@ edit->add_option("--category", args->category);
 edit->add_option("--publisher", args->publisher);
 edit->add_option("--author", args->author);
 edit->callback([&ctx, args] {
+  if (!ctx.LockLibrary()) return;
   Session& s = LibrarySession(ctx);
   SongInfo song;
   if (ReadSongInfo(s, SongPath(s, args->file), song) != 0) return ctx.Fail("cannot read " + args->file);

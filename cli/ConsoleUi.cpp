@@ -66,6 +66,12 @@ BoxAnswer ConsoleUi::ShowBox(const std::string& text, const std::string& title, 
   if (progressOpen_ && tty_) std::cerr << "\n";
   std::cerr << Utf8(title) << ": " << Utf8(text) << "\n";
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
+  // --yes says Retry to the link's question only a few times: an unplugged cable would otherwise
+  // keep the command retrying for ever.
+  if (buttons == BoxButtons::RetryCancel && answers == Answers::Yes && ++retriesGiven_ > kRetriesByYes) {
+    std::cerr << "(--yes has answered Retry " << kRetriesByYes << " times: cancelling)\n";
+    return BoxAnswer::Cancel;
+  }
   const auto yes = AskYesNo(std::string(ButtonsHint(buttons)) + " ");
   if (!yes) {
     std::cerr << "(no terminal to ask: taking the cautious answer; use --yes or --no)\n";
@@ -74,6 +80,14 @@ BoxAnswer ConsoleUi::ShowBox(const std::string& text, const std::string& title, 
   // A question answered Yes is not an error of the command.
   if (icon == BoxIcon::Warning && *yes) --errorsShown;
   return *yes ? Positive(buttons) : Negative(buttons);
+}
+
+BoxAnswer ConsoleUi::AskErase(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) {
+  if (answers == Answers::Ask && interactive_) return ShowBox(text, title, icon, buttons);
+  if (progressOpen_ && tty_) std::cerr << "\n";
+  std::cerr << Utf8(title) << (title.empty() ? "" : ": ") << Utf8(text) << "\n";
+  std::cerr << "(not answered in advance: the card is left as it is; `card format` formats it)\n";
+  return Negative(buttons);
 }
 
 DuplicateAnswer ConsoleUi::AskDuplicate(const std::string& text) {

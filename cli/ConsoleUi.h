@@ -22,6 +22,7 @@ class ConsoleUi : public Ui {
   bool quiet = false;
 
   BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
+  BoxAnswer AskErase(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
   DuplicateAnswer AskDuplicate(const std::string& text) override;
   NameListAnswer ConfirmListName(const std::string& name, const std::vector<std::string>& candidates) override;
   bool ShowWarningWithCheck(const std::string& text, const std::string& checkText, const std::string& title) override;
@@ -48,6 +49,8 @@ class ConsoleUi : public Ui {
   // Boxes with a stop or warning icon that were shown (the command's exit status may depend on it).
   int errorsShown = 0;
   bool verbose = false;
+  // How many times --yes answers the link's Retry/Cancel question with Retry in one run.
+  static constexpr int kRetriesByYes = 2;
 
  private:
   std::optional<bool> AskYesNo(const std::string& question);
@@ -55,6 +58,7 @@ class ConsoleUi : public Ui {
   bool interactive_;
   bool tty_;
   bool progressOpen_ = false;
+  int retriesGiven_ = 0;
   std::uint32_t maximum_ = 0, position_ = 0;
   std::string line1_, line2_;
   std::uint32_t lastDrawnPercent_ = 1000;

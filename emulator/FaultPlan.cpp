@@ -38,6 +38,8 @@ FaultRule* RuleOf(FaultPlan& plan, const std::string& kind) {
   if (kind == "nak") return &plan.nak;
   if (kind == "busy") return &plan.busy;
   if (kind == "unplug") return &plan.unplug;
+  if (kind == "shortread") return &plan.shortRead;
+  if (kind == "cut") return &plan.cut;
   if (kind == "lnoack") return &plan.loaderNoAck;
   if (kind == "lerror") return &plan.loaderError;
   return nullptr;
@@ -64,11 +66,11 @@ bool ParseItem(const std::string& item, FaultPlan& plan) {
       *rule = FaultRule::Once(n);
       return true;
     case '/':
-      if (!ParseCount(arg, n) || n == 0 || rule == &plan.unplug) return false;
+      if (!ParseCount(arg, n) || n == 0 || rule == &plan.unplug || rule == &plan.cut) return false;
       *rule = FaultRule::Every(n);
       return true;
     default:
-      if (!ParsePercent(arg, percent) || rule == &plan.unplug) return false;
+      if (!ParsePercent(arg, percent) || rule == &plan.unplug || rule == &plan.cut) return false;
       *rule = FaultRule::Chance(percent);
       return true;
   }
@@ -77,7 +79,8 @@ bool ParseItem(const std::string& item, FaultPlan& plan) {
 }  // namespace
 
 bool FaultPlan::Any() const {
-  for (const FaultRule* r : {&noAck, &badChecksum, &nak, &busy, &unplug, &loaderNoAck, &loaderError}) {
+  for (const FaultRule* r :
+       {&noAck, &badChecksum, &nak, &busy, &unplug, &shortRead, &cut, &loaderNoAck, &loaderError}) {
     if (r->mode != FaultRule::Mode::Never) return true;
   }
   return false;
@@ -88,7 +91,8 @@ bool ParseFaultList(const std::string& text, FaultPlan& plan, std::string& error
     if (item.empty()) continue;
     if (!ParseItem(item, plan)) {
       error = "unknown fault '" + item +
-              "' (noack, badsum, nak, busy, unplug, lnoack, lerror; each alone, @N, /N or :P%; seed:N)";
+              "' (noack, badsum, nak, busy, unplug, shortread, cut, lnoack, lerror; each alone, @N, /N or :P%;"
+              " seed:N)";
       return false;
     }
   }
@@ -109,8 +113,10 @@ bool ParseVirtualPortQuery(const std::string& query, FaultPlan& plan, std::strin
         return false;
       }
       plan.strict = value != "0";
+    } else if (key == "stats") {
+      plan.statsFile = value;
     } else {
-      error = "unknown virtual port option '" + key + "' (faults, strict)";
+      error = "unknown virtual port option '" + key + "' (faults, strict, stats)";
       return false;
     }
   }

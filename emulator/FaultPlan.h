@@ -15,11 +15,14 @@
 //   nak      a sector write refused with 0x15 and not written (per sector write)
 //   busy     an access or connect request answered 0x17 (per request)
 //   unplug   the cable pulled: unplug@N after N codes, unplug from the start
+//   shortread  a sector read whose data ends early: Busy rises after the 512 bytes (per sector read)
+//   cut      the cable pulled right after the Nth sector write reached the card: cut@N (per write
+//            stored), so a test can stop a card operation between any two of its sector writes
 //   lnoack   a character the firmware loader takes but never acknowledges: its Ack stays down
 //            until the loader is woken again (per loader character)
 //   lerror   the loader's error line raised at a record of a download (per record line)
-// The query may also carry `strict=1`: the player then serves sectors only between an access or
-// connect request and the release, as a careful firmware would.
+// The query may also carry `stats=FILE` (see statsFile below) and `strict=1`: the player then serves
+// sectors only between an access or connect request and the release, as a careful firmware would.
 
 #include <cstdint>
 #include <string>
@@ -46,10 +49,15 @@ struct FaultPlan {
   FaultRule nak;
   FaultRule busy;
   FaultRule unplug;  // Once(n): after n codes; Always: from the start
+  FaultRule shortRead;
+  FaultRule cut;  // Once(n): after the nth stored sector write
   FaultRule loaderNoAck;
   FaultRule loaderError;
   std::uint64_t seed = 1;
   bool strict = false;
+  // `stats=FILE`: when the player is closed it writes its counts there ("sectorWrites N" ...), so a
+  // test can learn how many sector writes a command makes and cut it between any two of them.
+  std::string statsFile;
 
   bool Any() const;
 };

@@ -87,6 +87,14 @@ VirtualPlayer::~VirtualPlayer() {
     std::string error;
     SaveFlash(error);
   }
+  if (faults_.statsFile.empty()) return;
+  if (std::FILE* f = std::fopen(faults_.statsFile.c_str(), "w")) {
+    std::fprintf(f, "sectorReads %llu\nsectorWrites %llu\nwritesStored %llu\n",
+                 static_cast<unsigned long long>(counters_.sectorReads),
+                 static_cast<unsigned long long>(counters_.sectorWrites),
+                 static_cast<unsigned long long>(counters_.writesStored));
+    std::fclose(f);
+  }
 }
 
 VirtualFlash& VirtualPlayer::flash() {
@@ -118,6 +126,7 @@ void VirtualPlayer::SetFaults(const FaultPlan& faults) {
   }
   UpdatePlainStrobe();
 }
+
 
 bool VirtualPlayer::Fires(const FaultRule& rule, std::uint64_t event) {
   switch (rule.mode) {
@@ -330,6 +339,8 @@ void VirtualPlayer::ServeRead(std::uint32_t lba) {
   answer_[514] = static_cast<std::uint8_t>(sum >> 8);
   answer_[515] = static_cast<std::uint8_t>(sum);
   answerLength_ = 516;
+  // Busy rises where the checksum should follow, as when the card stops answering mid-sector.
+  if (Fires(faults_.shortRead, number)) answerLength_ = 513;
   answerPosition_ = 0;
 }
 
@@ -345,6 +356,13 @@ void VirtualPlayer::FinishWrite() {
     return;
   }
   ++counters_.writesStored;
+  if (faults_.cut.mode == FaultRule::Mode::Once && counters_.writesStored == faults_.cut.n) {
+    // The sector is on the card; the cable goes before the player can say so.
+    unplugged_ = true;
+    status_ = kFloatingStatus;
+    UpdatePlainStrobe();
+    return;
+  }
   Answer(kAckByte);
 }
 

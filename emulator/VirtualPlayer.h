@@ -45,7 +45,8 @@ std::string FormatWireTrace(const std::vector<WireEvent>& events);
 class VirtualPlayer {
  public:
   explicit VirtualPlayer(CardImage image, const FaultPlan& faults = {});
-  // Keeps what the loader wrote: the program memory goes to its side file.
+  // Keeps what the loader wrote (the program memory goes to its side file) and writes the counts
+  // to the fault plan's stats file.
   ~VirtualPlayer();
   VirtualPlayer(const VirtualPlayer&) = delete;
   VirtualPlayer& operator=(const VirtualPlayer&) = delete;

@@ -29,6 +29,29 @@
 
 namespace sondesk {
 
+namespace {
+
+// One card write of the desktop program holds the card's write lock (another program or command
+// waits) and is refused on a card whose chains are damaged. False after telling the user why.
+bool BeginCardWrite(Session& s, CardService& card, std::unique_ptr<WriteLock>& lock, bool format = false) {
+  std::string error;
+  if (card.BeginWrite(lock, error, format)) return true;
+  s.ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  return false;
+}
+
+// A library write holds the library folder's lock, as the command line's do.
+bool LockLibrary(Session& s, std::unique_ptr<WriteLock>& lock) {
+  std::string error;
+  MakeFolders(s.libraryDir());
+  lock = WriteLock::Acquire(s.libraryDir(), "the library folder", error);
+  if (lock) return true;
+  s.ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  return false;
+}
+
+}  // namespace
+
 void MainDlg::RunCommand(int id) {
   const int command = cmd::MenuCommandOf(id);
   if (busy_ > 0 || closing_) return;
@@ -170,6 +193,8 @@ void MainDlg::CmdImportFromFloppy() {
 
 void MainDlg::ImportFiles(const std::vector<std::string>& paths) {
   if (busy_ > 0 || closing_ || paths.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   BusyScope busy(*this);
   ImportDroppedFiles(session_, paths);
   RefreshLists();
@@ -192,6 +217,8 @@ void MainDlg::AfterCardChanged() {
 int MainDlg::CopyToCard(const std::vector<std::size_t>& librarySongs) {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr || librarySongs.empty()) return 0;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return 0;
   BusyScope busy(*this);
   const int result = CardToCommand(*c, librarySongs);
   if (result == 1) AfterCardChanged();
@@ -207,6 +234,8 @@ void MainDlg::CmdTransferFromCard() {
   if (c == nullptr) return;
   const std::vector<std::size_t> selected = SelectedEntries(ListSide::Card);
   if (selected.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   session_.BusyCursorOn();
   CopySongsFromCard(*c, selected);
   session_.BusyCursorOff();
@@ -227,7 +256,8 @@ void MainDlg::CmdConnect() {
 }
 
 void MainDlg::CmdFormatCard() {
-  if (card_.Format() == 1) RefreshLists();
+  std::unique_ptr<WriteLock> lock;
+  if (BeginCardWrite(session_, card_, lock, /*format=*/true) && card_.Format() == 1) RefreshLists();
   ShowFreeSpace();
 }
 
@@ -299,6 +329,8 @@ void MainDlg::CmdEditInfo() {
 void MainDlg::CmdDeleteLibrarySongs() {
   const std::vector<std::size_t> selected = SelectedEntries(ListSide::Library);
   if (selected.empty()) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!LockLibrary(session_, lock)) return;
   if (DeleteLibrarySongs(session_, selected)) {
     ReadLibraryList();
     RefreshLists();
@@ -310,6 +342,8 @@ bool MainDlg::CmdDeleteCardSongs() {
   if (selected.empty()) return false;
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return false;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return false;
   if (CardDeleteCommand(*c, selected) == 1) {
     AfterCardChanged();
     return true;
@@ -336,6 +370,8 @@ void MainDlg::CmdDeleteSong() {
 void MainDlg::CmdIndexRegeneration() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
+  std::unique_ptr<WriteLock> lock;
+  if (!BeginCardWrite(session_, card_, lock)) return;
   RecoverCommand(*c);
   RefreshLists();
 }

@@ -6,6 +6,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 #include "app/Session.h"
@@ -103,6 +104,11 @@ BoxAnswer QtUi::ShowBox(const std::string& text, const std::string& title, BoxIc
       box.setStandardButtons(QMessageBox::Retry | QMessageBox::Cancel);
       break;
   }
+  if (cautiousDefault_) {
+    if (QAbstractButton* no = box.button(QMessageBox::No)) box.setDefaultButton(qobject_cast<QPushButton*>(no));
+    else if (QAbstractButton* cancel = box.button(QMessageBox::Cancel))
+      box.setDefaultButton(qobject_cast<QPushButton*>(cancel));
+  }
   const bool wasBusy = QApplication::overrideCursor() != nullptr;
   // A question is answered with the arrow, whatever the operation behind it shows.
   if (wasBusy) QApplication::setOverrideCursor(Qt::ArrowCursor);
@@ -124,6 +130,13 @@ BoxAnswer QtUi::ShowBox(const std::string& text, const std::string& title, BoxIc
   if (buttons == BoxButtons::Ok) return BoxAnswer::Ok;
   if (buttons == BoxButtons::YesNo) return BoxAnswer::No;
   return BoxAnswer::Cancel;
+}
+
+BoxAnswer QtUi::AskErase(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) {
+  cautiousDefault_ = true;
+  const BoxAnswer answer = ShowBox(text, title, icon, buttons);
+  cautiousDefault_ = false;
+  return answer;
 }
 
 DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {

@@ -38,6 +38,8 @@ class QtUi : public Ui {
 
   BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon,
                     BoxButtons buttons) override;
+  BoxAnswer AskErase(const std::string& text, const std::string& title, BoxIcon icon,
+                     BoxButtons buttons) override;
   DuplicateAnswer AskDuplicate(const std::string& text) override;
   NameListAnswer ConfirmListName(const std::string& name,
                                  const std::vector<std::string>& candidates) override;
@@ -74,6 +76,8 @@ class QtUi : public Ui {
   std::vector<std::pair<int, QString>> pendingPanes_;
   int progressDelayMs_ = 250;
   QElapsedTimer sinceLastPump_;
+  // Set while AskErase shows its box: the default button is then No (or Cancel).
+  bool cautiousDefault_ = false;
 };
 
 }  // namespace sondesk

@@ -5,7 +5,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <fstream>
 #include <vector>
 
 #include "app/AtomicFile.h"
@@ -113,8 +112,7 @@ bool PrepareFloppyCatalogue(Session& session, const std::string& floppyDir) {
   const std::string copy = FloppyCataloguePath(session);
   if (!ReadWholeFile(source, data) || !WriteFileAtomically(copy, data)) return false;
   StartSummidi(session, copy);
-  std::ifstream check(copy, std::ios::binary);
-  return static_cast<bool>(check);
+  return RegularFileProblem(copy).empty() && IsFile(copy);
 }
 
 void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,

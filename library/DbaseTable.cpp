@@ -3,11 +3,12 @@
 #include <cstring>
 
 #include "library/SongNames.h"
+#include "app/AtomicFile.h"
 
 namespace sondesk {
 
 std::unique_ptr<DbaseTable> DbaseTable::Open(const std::string& path) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenRegularFile(path);
   if (f == nullptr) return nullptr;
   return FromStream(f);
 }

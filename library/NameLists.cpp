@@ -3,9 +3,10 @@
 #include <unistd.h>
 
 #include <cstdio>
-#include <fstream>
+#include <sstream>
 
 #include "app/Session.h"
+#include "app/AtomicFile.h"
 #include "app/ShippedData.h"
 
 namespace sondesk {
@@ -36,9 +37,11 @@ bool PassesDigitsTest(std::string_view text) {
 
 std::vector<std::string> ReadNameList(const std::string& path) {
   std::vector<std::string> lines;
-  std::ifstream in(path, std::ios::binary);
+  std::string data;
+  if (!ReadWholeFile(path, data)) return lines;
+  std::istringstream in(data);
   std::string line;
-  while (in && std::getline(in, line)) {
+  while (std::getline(in, line)) {
     if (line.size() > kNameListLineMax) line.resize(kNameListLineMax);
     std::string name = Trim(line);
     if (!name.empty()) lines.push_back(std::move(name));
@@ -79,7 +82,7 @@ std::vector<std::string> NameListCandidates(const std::vector<std::string>& line
 
 bool AppendToNameList(const std::string& path, std::string_view name) {
   bool needsLineFeed = false;
-  if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+  if (std::FILE* in = OpenRegularFile(path)) {
     if (std::fseek(in, -1, SEEK_END) == 0) needsLineFeed = std::fgetc(in) != '\n';
     std::fclose(in);
   }

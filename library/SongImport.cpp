@@ -52,6 +52,13 @@ int ImportMf3File(Session& session, ImportRun& run, const std::string& source, s
     session.ShowOpenError(source);
     return 1;
   }
+  // A damaged song would later be refused by the card copy; it never enters the library.
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(data.data());
+  if (std::string why; CheckMf3Song({bytes, data.size()}, why) != Mf3Status::Ok) {
+    session.ShowBox(Format("%s is not a whole MF3 song (%s) and is not imported", source.c_str(), why.c_str()), 21,
+                    BoxIcon::Stop, BoxButtons::Ok);
+    return 1;
+  }
   const std::string songName = SongNameOf(source);
   dest = JoinPath(session.libraryDir(), songName);
   CheckDuplicate(session, run, dest);

@@ -50,6 +50,11 @@ inline constexpr int kCommandLoaderWake = 10;
 inline constexpr std::uint64_t kLinkTimeoutMillis = 2500;
 inline constexpr std::uint64_t kLoaderTimeoutMillis = 5000;
 inline constexpr std::uint64_t kMaxPolls = 100000000;
+// A wait polls flat out for this long (the player's answer nearly always comes within it, and the
+// strobe timing stays exact), then naps this long between looks, so a player that never answers
+// costs the time-out in waiting, not a core at 100%.
+inline constexpr std::uint64_t kSpinMicros = 200;
+inline constexpr std::uint64_t kNapMicros = 500;
 
 using SectorBuffer = std::span<std::uint8_t, kSectorBytes>;
 using ConstSectorBuffer = std::span<const std::uint8_t, kSectorBytes>;
@@ -143,6 +148,8 @@ class Link {
     return WaitAckPolling(high, timeoutMillis);
   }
   int WaitAckPolling(bool high, std::uint64_t timeoutMillis);
+  // Looks at the status register until (status & mask) == value or the time-out; the last look decides.
+  bool WaitStatus(std::uint8_t mask, std::uint8_t value, std::uint64_t timeoutMillis);
   // Strobe step: Ack must rise before the code counts as taken.
   int StrobeStep(int step) {
     if (state_ == kLinkAborted) return 0;

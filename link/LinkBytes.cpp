@@ -13,17 +13,25 @@ void Link::WriteCode(std::uint8_t code) {
   OutData(kBitReverse[code]);
 }
 
+bool Link::WaitStatus(std::uint8_t mask, std::uint8_t value, std::uint64_t timeoutMillis) {
+  auto want = [&](std::uint8_t s) { return (s & mask) == value; };
+  if (want(InStatus())) return true;
+  const std::uint64_t start = clock_.NowMicros();
+  const std::uint64_t deadline = start / 1000 + timeoutMillis;
+  for (std::uint64_t polls = 0; polls < kMaxPolls; ++polls) {
+    if (want(InStatus())) return true;
+    const std::uint64_t now = clock_.NowMicros();
+    if (now / 1000 > deadline) break;
+    if (now - start >= kSpinMicros) clock_.Nap(kNapMicros);
+  }
+  return want(InStatus());
+}
+
 int Link::WaitAckPolling(bool high, std::uint64_t timeoutMillis) {
   if (!port_) return 0;
   const std::uint8_t want = high ? kStatusAck : 0;
   if (state_ == kLinkAborted) return (InStatus() & kStatusAck) == want ? 1 : 0;
-  if ((InStatus() & kStatusAck) == want) return 1;
-  const std::uint64_t deadline = clock_.NowMillis() + timeoutMillis;
-  for (std::uint64_t polls = 0; polls < kMaxPolls; ++polls) {
-    if ((InStatus() & kStatusAck) == want) return 1;
-    if (clock_.NowMillis() > deadline) break;
-  }
-  return (InStatus() & kStatusAck) == want ? 1 : 0;
+  return WaitStatus(kStatusAck, want, timeoutMillis) ? 1 : 0;
 }
 
 int Link::WaitAckLow() {
@@ -118,13 +126,7 @@ void Link::DelayMicroseconds(std::uint32_t micros) {
 
 int Link::LoaderSendChar(std::uint8_t c) {
   if (!port_) return 0;
-  if (!(InStatus() & kStatusAck)) {
-    const std::uint64_t deadline = clock_.NowMillis() + kLoaderTimeoutMillis;
-    for (std::uint64_t polls = 0; polls < kMaxPolls && !(InStatus() & kStatusAck); ++polls) {
-      if (clock_.NowMillis() > deadline) break;
-    }
-    if (!(InStatus() & kStatusAck)) return 0;
-  }
+  if (!WaitStatus(kStatusAck, kStatusAck, kLoaderTimeoutMillis)) return 0;
   WriteCode(c);
   OutControl(0);
   DelayMicroseconds(100);
@@ -161,13 +163,7 @@ void Link::LoaderIdle() {
 int Link::LoaderWaitReady() {
   if (!port_) return 0;
   LoaderSendCommand(kCommandLoaderWake);
-  if (!(InStatus() & kStatusLoaderReady)) {
-    const std::uint64_t deadline = clock_.NowMillis() + kLoaderTimeoutMillis;
-    for (std::uint64_t polls = 0; polls < kMaxPolls && !(InStatus() & kStatusLoaderReady); ++polls) {
-      if (clock_.NowMillis() > deadline) break;
-    }
-  }
-  return (InStatus() & kStatusLoaderReady) ? 1 : 0;
+  return WaitStatus(kStatusLoaderReady, kStatusLoaderReady, kLoaderTimeoutMillis) ? 1 : 0;
 }
 
 int Link::LoaderError() {

@@ -58,13 +58,7 @@ int Link::LinkAbortTransfer() {
 
 // Busy (status bit 7) stays up until the player has its answer ready.
 int Link::WaitAnswerReady() {
-  if (!(InStatus() & kStatusBusy)) return 1;
-  const std::uint64_t deadline = clock_.NowMillis() + kLinkTimeoutMillis;
-  for (std::uint64_t polls = 0; polls < kMaxPolls; ++polls) {
-    if (!(InStatus() & kStatusBusy)) return 1;
-    if (clock_.NowMillis() > deadline) break;
-  }
-  return (InStatus() & kStatusBusy) ? 0 : 1;
+  return WaitStatus(kStatusBusy, 0, kLinkTimeoutMillis) ? 1 : 0;
 }
 
 int Link::LinkReadSector(std::uint32_t sector, SectorBuffer buffer) {
@@ -107,7 +101,11 @@ int Link::LinkReadSector(std::uint32_t sector, SectorBuffer buffer) {
     buffer[i] = static_cast<std::uint8_t>(b);
     sum += static_cast<std::uint32_t>(b);
   }
-  if (InStatus() & kStatusBusy) {  // the player ran out of data early
+  if (InStatus() & kStatusBusy) {
+    // The player ran out of data early. Counted as a link error, so that a player that keeps doing
+    // it meets the Retry/Cancel question instead of an endless silent retry.
+    state_ = kLinkNoAnswer;
+    ReportLinkError("Sector read ended early");
     LinkAbortTransfer();
     return 0;
   }

@@ -85,6 +85,23 @@ std::string DefaultVirtualCardPath(Session& session) {
   return JoinPath(session.paths().dataDir, "SonFlash.img");
 }
 
+std::string PortLockPath(Session& session, const std::string& portText) {
+  PortChoice choice;
+  std::string why;
+  const bool parsed = portText.empty() ? ChoiceFromSettings(session, choice, why)
+                                       : ParsePortText(portText, session.settings().currentLpt, choice, why);
+  if (!parsed) return "";
+  switch (choice.kind) {
+    case PortChoice::Kind::Virtual:
+      return choice.path.empty() ? DefaultVirtualCardPath(session) : choice.path;
+    case PortChoice::Kind::Ppdev:
+      return choice.path;
+    case PortChoice::Kind::Direct:
+      break;
+  }
+  return "";
+}
+
 std::unique_ptr<Port> OpenPort(Session& session, const std::string& portText, std::string& error) {
   PortChoice choice;
   std::string why;

@@ -38,6 +38,11 @@ bool ParsePortText(const std::string& portText, int currentLpt, PortChoice& choi
 std::string DefaultVirtualCardPath(Session& session);
 inline constexpr std::uint32_t kDefaultVirtualCardMegabytes = 64;
 
+// The file the port of `portText` (or of the settings) works on, which names the card for its write
+// lock: the virtual player's image or the ppdev device. "" for direct I/O or a text that does not
+// parse (the open says why).
+std::string PortLockPath(Session& session, const std::string& portText);
+
 // Opens the port of `portText` (or of the settings when it is empty). nullptr with `error` holding the
 // message for the user when it cannot be opened.
 std::unique_ptr<Port> OpenPort(Session& session, const std::string& portText, std::string& error);

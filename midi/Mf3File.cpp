@@ -78,6 +78,35 @@ Mf3Status DecodeMf3Bytes(std::span<const std::uint8_t> file, Mf3Header& header,
   return s == LzhufStatus::Ok ? Mf3Status::Ok : Mf3Status::Damaged;
 }
 
+Mf3Status CheckMf3Song(std::span<const std::uint8_t> file, std::string& why) {
+  if (file.size() < Mf3Header::kSize) {
+    why = Format("%zu bytes, shorter than an MF3 header", file.size());
+    return Mf3Status::NotMf3;
+  }
+  Mf3Header header;
+  if (!Mf3Header::Parse(file, header) || !header.HasMagic()) {
+    why = "no MF3 mark at its start";
+    return Mf3Status::NotMf3;
+  }
+  std::uint32_t size = 0;
+  if (!LzhufStoredSize(file.subspan(kMf3PayloadOffset), size)) {
+    why = "no size word after the header";
+    return Mf3Status::Damaged;
+  }
+  if (size == 0) {
+    why = "the song is empty";
+    return Mf3Status::Damaged;
+  }
+  std::vector<std::uint8_t> payload;
+  if (LzhufDecompress(file.subspan(kMf3PayloadOffset), payload) != LzhufStatus::Ok) {
+    why = Format("the compressed song ends after %zu of the %u bytes its size word promises", payload.size(),
+                 static_cast<unsigned>(size));
+    return Mf3Status::Damaged;
+  }
+  why.clear();
+  return Mf3Status::Ok;
+}
+
 namespace {
 
 // The whole of a regular file; a folder or device given as a song is not read as an empty one.

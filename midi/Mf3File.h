@@ -47,6 +47,11 @@ Mf3Status BuildMf3(Mf3Header& header, std::string_view name, std::span<const std
 Mf3Status DecodeMf3Bytes(std::span<const std::uint8_t> file, Mf3Header& header,
                          std::vector<std::uint8_t>& payload);
 
+// Whether `file` is a whole MF3 song that may go to the card or into the library: a header with the
+// magic, a size word, a stream that decodes to exactly that many bytes, and at least one byte of
+// song. NotMf3 or Damaged otherwise, with the reason in `why`.
+Mf3Status CheckMf3Song(std::span<const std::uint8_t> file, std::string& why);
+
 // Compresses the plain payload file `payloadPath` into the MF3 file `targetPath`, with `header`
 // as the conversion left it (use Mf3Header::Fresh() when there was none). `name` is the target's
 // file name with its extension, as shown to the user. On return `header` is what the file holds.

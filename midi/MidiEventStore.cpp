@@ -7,6 +7,7 @@
 #include "app/Endian.h"
 #include "app/Session.h"
 #include "midi/MidiStreamReader.h"
+#include "app/AtomicFile.h"
 
 namespace sondesk {
 
@@ -50,7 +51,7 @@ struct StopBox {
 
 bool ReadImage(const StopBox& stop, const std::string& path, std::vector<std::uint8_t>& image, bool& found) {
   found = false;
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::FILE* f = OpenRegularFile(path);
   if (f == nullptr) return false;
   found = true;
   long size = -1;

@@ -5,6 +5,7 @@
 
 #include "app/Endian.h"
 #include "app/Session.h"
+#include "app/AtomicFile.h"
 
 namespace sondesk {
 
@@ -290,7 +291,7 @@ std::unique_ptr<MidiStreamReader> OpenStreamReader(Session& session, const std::
   r->session = &session;
   r->salvage = salvage;
   r->path = path;
-  r->file = std::fopen(path.c_str(), "rb");
+  r->file = OpenRegularFile(path);
   if (r->file == nullptr) {
     session.ui().DebugLine("open error");
     return nullptr;

@@ -1,6 +1,10 @@
 #include "app/ProfileFile.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/AtomicFile.h"
 
 #include "tests/support/TempDir.h"
 
@@ -107,6 +111,55 @@ TEST(ProfileFile, GarbageOverlongLinesAndNoFinalNewlineAreReadWithoutLoss) {
   // Everything that was there is still there, in order.
   EXPECT_EQ(after.substr(0, garbage.size()), garbage.substr(0, garbage.size()));
   EXPECT_EQ(after, garbage + "\nCheckInterpret=0\n");
+}
+
+// A settings file that is a device or a pipe: /dev/zero once made every command die of bad_alloc and a
+// FIFO with no writer hung every command. Both now read as an absent file and refuse to be replaced.
+TEST(ProfileFile, ADeviceOrAPipeIsNeverReadNorReplaced) {
+  TempDir dir;
+  const std::string zero = dir / "zero.ini";
+  ASSERT_EQ(::symlink("/dev/zero", zero.c_str()), 0);
+  const std::string fifo = dir / "fifo.ini";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  for (const std::string& ini : {zero, fifo}) {
+    SCOPED_TRACE(ini);
+    EXPECT_EQ(GetPrivateProfileString(ini, "Settings", "CWD", "dflt"), "dflt");
+    EXPECT_EQ(GetPrivateProfileInt(ini, "Version", "language", 7), 7);
+    EXPECT_TRUE(ReadProfileEntries(ini).empty());
+    EXPECT_FALSE(ProfileFileProblem(ini).empty());
+    EXPECT_FALSE(WritePrivateProfileString(ini, "Settings", "CWD", std::string("/x")));
+  }
+  struct stat st {};
+  ASSERT_EQ(::lstat(zero.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  ASSERT_EQ(::lstat(fifo.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+}
+
+TEST(ProfileFile, AHugeFileIsNotASettingsFile) {
+  TempDir dir;
+  const std::string ini = dir / "big.ini";
+  WriteFile(ini, "[Settings]\nCWD=/x\n" + std::string(2u << 20, ';'));
+  EXPECT_EQ(GetPrivateProfileString(ini, "Settings", "CWD", "dflt"), "dflt");
+  EXPECT_FALSE(WritePrivateProfileString(ini, "Settings", "CWD", std::string("/y")));
+  EXPECT_EQ(ReadFile(ini).size(), 2u * 1024 * 1024 + 18);
+  EXPECT_TRUE(ProfileFileProblem(dir / "absent.ini").empty());
+}
+
+TEST(WholeFileReads, OnlyRegularFilesWithinTheCap) {
+  TempDir dir;
+  std::string out = "untouched";
+  EXPECT_FALSE(ReadWholeFile("/dev/zero", out));
+  EXPECT_FALSE(ReadWholeFile(dir.path(), out));
+  const std::string fifo = dir / "pipe";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_FALSE(ReadWholeFile(fifo, out));
+  WriteFile(dir / "f", std::string(100, 'a'));
+  EXPECT_FALSE(ReadWholeFile(dir / "f", out, 99));
+  EXPECT_EQ(out, "untouched");
+  EXPECT_TRUE(ReadWholeFile(dir / "f", out, 100));
+  EXPECT_EQ(out.size(), 100u);
+  EXPECT_EQ(OpenRegularFile(fifo), nullptr);
 }
 
 }  // namespace

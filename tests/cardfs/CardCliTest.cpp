@@ -38,7 +38,7 @@ TEST_F(CardCliTest, FormatPutGetAndRemoveOnAnImage) {
   EXPECT_NE(out.find("INDEX0.DAT\t77777\t2\n"), std::string::npos) << out;
   ASSERT_EQ(Cli("fs info", &out), 0);
   EXPECT_NE(out.find("PbrLba: 32\n"), std::string::npos) << out;
-  // The format wrote the empty catalogue: 26 files and the 31 song folders.
+  // The format ends with the empty catalogue: index, setup and playlist files and the 31 song folders.
   EXPECT_NE(out.find("FilesAndDirs: 57\n"), std::string::npos) << out;
 
   // What we wrote, mcopy reads; what mcopy writes, we read.

@@ -327,5 +327,33 @@ TEST_F(CardFilesTest, TheWholeFatIsReadInRunsWithoutLosingChangesHeldInMemory) {
   EXPECT_TRUE(logged.reads.empty());
 }
 
+// A chain into a free cluster (a cut format or write of another system) or into another file's chain
+// made the card's next writes hand those clusters out again; such a card is now found before writing.
+TEST_F(CardFilesTest, ChainsIntoFreeOrForeignClustersAreFound) {
+  const std::uint32_t cb = fs->geometry().ClusterBytes;
+  ASSERT_EQ(fs->CreateDirectory(Name11("5")), 1);
+  ASSERT_EQ(fs->WriteCardFileData("5", Name11("00005.MF3"), Pattern(3 * cb, 1)), 1);
+  ASSERT_EQ(fs->WriteCardFileData("", Name11("INDEX0.DAT"), Pattern(2 * cb, 2)), 1);
+  std::string problem;
+  ASSERT_EQ(fs->CheckChains(problem), 1) << problem;
+  const auto song = Chain(Find("5", "00005.MF3").entry.firstCluster);
+  const auto index = Chain(Find("", "INDEX0.DAT").entry.firstCluster);
+  ASSERT_EQ(song.size(), 3u);
+
+  PokeFat(song[1], kFatFree);
+  auto damaged = FileSystem(*card);
+  ASSERT_EQ(damaged->ConnectCard(), 1);
+  EXPECT_EQ(damaged->CheckChains(problem), 0);
+  EXPECT_EQ(damaged->lastError(), CardError::Corrupt);
+  EXPECT_NE(problem.find("which the FAT calls free"), std::string::npos) << problem;
+
+  PokeFat(song[1], static_cast<std::uint16_t>(song[2]));
+  PokeFat(index[1], static_cast<std::uint16_t>(song[2]));  // the index runs on into the song
+  auto crossed = FileSystem(*card);
+  ASSERT_EQ(crossed->ConnectCard(), 1);
+  EXPECT_EQ(crossed->CheckChains(problem), 0);
+  EXPECT_NE(problem.find("shares cluster"), std::string::npos) << problem;
+}
+
 }  // namespace
 }  // namespace sondesk::test

@@ -38,8 +38,8 @@ TEST(CardGeometry, DerivedFromTheBootSector) {
   EXPECT_EQ(g.Cylinders, 40000u / 32 / 4);
   EXPECT_EQ(g.SizeMB, (40000u + 2048) / 2048);
 
-  // A stored 0 sectors per cluster is taken as 2; Sectors 0 means HugeSectors; no CHS, no cylinders.
-  b.secPerClust = 0;
+  // Sectors 0 means HugeSectors; no CHS, no cylinders.
+  b.secPerClust = 2;
   b.sectors = 0;
   b.hugeSectors = 300000;
   b.secPerTrack = 0;
@@ -56,6 +56,40 @@ TEST(CardGeometry, DerivedFromTheBootSector) {
   b = PlainBoot();
   b.fatSecs = 0;  // the "FAT" would be the root directory
   EXPECT_FALSE(DeriveCardGeometry(b, 0, g, why));
+}
+
+// A layout that does not add up was once mended by guessing (0 sectors per cluster read as 2) and the
+// card was then written with a geometry nobody else reads the same way.
+TEST(CardGeometry, LayoutsThatDoNotAddUpAreRefusedWithTheirReason) {
+  struct Case {
+    const char* what;
+    void (*spoil)(BootSector&);
+    const char* reason;
+  };
+  const Case cases[] = {
+      {"0 sectors per cluster", [](BootSector& b) { b.secPerClust = 0; }, "0 sectors per cluster"},
+      {"3 sectors per cluster", [](BootSector& b) { b.secPerClust = 3; }, "3 sectors per cluster"},
+      {"no reserved sector", [](BootSector& b) { b.resSectors = 0; }, "reserves no sector"},
+      {"no root", [](BootSector& b) { b.rootDirEnts = 0; }, "no root directory"},
+      {"data past the end", [](BootSector& b) { b.sectors = 100; }, "ends before its data area"},
+      {"no FAT copy", [](BootSector& b) { b.fats = 0; }, "no FAT"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    BootSector b = PlainBoot();
+    c.spoil(b);
+    CardGeometry g;
+    std::string why;
+    EXPECT_FALSE(DeriveCardGeometry(b, 32, g, why));
+    EXPECT_NE(why.find(c.reason), std::string::npos) << why;
+  }
+  for (unsigned k : {1u, 2u, 8u, 64u, 128u}) {
+    BootSector b = PlainBoot();
+    b.secPerClust = static_cast<std::uint8_t>(k);
+    CardGeometry g;
+    std::string why;
+    EXPECT_TRUE(DeriveCardGeometry(b, 32, g, why)) << k << ": " << why;
+  }
 }
 
 TEST(CardGeometry, SectorRegionNames) {
@@ -143,15 +177,32 @@ TEST_F(CardFsTest, CorruptBootSectorsFailWithoutHarm) {
   EXPECT_EQ(fs->MountCard(), 0);
   EXPECT_TRUE(ui.boxes.empty());  // a wrong sector size fails the mount without a box
 
-  // A layout that points past the end of the card mounts, but every access beyond it fails cleanly.
+  // A layout that points past the end of the card is refused at the mount, before any access.
   PutLe16(&bytes[pbr + 11], 512);
   PutLe16(&bytes[pbr + 22], 0xFFFF);  // FATsecs
   PutLe16(&bytes[pbr + 17], 0xFFF0);  // RootDirEnts
   auto broken = FileSystem(*card);
   EXPECT_EQ(broken->ConnectCard(), 0);
-  EXPECT_EQ(broken->lastError(), CardError::Aborted);
+  EXPECT_EQ(broken->lastError(), CardError::BadGeometry);
   std::vector<std::uint8_t> out;
   EXPECT_EQ(broken->ReadCardFileData("", Name11("INDEX0.DAT"), out), 0);
+}
+
+TEST_F(CardFsTest, ZeroSectorsPerClusterIsRefusedAndTheCardLeftAlone) {
+  auto card = FormattedCard(8);
+  const std::uint32_t pbr = card->identity().DefaultSectorsPerTrack() * 512;
+  card->bytes()[pbr + 13] = 0;
+  const std::vector<std::uint8_t> before = card->bytes();
+  card->sectorsWritten = 0;
+  auto fs = FileSystem(*card);
+  EXPECT_EQ(fs->ConnectCard(), 0);
+  EXPECT_EQ(fs->lastError(), CardError::BadGeometry);
+  const std::string text = fs->lastErrorText();
+  EXPECT_NE(text.find("0 sectors per cluster"), std::string::npos) << text;
+  EXPECT_NE(text.find("format the card"), std::string::npos) << text;
+  EXPECT_FALSE(fs->mounted());
+  EXPECT_EQ(card->sectorsWritten, 0u);
+  EXPECT_TRUE(card->bytes() == before);
 }
 
 }  // namespace

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <filesystem>
 
 #include "cardfs/CardFileSystem.h"
@@ -96,6 +100,40 @@ TEST_F(CardServiceTest, AnImageThatCannotBeOpenedIsToldAndLeavesNothingOpen) {
   EXPECT_FALSE(service.playerOpen());
   EXPECT_EQ(service.Format(), 0);
   EXPECT_EQ(service.Check(), -1);
+}
+
+// The desktop program's card writes go through the service: a card another program is writing is
+// refused by name, and free again once that program is gone.
+TEST_F(CardServiceTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheCard) {
+  std::string error;
+  ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
+  ::setenv("SONDESK_LOCK_WAIT_MS", "200", 1);
+  int toChild[2], fromChild[2];
+  ASSERT_EQ(::pipe(toChild), 0);
+  ASSERT_EQ(::pipe(fromChild), 0);
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::string why;
+    auto held = WriteLock::Acquire(cardDir, "the card", why);
+    char c = held ? 'y' : 'n';
+    (void)!::write(fromChild[1], &c, 1);
+    (void)!::read(toChild[0], &c, 1);
+    ::_exit(0);
+  }
+  char c = 0;
+  ASSERT_EQ(::read(fromChild[0], &c, 1), 1);
+  ASSERT_EQ(c, 'y');
+  std::unique_ptr<WriteLock> lock;
+  EXPECT_FALSE(service.BeginWrite(lock, error));
+  EXPECT_EQ(lock, nullptr);
+  EXPECT_NE(error.find("is being changed by another"), std::string::npos) << error;
+  (void)!::write(toChild[1], "x", 1);
+  int status = 0;
+  ::waitpid(child, &status, 0);
+  EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
+  EXPECT_NE(lock, nullptr);
+  ::unsetenv("SONDESK_LOCK_WAIT_MS");
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
 #include "catalogue/CardTransfers.h"
+#include "catalogue/CatalogueCheck.h"
+#include "midi/Lzhuf.h"
 #include "midi/Mf3Header.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
@@ -130,6 +132,24 @@ TEST_F(CardTransfersTest, DeletingEveryOrNoSong) {
   EXPECT_EQ(CardBytes("ALPHA0.DAT"), std::vector<std::uint8_t>(52, 0xFF));
 }
 
+// The songs' files used to go first: a catalogue that then could not be written still named songs
+// whose files were gone. Now the files stay until the catalogue without them is on the card.
+TEST_F(CardTransfersTest, DeletionLeavesTheFilesWhenTheCatalogueCannotBeWritten) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b}), 1);
+  // A folder where INDEX0.DAT should be replaced: the rebuild cannot write it.
+  const std::string index0Path = CardPath(kRootFolder, "INDEX0.DAT");
+  std::remove(index0Path.c_str());
+  ASSERT_TRUE(MakeFolders(index0Path));
+  EXPECT_EQ(DeleteSongsFromCard(*cat, {0}, "Delete Songs from Compact Flash"), 0);
+  EXPECT_TRUE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_TRUE(IsFile(CardPath(1, "00001.MF3")));
+  ASSERT_EQ(session->card.size(), 2u);
+  EXPECT_EQ(session->card[0].deletionMark, 0u);
+}
+
 TEST_F(CardTransfersTest, CopiedBackUnderItsHeaderNameAndNeverOutsideTheLibrary) {
   MakeFreshCard();
   session->card.push_back(CardSong(3, "Plain"));
@@ -175,6 +195,93 @@ TEST_F(CardTransfersTest, ComparisonMarksEverySongOfAShownTitle) {
   EXPECT_EQ(session->library[2].inBothLists, 0);
   EXPECT_EQ(session->card[0].inBothLists, 1);
   EXPECT_EQ(session->card[1].inBothLists, 0);
+}
+
+// A 0-byte file, a wrong mark, a size word of 0xFFFFFFFF or one larger than the stream gives, and a
+// cut stream were all copied to the card with exit 0; each is now refused by name and takes no number.
+TEST_F(CardTransfersTest, DamagedSongsNeverReachTheCard) {
+  MakeFreshCard();
+  const std::size_t good = AddLibrarySong("GOOD.MF3", "Good");
+  const std::vector<std::uint8_t> whole = ReadBytes(session->library[good].path);
+  auto damaged = [&](const std::string& name, std::vector<std::uint8_t> bytes) {
+    const std::size_t i = AddLibrarySong(name, name);
+    WriteFile(session->library[i].path, bytes);
+    return i;
+  };
+  std::vector<std::uint8_t> wrongMark = whole;
+  wrongMark[1] = 'X';
+  std::vector<std::uint8_t> hugeSize = whole;
+  hugeSize[512] = hugeSize[513] = hugeSize[514] = hugeSize[515] = 0xFF;
+  // The stream alone, with nothing after it whose bits could pass for the promised byte.
+  std::vector<std::uint8_t> oneMore(whole.begin(), whole.begin() + 512);
+  const std::vector<std::uint8_t> payload(300, 0x41);
+  const std::vector<std::uint8_t> stream = LzhufCompress(payload);
+  oneMore.insert(oneMore.end(), stream.begin(), stream.end());
+  oneMore[512] = static_cast<std::uint8_t>(oneMore[512] + 1);
+  std::vector<std::uint8_t> cut(whole.begin(), whole.begin() + 520);
+  const std::vector<std::size_t> bad = {damaged("EMPTY.MF3", {}), damaged("MARK.MF3", wrongMark),
+                                        damaged("HUGE.MF3", hugeSize), damaged("ONEMORE.MF3", oneMore),
+                                        damaged("CUT.MF3", cut)};
+  std::vector<std::size_t> all = bad;
+  all.push_back(good);
+  CopySongsToCard(*cat, all);
+  ASSERT_EQ(session->card.size(), 1u);
+  EXPECT_EQ(session->card[0].title, "Good");
+  EXPECT_EQ(session->card[0].songNumber(), 0);
+  EXPECT_EQ(ReadBytes(CardPath(0, "00000.MF3")), whole);
+  for (std::size_t i : bad) {
+    EXPECT_TRUE(ui.ShownContaining(session->library[i].path + " is not a whole MF3 song")) << session->library[i].path;
+  }
+  EXPECT_TRUE(ui.ShownContaining("5 of 6 songs could not be copied"));
+  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 2u * 32);
+}
+
+// An INDEX0.DAT cut to nothing made the card look empty: the next copy numbered from 0 and wrote over
+// the songs still in the folders. Now the load says the catalogue disagrees with the folders, and no
+// number whose file exists is given again.
+TEST_F(CardTransfersTest, ADamagedTitleIndexCostsNoSong) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const std::size_t b = AddLibrarySong("B.MF3", "Beta");
+  ASSERT_EQ(CopySongsToCard(*cat, {a, b}), 1);
+  const auto song0 = ReadBytes(CardPath(0, "00000.MF3"));
+  const auto song1 = ReadBytes(CardPath(1, "00001.MF3"));
+  WriteFile(CardPath(kRootFolder, "INDEX0.DAT"), std::vector<std::uint8_t>{});
+  ui.boxes.clear();
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  EXPECT_TRUE(session->card.empty());
+  EXPECT_TRUE(ui.ShownContaining("2 song files are in no index (0, 1)"));
+  EXPECT_TRUE(ui.ShownContaining("card recover"));
+
+  const std::size_t c = AddLibrarySong("C.MF3", "Gamma");
+  ASSERT_EQ(CopySongsToCard(*cat, {c}), 1);
+  ASSERT_EQ(session->card.size(), 1u);
+  EXPECT_EQ(session->card[0].songNumber(), 2);
+  EXPECT_EQ(ReadBytes(CardPath(0, "00000.MF3")), song0);
+  EXPECT_EQ(ReadBytes(CardPath(1, "00001.MF3")), song1);
+
+  // And the index that names a song without its file is reported too.
+  std::remove(CardPath(2, "00002.MF3").c_str());
+  ui.boxes.clear();
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  EXPECT_TRUE(ui.ShownContaining("1 songs of the index have no file (2)"));
+}
+
+// Room for the song and the reserve but not for the new index files beside the old: once one more
+// song was written and half the index set failed. Now nothing is written.
+TEST_F(CardTransfersTest, ANearlyFullCardTakesNoSongItCannotCatalogue) {
+  MakeFreshCard();
+  const std::size_t a = AddLibrarySong("A.MF3", "Alpha");
+  const auto index0 = CardBytes("INDEX0.DAT");
+  const std::uint64_t song = 1024;  // the file rounds up to two 512-byte units
+  UseTightCard(kCardSpaceReserve + kCardSpacePerSong + song + 8 * 512 - 1);
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 0);
+  EXPECT_TRUE(ui.Shown("Space on Compact Flash insufficient"));
+  EXPECT_TRUE(session->card.empty());
+  EXPECT_FALSE(IsFile(CardPath(0, "00000.MF3")));
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), index0);
+  UseTightCard(kCardSpaceReserve + kCardSpacePerSong + song + 8 * 512);
+  EXPECT_EQ(CopySongsToCard(*cat, {a}), 1);
 }
 
 }  // namespace

@@ -1,5 +1,9 @@
 #include "tests/catalogue/CatalogueFixture.h"
 
+#include <algorithm>
+
+#include "midi/Lzhuf.h"
+
 #include "app/Paths.h"
 #include "catalogue/CatalogueCheck.h"
 #include "midi/Mf3Header.h"
@@ -15,10 +19,14 @@ std::vector<std::uint8_t> MakeSong(const std::string& title, const std::string& 
   texts.genre = genre;
   h.SetTexts(texts);
   h.SetFileName(fileName.empty() ? title : fileName);
-  std::vector<std::uint8_t> bytes(Mf3Header::kSize + 4 + extra, 0);
+  // A whole song (the card copy refuses damaged ones) that still takes header + 4 + extra bytes:
+  // a short payload's stream, padded with zeros, which the decoder ignores.
+  std::vector<std::uint8_t> payload(std::max<std::size_t>(1, extra / 8));
+  for (std::size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<std::uint8_t>(i * 7 + title.size());
+  const std::vector<std::uint8_t> stream = LzhufCompress(payload);
+  std::vector<std::uint8_t> bytes(Mf3Header::kSize + std::max(4 + extra, stream.size()), 0);
   h.Serialize(bytes.data());
-  for (std::size_t i = 0; i < extra; ++i)
-    bytes[Mf3Header::kSize + 4 + i] = static_cast<std::uint8_t>(i * 7 + title.size());
+  std::copy(stream.begin(), stream.end(), bytes.begin() + Mf3Header::kSize);
   return bytes;
 }
 

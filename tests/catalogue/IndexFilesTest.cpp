@@ -91,6 +91,8 @@ TEST_F(CardCatalogueTest, RebuildThenLoadGivesTheListBack) {
   const std::string long30 = "ABCDEFGHIJKLMNOPQRSTUVWXYZ0123";
   session->card.push_back(CardSong(31, long30, "Perf", "Cat"));
   session->card.push_back(CardSong(30, "Second", "Perf", "Other"));
+  WriteFile(CardPath(0, "00031.MF3"), MakeSong(long30));
+  WriteFile(CardPath(30, "00030.MF3"), MakeSong("Second"));
   ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
   const auto index0 = CardBytes("INDEX0.DAT");
   ASSERT_EQ(index0.size(), 96u);
@@ -132,17 +134,23 @@ TEST_F(CardCatalogueTest, ShortAndOddIndexFilesLoadSafely) {
   EXPECT_EQ(session->card[0].performer, "");
 }
 
-TEST_F(CardCatalogueTest, RebuildStopsAtAFileThatCannotBeWrittenAndKeepsTheRestWhole) {
+// Once the files before the one that failed were new and those after it old: the player read the
+// letter jumps of one catalogue over the titles of another. The set is now replaced whole or not at all.
+TEST_F(CardCatalogueTest, AnIndexSetThatCannotBeWrittenWholeIsNotWrittenAtAll) {
   MakeFreshCard();
   session->card.push_back(CardSong(1, "One", "P", "C"));
   // INDEX1.DAT cannot be replaced: it is a folder.
   std::remove(CardPath(kRootFolder, "INDEX1.DAT").c_str());
   MakeFolders(CardPath(kRootFolder, "INDEX1.DAT"));
   EXPECT_EQ(RebuildCardCatalogue(*cat), 0);
-  EXPECT_EQ(CardBytes("INDEX0.DAT").size(), 64u);   // written before it
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), kTerminator);  // before it: still old
   EXPECT_EQ(CardBytes("INDEX2.DAT"), kTerminator);  // after it: old content
+  EXPECT_EQ(CardBytes("ALPHA0.DAT"), std::vector<std::uint8_t>(52, 0xFF));
   EXPECT_TRUE(ui.ShownContaining("Cannot Create"));
-  EXPECT_TRUE(ui.ShownContaining("INDEX1.DAT"));
+  EXPECT_TRUE(ui.ShownContaining("keeps its old index files"));
+  std::vector<CardFolderItem> root;
+  files->ListFolder(kRootFolder, root);
+  for (const auto& item : root) EXPECT_EQ(item.name.find(".tmp"), std::string::npos) << item.name;
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "tests/library/LibraryTestSupport.h"
 
 #include "app/Endian.h"
+#include "midi/Lzhuf.h"
 
 namespace sondesk::test {
 
@@ -46,9 +47,12 @@ void WriteMf3Song(const std::string& path, const Mf3Texts& texts, const std::str
   Mf3Header h = Mf3Header::Fresh();
   h.SetTexts(texts);
   h.SetFileName(fileName);
-  h.fileSize = Mf3Header::kSize + 4;
-  std::vector<std::uint8_t> bytes(Mf3Header::kSize + 4, 0);
+  // A whole song: the import refuses a header without one.
+  const std::vector<std::uint8_t> stream = LzhufCompress(std::vector<std::uint8_t>(16, 0x90));
+  h.fileSize = static_cast<std::uint32_t>(Mf3Header::kSize + stream.size());
+  std::vector<std::uint8_t> bytes(Mf3Header::kSize, 0);
   h.Serialize(bytes.data());
+  bytes.insert(bytes.end(), stream.begin(), stream.end());
   WriteFile(path, bytes);
 }
 

@@ -122,6 +122,19 @@ TEST_F(SongImport, Mf3SongIsCopiedAndOnlyTheCopyIsRenamed) {
   EXPECT_EQ(r.imported, 0u);
   EXPECT_FALSE(IsFile(Lib("FAKE.MF3")));
   EXPECT_TRUE(ui.Shown("Cannot open " + srcDir + "/fake.mf3"));
+
+  // A true header over a cut or empty song was copied in whole and only failed on the player.
+  std::vector<std::uint8_t> cut = before;
+  cut.resize(Mf3Header::kSize + 5);
+  WriteFile(srcDir + "/cut.mf3", cut);
+  std::vector<std::uint8_t> huge = before;
+  huge[Mf3Header::kSize] = huge[Mf3Header::kSize + 1] = huge[Mf3Header::kSize + 2] = huge[Mf3Header::kSize + 3] = 0xFF;
+  WriteFile(srcDir + "/huge.mf3", huge);
+  const ImportResult damaged = ImportDroppedFiles(session(), {srcDir + "/cut.mf3", srcDir + "/huge.mf3"});
+  EXPECT_EQ(damaged.imported, 0u);
+  EXPECT_FALSE(IsFile(Lib("CUT.MF3")));
+  EXPECT_FALSE(IsFile(Lib("HUGE.MF3")));
+  EXPECT_TRUE(ui.ShownContaining(srcDir + "/huge.mf3 is not a whole MF3 song"));
 }
 
 TEST_F(SongImport, MissingCatalogueAndBrokenSongsDoNotStopTheImport) {

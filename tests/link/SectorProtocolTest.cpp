@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <time.h>
+
 #include <fstream>
 #include <random>
 
@@ -291,6 +293,57 @@ TEST(SectorProtocolTest, IdentificationBlockIsReadLikeASector) {
   const std::uint32_t sectors = (static_cast<std::uint32_t>(block[14] | block[15] << 8) << 16) |
                                 static_cast<std::uint32_t>(block[16] | block[17] << 8);
   EXPECT_EQ(sectors, 64u * 2048);
+}
+
+// A read whose data stops early used to be retried forever in silence; it is a link error now, so a
+// player that keeps doing it meets the Retry/Cancel question on the third in a row.
+TEST(SectorProtocolTest, EarlyEndedReadIsALinkErrorAndEndsInThePrompt) {
+  LinkRig rig;
+  FaultPlan faults;
+  std::string error;
+  ASSERT_TRUE(ParseFaultList("shortread", faults, error)) << error;
+  auto link = rig.Connect(faults);
+  std::array<std::uint8_t, 512> buffer{};
+  int attempts = 0;
+  while (link->LinkReadSector(0, buffer) != 1 && link->LinkState() != kLinkAborted) ASSERT_LT(++attempts, 10);
+  EXPECT_EQ(attempts, 2);  // the third early end asks, and the scripted answer is Cancel
+  EXPECT_EQ(rig.PromptsShown(), 1);
+  EXPECT_TRUE(rig.Traced("Errore connessione SONVAR Flash reader:\nSector read ended early"));
+
+  // Once only: the retry reads the sector whole.
+  LinkRig once;
+  ASSERT_TRUE(ParseFaultList("shortread@1", faults, error)) << error;
+  auto again = once.Connect(faults);
+  EXPECT_EQ(again->LinkReadSector(0, buffer), 0);
+  EXPECT_EQ(again->LinkState(), kLinkNoAnswer);
+  EXPECT_EQ(again->LinkReadSector(0, buffer), 1);
+  EXPECT_EQ(buffer, FileSector(once.image, 0));
+}
+
+// A player that never answers: the 2.5 s time-out is waited out in naps, not on a core at 100%.
+TEST(SectorProtocolTest, TimeOutsWaitWithoutBurningACore) {
+  LinkRig rig;
+  Paths paths;
+  paths.windir = rig.dir.path();
+  paths.workDir = rig.dir.path();
+  paths.dataDir = rig.dir / "data";
+  Session realTime(rig.ui, paths, SystemClock(), 1);
+  FaultPlan faults;
+  faults.unplug = FaultRule::Always();
+  std::string error;
+  auto player = VirtualPlayer::Open(rig.image, faults, error);
+  ASSERT_TRUE(player) << error;
+  Link link(realTime, std::make_unique<VirtualPort>(std::move(player)));
+  auto cpuSeconds = [] {
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + t.tv_nsec / 1e9;
+  };
+  const double cpuBefore = cpuSeconds();
+  const double real = test::RealSeconds([&] { EXPECT_EQ(link.WaitAckLow(), 0); });
+  const double cpu = cpuSeconds() - cpuBefore;
+  EXPECT_GE(real, 2.4);
+  EXPECT_LT(cpu, 0.5 * real) << "cpu " << cpu << " s of " << real << " s";
 }
 
 }  // namespace
