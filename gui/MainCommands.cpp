@@ -55,7 +55,7 @@ bool LockLibrary(Session& s, std::unique_ptr<WriteLock>& lock) {
 void MainDlg::RunCommand(int id) {
   const int command = cmd::MenuCommandOf(id);
   if (busy_ > 0 || closing_) return;
-  if (LaterCommands().count(command) || command == cmd::kImportFromInternet) return;
+  if (command == cmd::kImportFromInternet) return;
   if (command == cmd::kExit) {
     CmdExit();
     return;

@@ -77,12 +77,6 @@ constexpr ToolbarButton kToolbar[] = {
 constexpr int kPaneWidths[] = {100, 150, 150, 200, 150};
 constexpr int kPaneCount = 6;
 
-// Said by a greyed command whose operation is still to come; not in the message table.
-const char* const kLaterText[kLanguageCount] = {
-    "Disponibile in una versione successiva", "Coming in a later version",
-    "Disponible dans une version ultérieure", "Folgt in einer späteren Version",
-    "Disponible en una versión posterior"};
-
 // What a screen reader calls the two lists and the toolbar; not in the message table.
 const char* const kLibraryListName[kLanguageCount] = {"Canzoni sul computer", "Songs on the computer",
                                                       "Chansons sur l'ordinateur", "Lieder auf dem Computer",
@@ -153,12 +147,6 @@ MainDlg::~MainDlg() {
 int MainDlg::Language() const {
   const int l = session_.messages().language();
   return (l >= 0 && l < kLanguageCount) ? l : 1;
-}
-
-const std::set<int>& MainDlg::LaterCommands() {
-  static const std::set<int> later = {
-  };
-  return later;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -249,7 +237,6 @@ void MainDlg::BuildToolbar() {
   toolbar_->setContextMenuPolicy(Qt::PreventContextMenu);
   toolbar_->setAccessibleName(QString::fromUtf8(kToolbarName[Language()]));
   addToolBar(Qt::TopToolBarArea, toolbar_);
-  const QString later = QString::fromUtf8(kLaterText[Language()]);
   int position = 0;
   for (const ToolbarButton& b : kToolbar) {
     if (b.command == 0) {
@@ -257,12 +244,7 @@ void MainDlg::BuildToolbar() {
     } else {
       auto* a = new QAction(ToolbarImage(b.image), Literal(Msg(session_, 137 + position)), this);
       a->setObjectName(QStringLiteral("tb_%1").arg(b.command));
-      QString tip = position < 26 ? Msg(session_, 163 + position) : QString();
-      const int command = cmd::MenuCommandOf(b.command);
-      if (LaterCommands().count(command)) {
-        a->setEnabled(false);
-        tip = tip.isEmpty() ? later : tip + QStringLiteral(" (") + later + QLatin1Char(')');
-      }
+      const QString tip = position < 26 ? Msg(session_, 163 + position) : QString();
       a->setToolTip(tip);
       connect(a, &QAction::triggered, this, [this, id = b.command] { RunCommand(id); });
       toolbar_->addAction(a);
@@ -306,7 +288,6 @@ QKeySequence::StandardKey StandardKeyOf(int command) {
 
 void MainDlg::BuildMenus() {
   const int lang = Language();
-  const QString later = QString::fromUtf8(kLaterText[lang]);
   for (const MenuText5& menu : MainMenus()) {
     QMenu* m = menuBar()->addMenu(QString::fromUtf8(menu.title[static_cast<std::size_t>(lang)]));
     m->setToolTipsVisible(true);
@@ -325,12 +306,7 @@ void MainDlg::BuildMenus() {
         a->setShortcut(QKeySequence(QString::fromLatin1(item.shortcut)));
         a->setShortcutContext(Qt::WindowShortcut);
       }
-      if (item.command == cmd::kImportFromInternet) {
-        a->setEnabled(false);
-      } else if (LaterCommands().count(item.command)) {
-        a->setEnabled(false);
-        a->setToolTip(later);
-      }
+      if (item.command == cmd::kImportFromInternet) a->setEnabled(false);
       connect(a, &QAction::triggered, this, [this, id = item.command] { RunCommand(id); });
       menuActions_.insert(item.command, a);
     }
@@ -529,7 +505,7 @@ void MainDlg::UpdateToolbarState() {
   const bool reachable = session_.linkMode != LinkMode::NoCard;
   auto set = [this](int id, bool on) {
     if (QAction* a = toolbarActions_.value(id)) {
-      if (!LaterCommands().count(cmd::MenuCommandOf(id))) a->setEnabled(on);
+      a->setEnabled(on);
     }
   };
   set(cmd::kTbEditInfo, n == 1);

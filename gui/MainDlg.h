@@ -49,8 +49,6 @@ class MainDlg : public QMainWindow {
 
   // Every command of the menus and the toolbar, by number.
   void RunCommand(int id);
-  // Commands whose operation is still to come: greyed, with a tool tip saying so.
-  static const std::set<int>& LaterCommands();
 
   // Refills both lists from the session, marks the songs on both, sorts and counts.
   void RefreshLists();
