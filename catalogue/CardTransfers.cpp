@@ -249,7 +249,6 @@ std::string LibraryNameFromHeader(const std::string& headerName) {
   if (sep != std::string::npos) name = name.substr(sep + 1);
   const std::size_t dot = name.rfind('.');
   if (dot != std::string::npos) name = name.substr(0, dot);
-  for (std::size_t p; (p = name.find("..")) != std::string::npos;) name.erase(p, 2);
   // The player writes its accented letters as the codes 1-31 of its display; what is left in the
   // control range after they are turned back is no letter and has no place in a file name.
   FromPlayerCharset(name);
@@ -259,6 +258,8 @@ std::string LibraryNameFromHeader(const std::string& headerName) {
   // Header names are Windows-1252 and file names here UTF-8; songs written by earlier versions
   // of this program may already hold UTF-8 and stay as they are.
   if (!IsValidUtf8(name)) name = Cp1252ToUtf8(name);
+  // Only now, with the control codes gone, are the dots that would climb a folder next to each other.
+  for (std::size_t p; (p = name.find("..")) != std::string::npos;) name.erase(p, 2);
   while (!name.empty() && (name.front() == '.' || name.front() == ' ')) name.erase(name.begin());
   while (!name.empty() && name.back() == ' ') name.pop_back();
   return name;

@@ -176,6 +176,8 @@ TEST_F(CardTransfersTest, CopiedBackUnderItsHeaderNameAndNeverOutsideTheLibrary)
 
   EXPECT_EQ(LibraryNameFromHeader("..\\a\\..b.c.MID"), "b.c");
   EXPECT_EQ(LibraryNameFromHeader(".."), "");
+  // A control code between two dots is dropped; the dots it kept apart must not climb a folder.
+  EXPECT_EQ(LibraryNameFromHeader("&.\x1b..*"), "&");
   // Accented letters: the player's codes and Windows-1252 come back as UTF-8 file names; codes
   // that stand for no letter are no part of a name; names already in UTF-8 stay as they are.
   EXPECT_EQ(LibraryNameFromHeader("PERCH\xC9 COS\x09.MID"), "PERCHÉ COSÌ");
