@@ -179,8 +179,10 @@ void ConsoleUi::ProgressSetPosition(std::uint32_t position) {
 
 void ConsoleUi::ProgressSetLine(int line, const std::string& text) {
   if (line == 1) {
-    // A status shown again (every so many steps of a long run) is not news on a log.
-    if (!quiet && !tty_ && !text.empty() && text != line1_) std::cerr << Utf8(text) << "\n";
+    // A status shown again (every so many steps of a long run) is not news on a log, nor is one
+    // whose headline stays while only its count below moves (the free-space count, cluster by cluster).
+    const auto headline = [](const std::string& t) { return t.substr(0, t.find('\n')); };
+    if (!quiet && !tty_ && !text.empty() && headline(text) != headline(line1_)) std::cerr << Utf8(text) << "\n";
     line1_ = text;
   } else {
     line2_ = text;
