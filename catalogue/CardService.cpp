@@ -38,6 +38,11 @@ Catalogue& CardService::catalogue() {
   if (!catalogue_) {
     CardFiles& files = files_ ? static_cast<CardFiles&>(*files_) : static_cast<CardFiles&>(ReaderFiles());
     catalogue_ = std::make_unique<Catalogue>(session_, files);
+    // Playlist and player-option changes come from dialogs that know only the catalogue: they
+    // pass the same lock and check as the service's other writes.
+    catalogue_->SetWriteGuard([this](std::unique_ptr<WriteLock>& lock, std::string& error) {
+      return BeginWrite(lock, error);
+    });
   }
   return *catalogue_;
 }
@@ -57,7 +62,6 @@ bool CardService::UseReader(const std::string& drive, std::string& error) {
     return false;
   }
   session_.linkMode = LinkMode::CardReader;
-  lockTarget_ = LockTarget(session_, "", "", chosen);
   catalogue().SetFiles(ReaderFiles());
   return true;
 }
@@ -92,7 +96,7 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
     return false;
   }
   connection_ = std::move(c);
-  lockTarget_ = LockTarget(session_, image, port, "");
+  playerLockTarget_ = LockTarget(session_, image, port, "");
   return true;
 }
 
@@ -140,6 +144,7 @@ void CardService::Release() {
   files_.reset();
   unmountedFiles_.reset();
   connection_.reset();
+  playerLockTarget_.clear();
 }
 
 bool CardService::Reachable() {
@@ -201,9 +206,15 @@ std::string CardService::LockTarget(Session& session, const std::string& image, 
 
 bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format) {
   error.clear();
+  // The card as it is reached now: through the player while one is open, else the card drive
+  // (the desktop program finds a reader's card through the settings, never through UseReader).
+  const std::string& drive = session_.settings().flashDrive;
+  const std::string target = session_.linkMode == LinkMode::Player && connection_ ? playerLockTarget_
+                             : drive.empty()                                        ? std::string()
+                                                  : LockTarget(session_, "", "", drive);
   // A card not made yet (the virtual player's first image) has nobody else writing it.
-  if (!lockTarget_.empty() && (IsFile(lockTarget_) || IsFolder(lockTarget_) || lockTarget_.rfind("/dev/", 0) == 0)) {
-    lock = WriteLock::Acquire(lockTarget_, "the card", error);
+  if (!target.empty() && (IsFile(target) || IsFolder(target) || target.rfind("/dev/", 0) == 0)) {
+    lock = WriteLock::Acquire(target, "the card", error);
     if (!lock) return false;
   }
   if (format) return true;
