@@ -11,6 +11,9 @@
 #include "cardfs/CardFileSystem.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CatalogueCheck.h"
+#include "catalogue/CardTransfers.h"
+#include "catalogue/Playlists.h"
+#include "cardfs/DirEntry.h"
 #include "emulator/CardImage.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
@@ -134,6 +137,81 @@ TEST_F(CardServiceTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheC
   EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
   EXPECT_NE(lock, nullptr);
   ::unsetenv("SONDESK_LOCK_WAIT_MS");
+}
+
+// The first cluster of a song file on the mounted card.
+std::uint32_t FirstClusterOf(CardFileSystem& fs, unsigned song) {
+  DirEntryRef ref;
+  if (!fs.FindEntry(std::to_string(SongFolderOf(song)), SongFileName11(static_cast<int>(song)), ref)) return 0;
+  return ref.entry.firstCluster;
+}
+
+// A chain that runs into a cluster the FAT calls free, or into another file's chain, means the
+// FAT no longer says which clusters are taken: a write (a song, a deletion, a recovery, even a
+// playlist) would hand out clusters another file still holds. The card stays readable but is
+// written again only after a format.
+TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUntilFormatted) {
+  const std::string image = tmp / "card.img";
+  std::string error;
+  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+  ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+  session->linkMode = LinkMode::Player;
+  ASSERT_EQ(service.Format(), 1);
+  session->SetLibraryDir(libraryDir);
+  for (const char* title : {"Alpha", "Beta", "Gamma"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1, 2}), 1);
+  service.Release();
+  const std::vector<std::uint8_t> healthy = ReadBytes(image);
+
+  struct Damage {
+    const char* name;
+    const char* problem;  // what the check says of it
+  };
+  for (const Damage& damage : {Damage{"free", "which the FAT calls free"}, Damage{"foreign", "shares cluster"}}) {
+    SCOPED_TRACE(damage.name);
+    WriteFile(image, healthy);
+    ASSERT_TRUE(service.ConnectPlayer(image, "", error)) << error;
+    CardFileSystem& fs = *service.fileSystem();
+    const std::uint32_t first0 = FirstClusterOf(fs, 0), first1 = FirstClusterOf(fs, 1);
+    ASSERT_GE(first0, 2u);
+    ASSERT_GE(first1, 2u);
+    fs.SetFatEntry(first0, std::string(damage.name) == "free" ? kFatFree : static_cast<std::uint16_t>(first1));
+    ASSERT_EQ(fs.FlushFat(), 1);
+    service.Release();
+    const std::vector<std::uint8_t> damaged = ReadBytes(image);
+
+    // Mounted afresh, the card lists its songs...
+    ASSERT_TRUE(service.ConnectPlayer(image, "", error)) << error;
+    ASSERT_EQ(service.Load(), 1);
+    EXPECT_EQ(session->card.size(), 3u);
+    // ...but before a recovery or any other write it is refused, with the damage and the advice.
+    std::string problem;
+    EXPECT_EQ(service.CheckWritable(problem), 0);
+    EXPECT_NE(problem.find(damage.problem), std::string::npos) << problem;
+    std::unique_ptr<WriteLock> lock;
+    EXPECT_FALSE(service.BeginWrite(lock, error));
+    EXPECT_EQ(lock, nullptr);  // refused, the card is free for the format
+    EXPECT_NE(error.find("the card's file system is damaged (" + problem + ")"), std::string::npos) << error;
+    EXPECT_NE(error.find("then format the card"), std::string::npos) << error;
+    // A playlist change passes the same check.
+    Catalogue& cat = *service.CatalogueNow();
+    ReadTitleIndexImage(cat);
+    ReadPlaylistIndex(cat);
+    PlaylistEdit edit;
+    ASSERT_EQ(LoadPlaylist(cat, cat.playlists.slots[0].baseName, edit), 1);
+    ui.boxes.clear();
+    EXPECT_EQ(AddSongsToPlaylist(cat, edit, {0}, 0), 0);
+    EXPECT_TRUE(edit.songs.empty());
+    EXPECT_TRUE(ui.ShownContaining("the card's file system is damaged"));
+    EXPECT_EQ(ReadBytes(image), damaged);
+
+    // The format is what mends it.
+    EXPECT_TRUE(service.BeginWrite(lock, error, /*format=*/true)) << error;
+    ASSERT_EQ(service.Format(), 1);
+    lock.reset();
+    EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
+    service.Release();
+  }
 }
 
 }  // namespace
