@@ -13,6 +13,16 @@
 
 namespace sondesk {
 
+namespace {
+// Holds the write lock of the card `target` names (see LockTarget).
+bool LockCard(const std::string& target, std::unique_ptr<WriteLock>& lock, std::string& error) {
+  // A card not made yet (the virtual player's first image) has nobody else writing it.
+  if (target.empty() || !(IsFile(target) || IsFolder(target) || target.rfind("/dev/", 0) == 0)) return true;
+  lock = WriteLock::Acquire(target, "the card", error);
+  return lock != nullptr;
+}
+}  // namespace
+
 CardService::CardService(Session& session) : session_(session) {}
 
 CardService::~CardService() {
@@ -87,8 +97,13 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
   std::unique_ptr<CardConnection> c = CardConnection::Open(session_, image, port, error);
   if (!c) return false;
   CardFileSystem& fs = c->fs();
-  // Every format of this card, whoever starts it, ends with the empty catalogue.
+  // Every format of this card, whoever starts it, ends with the empty catalogue; the one a mount
+  // offers takes the card's lock as every other write does.
   InstallCatalogueCreator(fs);
+  const std::string target = LockTarget(session_, image, port, "");
+  fs.formatGuard = [target](std::unique_ptr<WriteLock>& lock, std::string& error) {
+    return LockCard(target, lock, error);
+  };
   // A card just made is formatted at once rather than asking the user about a card nobody has
   // seen yet.
   if (fresh && fs.FormatCard() != 1) {
@@ -96,7 +111,7 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
     return false;
   }
   connection_ = std::move(c);
-  playerLockTarget_ = LockTarget(session_, image, port, "");
+  playerLockTarget_ = target;
   return true;
 }
 
@@ -212,11 +227,7 @@ bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& erro
   const std::string target = session_.linkMode == LinkMode::Player && connection_ ? playerLockTarget_
                              : drive.empty()                                        ? std::string()
                                                   : LockTarget(session_, "", "", drive);
-  // A card not made yet (the virtual player's first image) has nobody else writing it.
-  if (!target.empty() && (IsFile(target) || IsFolder(target) || target.rfind("/dev/", 0) == 0)) {
-    lock = WriteLock::Acquire(target, "the card", error);
-    if (!lock) return false;
-  }
+  if (!LockCard(target, lock, error)) return false;
   if (format) return true;
   std::string problem;
   const int writable = CheckWritable(problem);

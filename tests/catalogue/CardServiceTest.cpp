@@ -105,38 +105,97 @@ TEST_F(CardServiceTest, AnImageThatCannotBeOpenedIsToldAndLeavesNothingOpen) {
   EXPECT_EQ(service.Check(), -1);
 }
 
+// Another program holding the card's write lock, in a process of its own, until it lets go.
+class OtherWriter {
+ public:
+  explicit OtherWriter(const std::string& path) {
+    if (::pipe(toChild_) != 0 || ::pipe(fromChild_) != 0) return;
+    child_ = ::fork();
+    if (child_ == 0) {
+      std::string why;
+      auto held = WriteLock::Acquire(path, "the card", why);
+      char c = held ? 'y' : 'n';
+      (void)!::write(fromChild_[1], &c, 1);
+      (void)!::read(toChild_[0], &c, 1);
+      ::_exit(0);
+    }
+    char c = 0;
+    holds_ = child_ > 0 && ::read(fromChild_[0], &c, 1) == 1 && c == 'y';
+  }
+  ~OtherWriter() {
+    LetGo();
+    for (int fd : {toChild_[0], toChild_[1], fromChild_[0], fromChild_[1]}) ::close(fd);
+  }
+  void LetGo() {
+    if (child_ <= 0) return;
+    (void)!::write(toChild_[1], "x", 1);
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    child_ = -1;
+  }
+  bool holds() const { return holds_; }
+
+ private:
+  int toChild_[2] = {-1, -1}, fromChild_[2] = {-1, -1};
+  pid_t child_ = -1;
+  bool holds_ = false;
+};
+
+class CardServiceLockTest : public CardServiceTest {
+ protected:
+  CardServiceLockTest() { ::setenv("SONDESK_LOCK_WAIT_MS", "200", 1); }
+  ~CardServiceLockTest() override { ::unsetenv("SONDESK_LOCK_WAIT_MS"); }
+};
+
 // The desktop program's card writes go through the service: a card another program is writing is
 // refused by name, and free again once that program is gone.
-TEST_F(CardServiceTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheCard) {
+TEST_F(CardServiceLockTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheCard) {
   std::string error;
   ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
-  ::setenv("SONDESK_LOCK_WAIT_MS", "200", 1);
-  int toChild[2], fromChild[2];
-  ASSERT_EQ(::pipe(toChild), 0);
-  ASSERT_EQ(::pipe(fromChild), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::string why;
-    auto held = WriteLock::Acquire(cardDir, "the card", why);
-    char c = held ? 'y' : 'n';
-    (void)!::write(fromChild[1], &c, 1);
-    (void)!::read(toChild[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(fromChild[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  OtherWriter other(cardDir);
+  ASSERT_TRUE(other.holds());
   std::unique_ptr<WriteLock> lock;
   EXPECT_FALSE(service.BeginWrite(lock, error));
   EXPECT_EQ(lock, nullptr);
   EXPECT_NE(error.find("is being changed by another"), std::string::npos) << error;
-  (void)!::write(toChild[1], "x", 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  other.LetGo();
   EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
   EXPECT_NE(lock, nullptr);
-  ::unsetenv("SONDESK_LOCK_WAIT_MS");
+}
+
+// The writes that come with reading a card take the lock too: the missing pieces of a catalogue
+// that a load creates, and the format a mount offers for a card without a file system.
+TEST_F(CardServiceLockTest, TheWritesOfALoadOrAMountWaitForNoOtherWriter) {
+  std::string error;
+  ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
+  ASSERT_EQ(service.Format(), 1);
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX3.DAT"));
+  {
+    OtherWriter other(cardDir);
+    ASSERT_TRUE(other.holds());
+    ui.boxes.clear();
+    EXPECT_EQ(service.Load(), 1);
+    EXPECT_TRUE(ui.ShownContaining("is being changed by another"));
+    EXPECT_FALSE(IsFile(CardPath(kRootFolder, "INDEX3.DAT")));
+  }
+  EXPECT_EQ(service.Load(), 1);
+  EXPECT_TRUE(IsFile(CardPath(kRootFolder, "INDEX3.DAT")));
+
+  const std::string image = tmp / "blank.img";
+  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+  const std::vector<std::uint8_t> blank = ReadBytes(image);
+  session->linkMode = LinkMode::Player;
+  {
+    OtherWriter other(image);
+    ASSERT_TRUE(other.holds());
+    ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+    ui.boxes.clear();
+    EXPECT_FALSE(service.MountPlayer(error));  // the format was offered, accepted, and refused
+    EXPECT_TRUE(ui.ShownContaining("the card (" + image + ") is being changed by another"));
+    EXPECT_TRUE(ReadBytes(image) == blank);
+  }
+  EXPECT_TRUE(service.MountPlayer(error)) << error;
+  EXPECT_TRUE(service.fileSystem()->mounted());
 }
 
 // The first cluster of a song file on the mounted card.
