@@ -113,6 +113,12 @@ int CardFileSystem::AskFormat(const char* question) {
   if (session_.ui().AskErase(question, "", BoxIcon::Question, BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return Fail(CardError::NotMounted);
   }
+  std::unique_ptr<WriteLock> lock;
+  std::string refused;
+  if (formatGuard && !formatGuard(lock, refused)) {
+    session_.ShowBox(refused, 21, BoxIcon::Stop, BoxButtons::Ok);
+    return Fail(CardError::NotMounted);
+  }
   if (FormatCard() == 1) return 1;
   session_.ui().ShowBox("Errore nella formattazione della Compact Flash", "Format Error", BoxIcon::Stop,
                         BoxButtons::Ok);

@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "app/Session.h"
+#include "app/WriteLock.h"
 #include "cardfs/BootRecords.h"
 #include "cardfs/CardGeometry.h"
 #include "cardfs/CardIdentity.h"
@@ -189,6 +190,10 @@ class CardFileSystem {
   void SetCatalogueCreator(std::function<void(CardFileSystem&)> creator) {
     catalogueCreator_ = std::move(creator);
   }
+  // Asked before the format a mount offers, once the user said yes: holds the card's write lock in
+  // `lock` for the format's length. False with `error` when another program holds the card: the
+  // user is told and nothing is written. Unset, nothing is asked.
+  std::function<bool(std::unique_ptr<WriteLock>& lock, std::string& error)> formatGuard;
   // Where the format writes FormatFresh.html ("" for the program folder).
   std::string formatReportPath;
 

@@ -153,7 +153,12 @@ int LoadCardCatalogue(Catalogue& cat) {
   if (!cat.linkMode() && !s.CardDriveUsable()) return 1;
 
   CardAccess access(files);
-  if (!CatalogueComplete(cat)) CheckCatalogue(cat);
+  if (!CatalogueComplete(cat)) {
+    // Creating the missing pieces is a write like any other: not while another program writes the
+    // card, nor on a card whose chains are damaged (the user is told; what is there is still read).
+    std::unique_ptr<WriteLock> lock;
+    if (cat.BeginWrite(lock)) CheckCatalogue(cat);
+  }
 
   s.BusyCursorOn();
   Progress& progress = s.progress();

@@ -10,7 +10,7 @@ namespace sondesk {
 
 // Clears the card list and loads it from INDEX0.DAT (titles, in file order), INDEX1.DAT
 // (categories) and INDEX2.DAT (performers). A card whose catalogue is incomplete gets the missing
-// pieces first. Through a reader whose drive is not usable the list stays empty. 1 when the list
+// pieces first, under the card's write lock (refused, they are not created). Through a reader whose drive is not usable the list stays empty. 1 when the list
 // was loaded (it may be empty), 0 when an index file could not be read (the user has been told,
 // and pane 0 says "No Drive").
 int LoadCardCatalogue(Catalogue& catalogue);

@@ -13,6 +13,16 @@
 
 namespace sondesk {
 
+namespace {
+// Holds the write lock of the card `target` names (see LockTarget).
+bool LockCard(const std::string& target, std::unique_ptr<WriteLock>& lock, std::string& error) {
+  // A card not made yet (the virtual player's first image) has nobody else writing it.
+  if (target.empty() || !(IsFile(target) || IsFolder(target) || target.rfind("/dev/", 0) == 0)) return true;
+  lock = WriteLock::Acquire(target, "the card", error);
+  return lock != nullptr;
+}
+}  // namespace
+
 CardService::CardService(Session& session) : session_(session) {}
 
 CardService::~CardService() {
@@ -38,6 +48,11 @@ Catalogue& CardService::catalogue() {
   if (!catalogue_) {
     CardFiles& files = files_ ? static_cast<CardFiles&>(*files_) : static_cast<CardFiles&>(ReaderFiles());
     catalogue_ = std::make_unique<Catalogue>(session_, files);
+    // Playlist and player-option changes come from dialogs that know only the catalogue: they
+    // pass the same lock and check as the service's other writes.
+    catalogue_->SetWriteGuard([this](std::unique_ptr<WriteLock>& lock, std::string& error) {
+      return BeginWrite(lock, error);
+    });
   }
   return *catalogue_;
 }
@@ -57,7 +72,6 @@ bool CardService::UseReader(const std::string& drive, std::string& error) {
     return false;
   }
   session_.linkMode = LinkMode::CardReader;
-  lockTarget_ = LockTarget(session_, "", "", chosen);
   catalogue().SetFiles(ReaderFiles());
   return true;
 }
@@ -83,8 +97,13 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
   std::unique_ptr<CardConnection> c = CardConnection::Open(session_, image, port, error);
   if (!c) return false;
   CardFileSystem& fs = c->fs();
-  // Every format of this card, whoever starts it, ends with the empty catalogue.
+  // Every format of this card, whoever starts it, ends with the empty catalogue; the one a mount
+  // offers takes the card's lock as every other write does.
   InstallCatalogueCreator(fs);
+  const std::string target = LockTarget(session_, image, port, "");
+  fs.formatGuard = [target](std::unique_ptr<WriteLock>& lock, std::string& error) {
+    return LockCard(target, lock, error);
+  };
   // A card just made is formatted at once rather than asking the user about a card nobody has
   // seen yet.
   if (fresh && fs.FormatCard() != 1) {
@@ -92,7 +111,7 @@ bool CardService::OpenPlayer(const std::string& image, const std::string& port, 
     return false;
   }
   connection_ = std::move(c);
-  lockTarget_ = LockTarget(session_, image, port, "");
+  playerLockTarget_ = target;
   return true;
 }
 
@@ -140,6 +159,7 @@ void CardService::Release() {
   files_.reset();
   unmountedFiles_.reset();
   connection_.reset();
+  playerLockTarget_.clear();
 }
 
 bool CardService::Reachable() {
@@ -201,11 +221,13 @@ std::string CardService::LockTarget(Session& session, const std::string& image, 
 
 bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format) {
   error.clear();
-  // A card not made yet (the virtual player's first image) has nobody else writing it.
-  if (!lockTarget_.empty() && (IsFile(lockTarget_) || IsFolder(lockTarget_) || lockTarget_.rfind("/dev/", 0) == 0)) {
-    lock = WriteLock::Acquire(lockTarget_, "the card", error);
-    if (!lock) return false;
-  }
+  // The card as it is reached now: through the player while one is open, else the card drive
+  // (the desktop program finds a reader's card through the settings, never through UseReader).
+  const std::string& drive = session_.settings().flashDrive;
+  const std::string target = session_.linkMode == LinkMode::Player && connection_ ? playerLockTarget_
+                             : drive.empty()                                        ? std::string()
+                                                  : LockTarget(session_, "", "", drive);
+  if (!LockCard(target, lock, error)) return false;
   if (format) return true;
   std::string problem;
   const int writable = CheckWritable(problem);

@@ -109,7 +109,7 @@ class CardService {
   std::unique_ptr<FatCardFiles> files_;
   std::unique_ptr<FatCardFiles> unmountedFiles_;  // a format's way to a card that did not mount
   std::unique_ptr<Catalogue> catalogue_;
-  std::string lockTarget_;  // what LockTarget names for the way the card is reached now
+  std::string playerLockTarget_;  // what LockTarget names for the open player or image
 };
 
 }  // namespace sondesk

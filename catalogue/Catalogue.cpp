@@ -7,4 +7,13 @@ CatalogueWorkStore& Catalogue::workStore() {
   return *work_;
 }
 
+bool Catalogue::BeginWrite(std::unique_ptr<WriteLock>& lock) {
+  if (!writeGuard_) return true;
+  std::string error;
+  if (writeGuard_(lock, error)) return true;
+  lock.reset();
+  session_->ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  return false;
+}
+
 }  // namespace sondesk

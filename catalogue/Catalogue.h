@@ -3,9 +3,12 @@
 // its previous copy (from which the playlists are carried over), the list of playlists, the player
 // options record and the rebuild's work store. The card list itself lives in the Session.
 
+#include <functional>
 #include <memory>
+#include <string>
 
 #include "app/Session.h"
+#include "app/WriteLock.h"
 #include "catalogue/CardFiles.h"
 #include "catalogue/CatalogueBuilder.h"
 #include "catalogue/PlayerOptions.h"
@@ -35,10 +38,21 @@ class Catalogue {
   // Made on first use and kept.
   CatalogueWorkStore& workStore();
 
+  // What a change of the card's files must pass first: the owner of the way to the card (the card
+  // service) holds the card's write lock in `lock` for as long as the caller keeps it and checks
+  // that the card may be written; false with `error` for the user. Unset, nothing is asked.
+  using WriteGuard = std::function<bool(std::unique_ptr<WriteLock>& lock, std::string& error)>;
+  void SetWriteGuard(WriteGuard guard) { writeGuard_ = std::move(guard); }
+  // The guard before a playlist or player-options change: a card another program is writing is
+  // refused by name (the user is told) and nothing of it is written. A command that already holds
+  // the card shares its own lock and never waits for itself.
+  bool BeginWrite(std::unique_ptr<WriteLock>& lock);
+
  private:
   Session* session_;
   CardFiles* files_;
   std::unique_ptr<CatalogueWorkStore> work_;
+  WriteGuard writeGuard_;
 };
 
 }  // namespace sondesk

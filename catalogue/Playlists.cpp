@@ -159,6 +159,8 @@ int NewPlaylist(Catalogue& cat) {
     s.ShowBox(s.Text(51), 22, BoxIcon::Warning, BoxButtons::Ok);
     return -1;
   }
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return -1;
   s.BusyCursorOn();
   CardAccess access(cat.files());
   PlaylistSlot& slot = table.slots[lastUsed];
@@ -189,6 +191,8 @@ int DeletePlaylist(Catalogue& cat, int slotIndex) {
                 BoxButtons::OkCancel) != BoxAnswer::Ok) {
     return 0;
   }
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   CardAccess access(cat.files());
   s.BusyCursorOn();
   const std::string name = PlaylistFileName(slot.baseName);
@@ -207,6 +211,8 @@ int RenamePlaylist(Catalogue& cat, int slotIndex, const std::string& text) {
   PlaylistSlot& slot = cat.playlists.slots[static_cast<std::size_t>(slotIndex)];
   if (!slot.used()) return 0;
   cat.playlists.current = slotIndex;
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   slot.displayName = text.substr(0, std::min(text.find('\0'), kPlaylistDisplayNameMax));
   return WritePlaylistIndex(cat);
 }
@@ -219,6 +225,8 @@ int AddSongsToPlaylist(Catalogue& cat, PlaylistEdit& edit, const std::vector<std
               BoxButtons::Ok);
     return 0;
   }
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   std::vector<SongEntry> added;
   for (std::size_t i : cardSongs) {
     if (i < s.card.size()) added.push_back(s.card[i]);
@@ -240,6 +248,8 @@ int MovePlaylistSongs(Catalogue& cat, PlaylistEdit& edit, const std::vector<std:
   for (std::size_t i = 0; i < c; ++i) (isSelected[i] ? chosen : others).push_back(edit.songs[i]);
   const std::size_t sCount = chosen.size();
   if (sCount == 0) return 0;
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   if (target + sCount > c) target = c - sCount;
   std::vector<SongEntry> result;
   result.reserve(c);
@@ -266,6 +276,8 @@ int DeletePlaylistSongs(Catalogue& cat, PlaylistEdit& edit, const std::vector<st
       BoxAnswer::Yes) {
     return 0;
   }
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   std::vector<SongEntry> kept;
   for (std::size_t i = 0; i < edit.songs.size(); ++i) {
     if (!isSelected[i]) kept.push_back(std::move(edit.songs[i]));

@@ -1,7 +1,8 @@
 #pragma once
 // The 16 playlists of the card: the list of playlists (new, rename, delete), the playlist being
 // edited (add, move, delete songs), and the carry-over that keeps every playlist pointing at the
-// same songs after the title index has been rebuilt. Every change is written to the card at once.
+// same songs after the title index has been rebuilt. Every change is written to the card at once,
+// each under the card's write lock (Catalogue::BeginWrite): refused, it changes nothing.
 
 #include <string>
 #include <vector>

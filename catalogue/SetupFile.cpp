@@ -24,6 +24,8 @@ int ReadPlayerOptions(Catalogue& cat) {
 
 int WritePlayerOptions(Catalogue& cat) {
   Session& s = cat.session();
+  std::unique_ptr<WriteLock> lock;
+  if (!cat.BeginWrite(lock)) return 0;
   s.BusyCursorOn();
   const std::vector<std::uint8_t> bytes(cat.options.bytes.begin(), cat.options.bytes.end());
   bool ok;

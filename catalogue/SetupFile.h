@@ -10,7 +10,8 @@ namespace sondesk {
 int ReadPlayerOptions(Catalogue& catalogue);
 
 // Writes the whole 140-byte record to SETUP.DAT, replacing the old file only once the new one is
-// complete. 1 written; 0 after "Cannot Write %s" or "Cannot transfer %s".
+// complete, under the card's write lock. 1 written; 0 after "Cannot Write %s" or "Cannot transfer
+// %s", or when another program holds the card (told, nothing written).
 int WritePlayerOptions(Catalogue& catalogue);
 
 }  // namespace sondesk

@@ -14,51 +14,16 @@
 #include <string>
 #include <vector>
 
-#include "app/ScriptedUi.h"
-#include "app/Session.h"
 #include "cardfs/CardFileSystem.h"
 #include "cardfs/CardReport.h"
 #include "cardfs/MemorySectorDevice.h"
+#include "fuzz/FuzzSession.h"
 
 namespace {
 
-// Answers every question with the cautious button and keeps nothing, so a long run does not grow.
-class QuietUi : public sondesk::ScriptedUi {
- public:
-  sondesk::BoxAnswer ShowBox(const std::string&, const std::string&, sondesk::BoxIcon,
-                             sondesk::BoxButtons buttons) override {
-    switch (buttons) {
-      case sondesk::BoxButtons::OkCancel:
-        return sondesk::BoxAnswer::Cancel;
-      case sondesk::BoxButtons::YesNo:
-      case sondesk::BoxButtons::YesNoCancel:
-        return sondesk::BoxAnswer::No;
-      case sondesk::BoxButtons::RetryCancel:
-        return sondesk::BoxAnswer::Cancel;
-      case sondesk::BoxButtons::Ok:
-        break;
-    }
-    return sondesk::BoxAnswer::Ok;
-  }
-  void ProgressSetLine(int, const std::string&) override {}
-  void DebugLine(const std::string&) override {}
-  void SetStatusPane(int, const std::string&) override {}
-};
-
-struct Harness {
-  Harness() {
-    char pattern[] = "/tmp/fuzz_mount-XXXXXX";
-    const char* d = ::mkdtemp(pattern);
-    folder = d ? d : "/tmp";
-    sondesk::Paths paths{folder, folder, folder};
-    session = std::make_unique<sondesk::Session>(ui, paths, clock, 1);
-    session->SetProgramDir(folder);  // no MBRPBR.DAT: a format, were it asked for, stops at once
-    devNull = std::fopen("/dev/null", "wb");
-  }
-  QuietUi ui;
-  sondesk::ManualClock clock;
-  std::string folder;
-  std::unique_ptr<sondesk::Session> session;
+struct Harness : sondesk::fuzz::FuzzSession {
+  // No MBRPBR.DAT in the program folder: a format, were it asked for, stops at once.
+  Harness() : FuzzSession("fuzz_mount"), devNull(std::fopen("/dev/null", "wb")) {}
   std::FILE* devNull = nullptr;
 };
 

@@ -86,9 +86,11 @@ void OptionsDlg::accept() {
   }
   Session& s = catalogue_.session();
   s.BusyCursorOn();
-  WritePlayerOptions(catalogue_);
+  const bool written = WritePlayerOptions(catalogue_) == 1;
   s.BusyCursorOff();
-  QDialog::accept();
+  // Not written (another program holds the card, or the write failed; the user was told): the
+  // choices stay on screen for OK again or Cancel.
+  if (written) QDialog::accept();
 }
 
 }  // namespace sondesk

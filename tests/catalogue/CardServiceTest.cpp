@@ -11,6 +11,9 @@
 #include "cardfs/CardFileSystem.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CatalogueCheck.h"
+#include "catalogue/CardTransfers.h"
+#include "catalogue/Playlists.h"
+#include "cardfs/DirEntry.h"
 #include "emulator/CardImage.h"
 #include "tests/catalogue/CatalogueFixture.h"
 
@@ -102,38 +105,172 @@ TEST_F(CardServiceTest, AnImageThatCannotBeOpenedIsToldAndLeavesNothingOpen) {
   EXPECT_EQ(service.Check(), -1);
 }
 
+// Another program holding the card's write lock, in a process of its own, until it lets go.
+class OtherWriter {
+ public:
+  explicit OtherWriter(const std::string& path) {
+    if (::pipe(toChild_) != 0 || ::pipe(fromChild_) != 0) return;
+    child_ = ::fork();
+    if (child_ == 0) {
+      std::string why;
+      auto held = WriteLock::Acquire(path, "the card", why);
+      char c = held ? 'y' : 'n';
+      (void)!::write(fromChild_[1], &c, 1);
+      (void)!::read(toChild_[0], &c, 1);
+      ::_exit(0);
+    }
+    char c = 0;
+    holds_ = child_ > 0 && ::read(fromChild_[0], &c, 1) == 1 && c == 'y';
+  }
+  ~OtherWriter() {
+    LetGo();
+    for (int fd : {toChild_[0], toChild_[1], fromChild_[0], fromChild_[1]}) ::close(fd);
+  }
+  void LetGo() {
+    if (child_ <= 0) return;
+    (void)!::write(toChild_[1], "x", 1);
+    int status = 0;
+    ::waitpid(child_, &status, 0);
+    child_ = -1;
+  }
+  bool holds() const { return holds_; }
+
+ private:
+  int toChild_[2] = {-1, -1}, fromChild_[2] = {-1, -1};
+  pid_t child_ = -1;
+  bool holds_ = false;
+};
+
+class CardServiceLockTest : public CardServiceTest {
+ protected:
+  CardServiceLockTest() { ::setenv("SONDESK_LOCK_WAIT_MS", "200", 1); }
+  ~CardServiceLockTest() override { ::unsetenv("SONDESK_LOCK_WAIT_MS"); }
+};
+
 // The desktop program's card writes go through the service: a card another program is writing is
 // refused by name, and free again once that program is gone.
-TEST_F(CardServiceTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheCard) {
+TEST_F(CardServiceLockTest, AWriteWaitsForNoOtherWriterAndIsRefusedWhileOneHoldsTheCard) {
   std::string error;
   ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
-  ::setenv("SONDESK_LOCK_WAIT_MS", "200", 1);
-  int toChild[2], fromChild[2];
-  ASSERT_EQ(::pipe(toChild), 0);
-  ASSERT_EQ(::pipe(fromChild), 0);
-  const pid_t child = ::fork();
-  ASSERT_GE(child, 0);
-  if (child == 0) {
-    std::string why;
-    auto held = WriteLock::Acquire(cardDir, "the card", why);
-    char c = held ? 'y' : 'n';
-    (void)!::write(fromChild[1], &c, 1);
-    (void)!::read(toChild[0], &c, 1);
-    ::_exit(0);
-  }
-  char c = 0;
-  ASSERT_EQ(::read(fromChild[0], &c, 1), 1);
-  ASSERT_EQ(c, 'y');
+  OtherWriter other(cardDir);
+  ASSERT_TRUE(other.holds());
   std::unique_ptr<WriteLock> lock;
   EXPECT_FALSE(service.BeginWrite(lock, error));
   EXPECT_EQ(lock, nullptr);
   EXPECT_NE(error.find("is being changed by another"), std::string::npos) << error;
-  (void)!::write(toChild[1], "x", 1);
-  int status = 0;
-  ::waitpid(child, &status, 0);
+  other.LetGo();
   EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
   EXPECT_NE(lock, nullptr);
-  ::unsetenv("SONDESK_LOCK_WAIT_MS");
+}
+
+// The writes that come with reading a card take the lock too: the missing pieces of a catalogue
+// that a load creates, and the format a mount offers for a card without a file system.
+TEST_F(CardServiceLockTest, TheWritesOfALoadOrAMountWaitForNoOtherWriter) {
+  std::string error;
+  ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
+  ASSERT_EQ(service.Format(), 1);
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX3.DAT"));
+  {
+    OtherWriter other(cardDir);
+    ASSERT_TRUE(other.holds());
+    ui.boxes.clear();
+    EXPECT_EQ(service.Load(), 1);
+    EXPECT_TRUE(ui.ShownContaining("is being changed by another"));
+    EXPECT_FALSE(IsFile(CardPath(kRootFolder, "INDEX3.DAT")));
+  }
+  EXPECT_EQ(service.Load(), 1);
+  EXPECT_TRUE(IsFile(CardPath(kRootFolder, "INDEX3.DAT")));
+
+  const std::string image = tmp / "blank.img";
+  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+  const std::vector<std::uint8_t> blank = ReadBytes(image);
+  session->linkMode = LinkMode::Player;
+  {
+    OtherWriter other(image);
+    ASSERT_TRUE(other.holds());
+    ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+    ui.boxes.clear();
+    EXPECT_FALSE(service.MountPlayer(error));  // the format was offered, accepted, and refused
+    EXPECT_TRUE(ui.ShownContaining("the card (" + image + ") is being changed by another"));
+    EXPECT_TRUE(ReadBytes(image) == blank);
+  }
+  EXPECT_TRUE(service.MountPlayer(error)) << error;
+  EXPECT_TRUE(service.fileSystem()->mounted());
+}
+
+// The first cluster of a song file on the mounted card.
+std::uint32_t FirstClusterOf(CardFileSystem& fs, unsigned song) {
+  DirEntryRef ref;
+  if (!fs.FindEntry(std::to_string(SongFolderOf(song)), SongFileName11(static_cast<int>(song)), ref)) return 0;
+  return ref.entry.firstCluster;
+}
+
+// A chain that runs into a cluster the FAT calls free, or into another file's chain, means the
+// FAT no longer says which clusters are taken: a write (a song, a deletion, a recovery, even a
+// playlist) would hand out clusters another file still holds. The card stays readable but is
+// written again only after a format.
+TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUntilFormatted) {
+  const std::string image = tmp / "card.img";
+  std::string error;
+  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+  ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+  session->linkMode = LinkMode::Player;
+  ASSERT_EQ(service.Format(), 1);
+  session->SetLibraryDir(libraryDir);
+  for (const char* title : {"Alpha", "Beta", "Gamma"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1, 2}), 1);
+  service.Release();
+  const std::vector<std::uint8_t> healthy = ReadBytes(image);
+
+  struct Damage {
+    const char* name;
+    const char* problem;  // what the check says of it
+  };
+  for (const Damage& damage : {Damage{"free", "which the FAT calls free"}, Damage{"foreign", "shares cluster"}}) {
+    SCOPED_TRACE(damage.name);
+    WriteFile(image, healthy);
+    ASSERT_TRUE(service.ConnectPlayer(image, "", error)) << error;
+    CardFileSystem& fs = *service.fileSystem();
+    const std::uint32_t first0 = FirstClusterOf(fs, 0), first1 = FirstClusterOf(fs, 1);
+    ASSERT_GE(first0, 2u);
+    ASSERT_GE(first1, 2u);
+    fs.SetFatEntry(first0, std::string(damage.name) == "free" ? kFatFree : static_cast<std::uint16_t>(first1));
+    ASSERT_EQ(fs.FlushFat(), 1);
+    service.Release();
+    const std::vector<std::uint8_t> damaged = ReadBytes(image);
+
+    // Mounted afresh, the card lists its songs...
+    ASSERT_TRUE(service.ConnectPlayer(image, "", error)) << error;
+    ASSERT_EQ(service.Load(), 1);
+    EXPECT_EQ(session->card.size(), 3u);
+    // ...but before a recovery or any other write it is refused, with the damage and the advice.
+    std::string problem;
+    EXPECT_EQ(service.CheckWritable(problem), 0);
+    EXPECT_NE(problem.find(damage.problem), std::string::npos) << problem;
+    std::unique_ptr<WriteLock> lock;
+    EXPECT_FALSE(service.BeginWrite(lock, error));
+    EXPECT_EQ(lock, nullptr);  // refused, the card is free for the format
+    EXPECT_NE(error.find("the card's file system is damaged (" + problem + ")"), std::string::npos) << error;
+    EXPECT_NE(error.find("then format the card"), std::string::npos) << error;
+    // A playlist change passes the same check.
+    Catalogue& cat = *service.CatalogueNow();
+    ReadTitleIndexImage(cat);
+    ReadPlaylistIndex(cat);
+    PlaylistEdit edit;
+    ASSERT_EQ(LoadPlaylist(cat, cat.playlists.slots[0].baseName, edit), 1);
+    ui.boxes.clear();
+    EXPECT_EQ(AddSongsToPlaylist(cat, edit, {0}, 0), 0);
+    EXPECT_TRUE(edit.songs.empty());
+    EXPECT_TRUE(ui.ShownContaining("the card's file system is damaged"));
+    EXPECT_EQ(ReadBytes(image), damaged);
+
+    // The format is what mends it.
+    EXPECT_TRUE(service.BeginWrite(lock, error, /*format=*/true)) << error;
+    ASSERT_EQ(service.Format(), 1);
+    lock.reset();
+    EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
+    service.Release();
+  }
 }
 
 }  // namespace

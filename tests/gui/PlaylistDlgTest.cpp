@@ -19,8 +19,15 @@
 #include <QTest>
 #include <QTreeView>
 #include <QTreeWidget>
+#include <QComboBox>
+#include <QDirIterator>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <ctime>
+#include <map>
 #include <fstream>
 #include <set>
 #include <tuple>
@@ -28,9 +35,11 @@
 #include "GuiFixture.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/PlaylistFiles.h"
+#include "catalogue/Playlists.h"
 #include "gui/CommandIds.h"
 #include "gui/DemoSongs.h"
 #include "gui/ListPrinter.h"
+#include "gui/OptionsDlg.h"
 #include "gui/PlSelectDlg.h"
 #include "gui/PlayListDlg.h"
 #include "gui/SongListModel.h"
@@ -399,10 +408,9 @@ void DriveBothDialogs(GuiFixture& f, ModalAnswerer& answers, const CardByCli& ca
   QCOMPARE(again.ReadWidths("Listpl2_Width", kCardColumnWidths)[2], 77);
 }
 
-}  // namespace
-
-void PlaylistDlgTest::editsPlaylistsOnAVirtualPlayerCard() {
-  GuiFixture f(1, false);
+// The window over a virtual player's card (which the player's first start formats), with `songs`
+// demo songs on it. The card image's path.
+std::string StartOnVirtualPlayer(GuiFixture& f, ModalAnswerer& answers, int songs) {
   const std::string image = f.Dir("card.img");
   f.session->settings().WriteString("Settings", "PortBackend", "virtual");
   f.session->settings().WriteString("Settings", "VirtualCard", image);
@@ -410,11 +418,35 @@ void PlaylistDlgTest::editsPlaylistsOnAVirtualPlayerCard() {
   f.session->settings().WriteString("Settings", "Installpath", SONDESK_PROGRAM_DIR);
   f.session->SetProgramDir(SONDESK_PROGRAM_DIR);
   f.MakeWindow();
-  ModalAnswerer answers;
   answers.Push(ModalAnswerer::ClickBox(QMessageBox::Yes));
   f.window->FirstRunStep();
-  QVERIFY2(f.session->linkMode == LinkMode::Player, qPrintable(answers.seen.join(QLatin1Char('\n'))));
-  PutDemoSongsOnCard(f, 4);
+  [&] { QVERIFY2(f.session->linkMode == LinkMode::Player, qPrintable(answers.seen.join(QLatin1Char('\n')))); }();
+  PutDemoSongsOnCard(f, songs);
+  return image;
+}
+
+// The window over a card reader's card as the format leaves it (the catalogue with its sixteen
+// playlists), with `songs` demo songs on it. The card folder.
+std::string StartOnReaderCard(GuiFixture& f, ModalAnswerer& answers, int songs) {
+  const std::string dir = f.UseFolderCard();
+  f.MakeWindow();
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
+  f.window->FirstRunStep();
+  [&] { QCOMPARE(f.session->linkMode, LinkMode::CardReader); }();
+  answers.Push(ModalAnswerer::ClickBox(QMessageBox::Yes));
+  f.window->RunCommand(cmd::kFormatCard);
+  [&] { QVERIFY(IsFile(dir + "/PLAYLIST.LST")); }();
+  PutDemoSongsOnCard(f, songs);
+  return dir;
+}
+
+}  // namespace
+
+void PlaylistDlgTest::editsPlaylistsOnAVirtualPlayerCard() {
+  GuiFixture f(1, false);
+  ModalAnswerer answers;
+  const std::string image = StartOnVirtualPlayer(f, answers, 4);
+  QVERIFY(!QTest::currentTestFailed());
   MakeFolders(f.Dir("cli"));
   CardByCli card{{QStringLiteral("--port"), QStringLiteral("virtual:") + PathQ(image)},
                  PathQ(f.Dir("cliwin")), PathQ(f.Dir("cli"))};
@@ -423,19 +455,158 @@ void PlaylistDlgTest::editsPlaylistsOnAVirtualPlayerCard() {
 
 void PlaylistDlgTest::editsPlaylistsOnACardReaderCard() {
   GuiFixture f(1, false);
-  const std::string dir = f.UseFolderCard();
-  f.MakeWindow();
   ModalAnswerer answers;
-  answers.Push(ModalAnswerer::ClickBox(QMessageBox::No));
-  f.window->FirstRunStep();
-  QCOMPARE(f.session->linkMode, LinkMode::CardReader);
-  // A card as the format leaves it: the catalogue with its sixteen playlists.
-  answers.Push(ModalAnswerer::ClickBox(QMessageBox::Yes));
-  f.window->RunCommand(cmd::kFormatCard);
-  QVERIFY(IsFile(dir + "/PLAYLIST.LST"));
-  PutDemoSongsOnCard(f, 3);
+  const std::string dir = StartOnReaderCard(f, answers, 3);
+  QVERIFY(!QTest::currentTestFailed());
   CardByCli card{{QStringLiteral("--card"), PathQ(dir)}, PathQ(f.Dir("cliwin")), PathQ(f.Dir("cli"))};
   DriveBothDialogs(f, answers, card, QStringLiteral("CF-Drive"), QStringLiteral("reader"));
+}
+
+namespace {
+
+// Another program's write lock on the card: flock on an open of its own, which the program's own
+// lock (its own open of the same folder or image) cannot share.
+struct ForeignLock {
+  explicit ForeignLock(const std::string& path) : fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC)) {
+    held = fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  }
+  ~ForeignLock() { Release(); }
+  void Release() {
+    if (fd >= 0) ::close(fd);
+    fd = -1;
+  }
+  int fd;
+  bool held = false;
+};
+
+// Every file under `root` with its bytes: a reader's card folder, or one image file.
+std::map<QString, QByteArray> Snapshot(const std::string& root) {
+  std::map<QString, QByteArray> out;
+  auto add = [&](const QString& path) {
+    QFile f(path);
+    if (f.open(QIODevice::ReadOnly)) out[path] = f.readAll();
+  };
+  if (IsFile(root)) {
+    add(PathQ(root));
+    return out;
+  }
+  QDirIterator it(PathQ(root), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+  while (it.hasNext()) add(it.next());
+  return out;
+}
+
+// The playlist and option writes of the dialogs, and a transfer of the main window, tried while
+// another program holds the card: each is refused by the card's name with the lock's own words and
+// the card stays byte for byte as it was; once the other program is gone the same write goes through.
+void DialogWritesWaitForTheCard(GuiFixture& f, ModalAnswerer& answers, const std::string& held) {
+  Catalogue* cat = f.window->card().CatalogueNow();
+  QVERIFY(cat != nullptr);
+  ReadTitleIndexImage(*cat);
+  ReadPlaylistIndex(*cat);
+  // Room for a new playlist, and two songs in the first one, before the other program comes.
+  QCOMPARE(DeletePlaylist(*cat, 15), 1);
+  PlaylistEdit first;
+  QCOMPARE(LoadPlaylist(*cat, cat->playlists.slots[0].baseName, first), 1);
+  QCOMPARE(AddSongsToPlaylist(*cat, first, {0, 1}, 0), 1);
+  const std::map<QString, QByteArray> before = Snapshot(held);
+  QVERIFY(!before.empty());
+
+  qputenv("SONDESK_LOCK_WAIT_MS", "100");
+  ForeignLock other(held);
+  QVERIFY(other.held);
+  const QString words =
+      QStringLiteral("the card (%1) is being changed by another SonDesk program or command").arg(PathQ(held));
+  auto refused = [&] {
+    const bool told = !answers.seen.isEmpty() && answers.seen.last().contains(words);
+    if (!told) qWarning() << answers.seen;
+    answers.seen.clear();
+    return told;
+  };
+
+  PlSelectDlg dlg(*cat, f.window.get());
+  dlg.show();
+  QTreeWidget* list = dlg.list();
+  QCOMPARE(list->topLevelItemCount(), 15);
+  answers.seen.clear();
+  dlg.OnNew();
+  QVERIFY(refused());
+  QCOMPARE(list->topLevelItemCount(), 15);
+  list->setCurrentItem(list->topLevelItem(2));
+  dlg.OnDelete();  // confirmed, then refused
+  QVERIFY(refused());
+  QCOMPARE(list->topLevelItemCount(), 15);
+  list->topLevelItem(1)->setText(0, QStringLiteral("Renamed"));  // what an ended edit does
+  QVERIFY(refused());
+  QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("PlayList 02"));
+
+  bool editorRan = false;
+  dlg.onEditorOpen = [&](PlayListDlg& ed) {
+    editorRan = true;
+    QCOMPARE(ed.edit().songs.size(), std::size_t{2});
+    SelectUpper(ed, 0, 1);
+    ed.action("end")->trigger();
+    QVERIFY(refused());
+    ed.action("beginning")->trigger();
+    QVERIFY(refused());
+    QCOMPARE(ed.edit().songs.size(), std::size_t{2});
+    QCOMPARE(ed.paneText(2), QStringLiteral("MF3 on Playlist: 2"));
+    ed.SelectPlaylistRows({1});
+    ed.DeleteSelected();  // confirmed, then refused
+    QVERIFY(refused());
+    QCOMPARE(ed.edit().songs.size(), std::size_t{2});
+  };
+  list->setCurrentItem(list->topLevelItem(0));
+  dlg.OnOpen();
+  QVERIFY(editorRan);
+
+  {
+    OptionsDlg options(*cat, f.window.get());
+    QVERIFY(options.opened());
+    options.show();
+    options.listOf(9)->setCurrentIndex(2);
+    QMetaObject::invokeMethod(&options, "accept");
+    QVERIFY(refused());
+    // Still open with the choice, for OK again or Cancel.
+    QVERIFY(options.isVisible());
+    QCOMPARE(options.listOf(9)->currentIndex(), 2);
+    options.reject();
+  }
+
+  // The main window's own writes take the same lock.
+  std::vector<std::size_t> all;
+  for (std::size_t i = 0; i < f.session->library.size(); ++i) all.push_back(i);
+  QCOMPARE(f.window->CopyToCard(all), 0);
+  QVERIFY(refused());
+
+  QVERIFY(Snapshot(held) == before);
+
+  // The other program is gone: the same rename goes through.
+  other.Release();
+  list->topLevelItem(1)->setText(0, QStringLiteral("Renamed"));
+  QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("Renamed"));
+  QVERIFY(answers.seen.filter(words).isEmpty());
+  QVERIFY(Snapshot(held) != before);
+  ReadPlaylistIndex(*cat);
+  QCOMPARE(cat->playlists.slots[1].displayName, std::string("Renamed"));
+  qunsetenv("SONDESK_LOCK_WAIT_MS");
+}
+
+}  // namespace
+
+void PlaylistDlgTest::dialogWritesWaitForAnotherProgramOnAReaderCard() {
+  GuiFixture f(1, false);
+  ModalAnswerer answers;
+  const std::string dir = StartOnReaderCard(f, answers, 3);
+  QVERIFY(!QTest::currentTestFailed());
+  DialogWritesWaitForTheCard(f, answers, dir);
+}
+
+void PlaylistDlgTest::dialogWritesWaitForAnotherProgramOnAPlayerCard() {
+  GuiFixture f(1, false);
+  ModalAnswerer answers;
+  const std::string image = StartOnVirtualPlayer(f, answers, 3);
+  QVERIFY(!QTest::currentTestFailed());
+  DialogWritesWaitForTheCard(f, answers, image);
 }
 
 namespace {

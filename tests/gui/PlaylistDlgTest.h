@@ -6,6 +6,8 @@ class PlaylistDlgTest : public QObject {
  private Q_SLOTS:
   void editsPlaylistsOnAVirtualPlayerCard();
   void editsPlaylistsOnACardReaderCard();
+  void dialogWritesWaitForAnotherProgramOnAReaderCard();
+  void dialogWritesWaitForAnotherProgramOnAPlayerCard();
   void printsPagesAsTheListHoldsThem();
   void printDialogChoosesTheListOnItsFace();
   void printCommandPrintsTheLibraryWithoutACard();
