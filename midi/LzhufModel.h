@@ -199,6 +199,8 @@ struct BasicSearchTrees {
   // instead of branching on it.
   Link kid[N + 257][2];
   Link dad[N + 1];
+  // Per first byte: whether its tree's last descent went mostly one way (see Insert).
+  bool straight[256];
   int matchLength = 0;
   int matchPosition = 0;
 
@@ -211,6 +213,7 @@ struct BasicSearchTrees {
     std::memset(text, ' ', N - F);
     std::memset(text + (N - F), 0, F + F - 1);
     for (int i = N + 1; i <= N + 256; ++i) Right(i) = kNil;
+    std::memset(straight, 0, sizeof straight);
     for (int i = 0; i < N; ++i) dad[i] = kNil;
   }
 
@@ -244,70 +247,98 @@ struct BasicSearchTrees {
   // Inserts position r and leaves the best match on its search path in matchLength and
   // matchPosition (distance back minus 1): longer wins, then nearer. A 29-byte match replaces the
   // older node.
+  //
+  // Two ways down the same path. Where a tree is a long one-sided chain (keys that arrive in
+  // order, as in tables of counters) the side is predictable, and a branch on it lets the next
+  // node's load start before this node's comparison ends. Elsewhere (binary data, songs, text)
+  // the side is as good as random, a mispredicted branch costs more than a whole step, and the
+  // step is kept free of data-dependent branches. Each first byte's tree keeps the way that suited
+  // its last descent.
   inline void Insert(int r) {
-    const std::uint8_t* key = &text[r];
-    int p = N + 1 + key[0];
-    int side = 1;
+    const int anchor = N + 1 + text[r];
     kid[r][0] = kid[r][1] = kNil;
-    matchLength = 0;
-    {
-      const KeyWords words = WordsOf(key);
-      const std::uint64_t first = words.w[0];
-      const int key1 = key[1];
-      int next = kid[p][1];
-      for (;;) {
-        if (next == kNil) {
-          kid[p][side] = static_cast<Link>(r);
-          dad[r] = static_cast<Link>(p);
-          return;
-        }
-        p = next;
-        // Most nodes differ from the key within bytes 1 to 8: one word decides the side and the
-        // common length. The side is taken by a real branch, not a select: it is often
-        // predictable (runs of similar keys make long one-sided chains), and a predicted branch
-        // lets the next node's loads start before this comparison ends.
-        // Keys that part at their second byte (most of them in binary and random data) are
-        // told apart by that byte alone: a common length of 1 is no match.
+    if (straight[anchor - (N + 1)]) {
+      InsertAlong<true>(r, anchor);
+    } else {
+      InsertAlong<false>(r, anchor);
+    }
+  }
+
+  template <bool kPredictable>
+  inline void InsertAlong(int r, unsigned p) {
+    static_assert(sizeof(Link) == 2, "both links of a node are read as one 32-bit word");
+    const std::uint8_t* key = &text[r];
+    int side = 1;
+    const KeyWords words = WordsOf(key);
+    const std::uint64_t first = words.w[0];
+    int length = 0;
+    int position = 0;
+    int visits = 0;
+    int turns = 0;
+    // Unsigned node numbers index the arrays without a sign extension in the chain of loads.
+    unsigned next = static_cast<std::uint16_t>(kid[p][1]);
+    while (next != kNil) {
+      const int previousSide = side;
+      p = next;
+      ++visits;
+      if constexpr (kPredictable) {
+        // Keys that part at their second byte are told apart by that byte alone: a common
+        // length of 1 is no match.
         const int second = text[p + 1];
-        if (second != key1) {
-          side = key1 > second;
+        if (second != key[1]) {
+          side = key[1] > second;
+          turns += side != previousSide;
           if (side) {
-            next = kid[p][1];
+            next = static_cast<std::uint16_t>(kid[p][1]);
             asm volatile("" ::: "memory");
           } else {
-            next = kid[p][0];
+            next = static_cast<std::uint16_t>(kid[p][0]);
           }
           continue;
         }
-        const std::uint64_t y = LoadBig(&text[p + 1]);
-        int i;
-        if (first != y) {
-          i = 1 + (__builtin_clzll(first ^ y) >> 3);
-          side = first > y;
-        } else {
-          i = CommonPrefixWords(words, &text[p], side);
-          if (i >= F) {
-            matchPosition = ((r - p) & (N - 1)) - 1;
-            matchLength = F;
-            break;
-          }
-        }
-        if (i > kThreshold) {
-          // Which node wins depends on the data; selects rather than branches here.
-          const int d = ((r - p) & (N - 1)) - 1;
-          const bool better = (i > matchLength) | ((i == matchLength) & (d < matchPosition));
-          matchLength = better ? i : matchLength;
-          matchPosition = better ? d : matchPosition;
-        }
-        if (side) {
-          next = kid[p][1];
-          asm volatile("" ::: "memory");
-        } else {
-          next = kid[p][0];
+      }
+      std::uint32_t links;
+      std::memcpy(&links, kid[p], sizeof links);
+      const std::uint64_t y = LoadBig(&text[p + 1]);
+      int i;
+      if (first != y) {
+        i = 1 + (__builtin_clzll(first ^ y) >> 3);
+        side = first > y;
+      } else {
+        i = CommonPrefixWords(words, &text[p], side);
+        if (i >= F) {
+          matchPosition = static_cast<int>((r - p) & (N - 1)) - 1;
+          matchLength = F;
+          Replace(r, static_cast<int>(p));
+          straight[key[0]] = turns * 8 < visits && visits >= 16;
+          return;
         }
       }
+      turns += side != previousSide;
+      const int d = static_cast<int>((r - p) & (N - 1)) - 1;
+      const bool better = (i > kThreshold) & ((i > length) | ((i == length) & (d < position)));
+      length = better ? i : length;
+      position = better ? d : position;
+      if constexpr (kPredictable) {
+        if (side) {
+          next = static_cast<std::uint16_t>(links >> 16);
+          asm volatile("" ::: "memory");
+        } else {
+          next = static_cast<std::uint16_t>(links);
+        }
+      } else {
+        next = static_cast<std::uint16_t>(links >> (side << 4));
+      }
     }
-    // r takes p's place; p leaves the tree.
+    kid[p][side] = static_cast<Link>(r);
+    dad[r] = static_cast<Link>(p);
+    matchLength = length;
+    matchPosition = position;
+    straight[key[0]] = turns * 8 < visits && visits >= 16;
+  }
+
+  // r takes p's place; p leaves the tree.
+  inline void Replace(int r, int p) {
     dad[r] = dad[p];
     Left(r) = Left(p);
     Right(r) = Right(p);
