@@ -8,6 +8,10 @@
 // rounding of the halved weights, the tie rule of the rebuild, which node a 29-byte match evicts,
 // and the stale bytes of the ring that take part in comparisons.
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstdint>
 #include <cstring>
 
@@ -60,7 +64,9 @@ static_assert(kPositionDecode.upper[0xFF] == 0x3F && kPositionDecode.len[0xFF] =
 // Adaptive Huffman tree with the sibling property: weights never decrease with slot index, and an
 // internal slot's weight is the sum of its two children, which sit in slots e and e + 1.
 struct HuffmanTree {
-  std::uint32_t freq[T + 1];      // freq[T] is a sentinel above every real weight
+  // freq[T] is a sentinel above every real weight; so are the slots behind it, which only let the
+  // search in Swap read whole blocks.
+  std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
 
@@ -75,7 +81,7 @@ struct HuffmanTree {
       son[j] = i;
       prnt[i] = prnt[i + 1] = j;
     }
-    freq[T] = 0xFFFF;
+    for (int i = T; i < T + 16; ++i) freq[i] = 0xFFFF;
     prnt[R] = 0;
   }
 
@@ -115,12 +121,25 @@ struct HuffmanTree {
   // last slot above c still lighter than k, are exchanged, and the links of what moved are
   // re-pointed. Returns l, where the walk to the root goes on.
   __attribute__((always_inline)) inline int Swap(int c, std::uint32_t k) {
-    // The slots above c are in weight order and end with the sentinel, so a galloping search
-    // finds the same slot as a scan, without walking the long runs of equal weights that rare
-    // symbols sit in. Most runs are short: scan a few slots first.
+    // The slots above c are in weight order and end with the sentinel, so the slots lighter than
+    // k are the first ones above c: most runs are short and one compare of 16 slots counts them
+    // without a branch per slot. The long runs of equal weights that rare symbols sit in are left
+    // to a galloping search, which finds the same slot without walking them.
     int lo = c + 1;  // freq[lo] < k
-    int scanned = 0;
-    while (freq[lo + 1] < k && ++scanned < 8) ++lo;
+#if defined(__SSE2__)
+    {
+      const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
+      const auto lighter4 = [&](int at) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
+      };
+      const unsigned lighter =
+          lighter4(lo) | (lighter4(lo + 4) << 4) | (lighter4(lo + 8) << 8) | (lighter4(lo + 12) << 12);
+      lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among the 16
+    }
+#else
+    for (int scanned = 1; scanned < 16 && freq[lo + 1] < k; ++scanned) ++lo;
+#endif
     if (freq[lo + 1] < k) {
       int hi = lo + 1;
       for (int step = 1; hi < T && freq[hi] < k; step <<= 1) {
