@@ -235,8 +235,8 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   std::uint8_t* const o = out.data() + base;
   std::size_t produced = 0;
 
-  auto huff = std::make_unique<HuffmanTree>();
-  HuffmanTree& h = *huff;
+  auto huff = std::make_unique<DecodingTree>();
+  DecodingTree& h = *huff;
   h.Start();
   std::uint8_t ring[N];
   std::memset(ring, ' ', N - F);
@@ -249,18 +249,25 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   while (produced < limit) {
     const std::size_t before = produced;
     in.EnsureForSymbol();
-    // Root to leaf, one bit per level, straight from the window; the slots walked are kept for
-    // the update. Children always sit in lower slots than their parent, so the walk ends within
-    // T steps whatever the bits; past the window's 64 it is damage all the same.
+    // Root to leaf, two bits per level pair, straight from the window; the slots walked are kept
+    // for the update. Children always sit in lower slots than their parent, so the walk ends
+    // within T steps whatever the bits; past the window's 64 it is damage all the same.
     std::uint64_t bits = in.bits();
-    int slot = h.son[R] + static_cast<int>(bits >> 63);
-    bits <<= 1;
-    int used = 1;
-    path[0] = slot;
-    while (h.son[slot] < T && used < 64) {
-      slot = h.son[slot] + static_cast<int>(bits >> 63);
-      bits <<= 1;
-      path[used++] = slot;
+    int slot = R;
+    int used = 0;
+    for (;;) {
+      const unsigned next = h.quad[slot][bits >> 62];
+      if (next & DecodingTree::kOneBit) {
+        slot = static_cast<int>(next & ~unsigned{DecodingTree::kOneBit});
+        path[used++] = slot;
+        break;
+      }
+      path[used] = h.son[slot] + static_cast<int>(bits >> 63);
+      slot = static_cast<int>(next);
+      path[used + 1] = slot;
+      used += 2;
+      bits <<= 2;
+      if (h.son[slot] >= T || used >= 64) break;
     }
     int c = h.son[slot];
     // Weights of at most 0x8000 keep every code far shorter than the window; a longer one could

@@ -63,12 +63,20 @@ static_assert(kPositionDecode.upper[0xFF] == 0x3F && kPositionDecode.len[0xFF] =
 
 // Adaptive Huffman tree with the sibling property: weights never decrease with slot index, and an
 // internal slot's weight is the sum of its two children, which sit in slots e and e + 1.
-struct HuffmanTree {
+//
+// The decoder's tree (kTwoLevels) also keeps, for every internal slot, where the next two bits lead
+// (see Quad), so that its walk from the root waits for one load every two levels.
+template <bool kTwoLevels>
+struct BasicHuffmanTree {
   // freq[T] is a sentinel above every real weight; so are the slots behind it, which only let the
   // search in Swap read whole blocks.
   std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
+  // quad[x][b] for internal slot x and the next two bits b: the slot they lead to, or, when the
+  // first bit already reaches a leaf, that leaf's slot with kOneBit set.
+  static constexpr std::uint16_t kOneBit = 0x8000;
+  std::uint16_t quad[kTwoLevels ? T : 1][4];
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -83,6 +91,32 @@ struct HuffmanTree {
     }
     for (int i = T; i < T + 16; ++i) freq[i] = 0xFFFF;
     prnt[R] = 0;
+    BuildQuads();
+  }
+
+  // The two entries of the parent's quad that go through `child` (son[parent] + 0 or + 1).
+  __attribute__((always_inline)) inline void SetQuadHalf(int parent, int child) {
+    if constexpr (kTwoLevels) {
+      std::uint16_t* q = &quad[parent][(child & 1) * 2];
+      const int g = son[child];
+      if (g >= T) {
+        q[0] = q[1] = static_cast<std::uint16_t>(child | kOneBit);
+      } else {
+        q[0] = static_cast<std::uint16_t>(g);
+        q[1] = static_cast<std::uint16_t>(g + 1);
+      }
+    }
+  }
+
+  void BuildQuads() {
+    if constexpr (kTwoLevels) {
+      for (int x = 0; x < T; ++x) {
+        if (son[x] < T) {
+          SetQuadHalf(x, son[x]);
+          SetQuadHalf(x, son[x] + 1);
+        }
+      }
+    }
   }
 
   // Halves every weight (rounding up) and rebuilds the internal slots; a new node goes after
@@ -115,6 +149,7 @@ struct HuffmanTree {
         prnt[k] = prnt[k + 1] = i;
       }
     }
+    BuildQuads();
   }
 
   // Restores the order after freq[c] grew to k above freq[c + 1]: the contents of c and of l, the
@@ -167,6 +202,15 @@ struct HuffmanTree {
     prnt[j] = c;
     if (j < T) prnt[j + 1] = c;
     son[c] = j;
+    if constexpr (kTwoLevels) {
+      // What lies below c and l moved with them; their parents now find other slots below.
+      std::uint64_t below;
+      std::memcpy(&below, quad[c], sizeof below);
+      std::memcpy(quad[c], quad[l], sizeof below);
+      std::memcpy(quad[l], &below, sizeof below);
+      SetQuadHalf(prnt[c], c);
+      SetQuadHalf(prnt[l], l);
+    }
     return l;
   }
 
@@ -206,6 +250,9 @@ struct HuffmanTree {
     ++freq[R];  // the root never moves
   }
 };
+
+using HuffmanTree = BasicHuffmanTree<false>;
+using DecodingTree = BasicHuffmanTree<true>;
 
 // The ring of the encoder and its search trees: one binary tree per first byte, keyed by the
 // 29 bytes that start at each position. Positions N to N + F - 2 mirror 0 to F - 2 so that a key
