@@ -221,11 +221,13 @@ struct BasicHuffmanTree {
     ClimbFrom(prnt[symbol + T]);
   }
 
-  __attribute__((always_inline)) inline void ClimbFrom(int c) {
+  // Slots as unsigned numbers: the walk up is a chain of loads, and a sign extension between
+  // each load and the next would lengthen every link of it.
+  __attribute__((always_inline)) inline void ClimbFrom(unsigned c) {
     do {
       const std::uint32_t k = ++freq[c];
-      if (k > freq[c + 1]) c = Swap(c, k);
-      c = prnt[c];
+      if (k > freq[c + 1]) c = static_cast<unsigned>(Swap(static_cast<int>(c), k));
+      c = static_cast<unsigned>(prnt[c]);
     } while (c != 0);
   }
 
