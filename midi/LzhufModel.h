@@ -157,40 +157,29 @@ struct BasicHuffmanTree {
   // re-pointed. Returns l, where the walk to the root goes on.
   __attribute__((always_inline)) inline int Swap(int c, std::uint32_t k) {
     // The slots above c are in weight order and end with the sentinel, so the slots lighter than
-    // k are the first ones above c: most runs are short and one compare of 16 slots counts them
-    // without a branch per slot. The long runs of equal weights that rare symbols sit in are left
-    // to a galloping search, which finds the same slot without walking them.
+    // k are the first ones above c: one compare of 16 slots counts them without a branch per
+    // slot, and most runs end within the first 16. The long runs of equal weights that rare
+    // symbols sit in take a few more blocks, which still costs less than the mispredicted
+    // branches of a binary search.
     int lo = c + 1;  // freq[lo] < k
 #if defined(__SSE2__)
-    {
-      const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
-      const auto lighter4 = [&](int at) {
-        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
-        return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
-      };
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
+    const auto lighter4 = [&](int at) {
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
+      return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
+    };
+    for (;;) {
       const unsigned lighter =
           lighter4(lo) | (lighter4(lo + 4) << 4) | (lighter4(lo + 8) << 8) | (lighter4(lo + 12) << 12);
-      lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among the 16
+      if (lighter != 0xFFFF) {
+        lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among these 16
+        break;
+      }
+      lo += 16;  // the sentinel stops this before the padding ends
     }
 #else
-    for (int scanned = 1; scanned < 16 && freq[lo + 1] < k; ++scanned) ++lo;
+    while (freq[lo + 1] < k) ++lo;
 #endif
-    if (freq[lo + 1] < k) {
-      int hi = lo + 1;
-      for (int step = 1; hi < T && freq[hi] < k; step <<= 1) {
-        lo = hi;
-        hi = lo + step * 2;
-      }
-      if (hi > T) hi = T;  // freq[hi] >= k from here on
-      while (hi - lo > 1) {
-        const int mid = (lo + hi) >> 1;
-        if (freq[mid] < k) {
-          lo = mid;
-        } else {
-          hi = mid;
-        }
-      }
-    }
     const int l = lo;
     freq[c] = freq[l];
     freq[l] = k;
