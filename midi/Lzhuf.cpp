@@ -262,14 +262,14 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
     int slot = R;
     int used = 0;
     for (;;) {
-      const unsigned next = h.quad[slot][bits >> 62];
+      const std::uint32_t next = h.quad[slot][bits >> 62];
       if (next & DecodingTree::kOneBit) {
-        slot = static_cast<int>(next & ~unsigned{DecodingTree::kOneBit});
+        slot = static_cast<int>(next & ~DecodingTree::kOneBit);
         path[used++] = slot;
         break;
       }
-      path[used] = h.son[slot] + static_cast<int>(bits >> 63);
-      slot = static_cast<int>(next);
+      path[used] = static_cast<int>(next >> 16);
+      slot = static_cast<int>(next & 0xFFFF);
       path[used + 1] = slot;
       used += 2;
       bits <<= 2;

@@ -73,10 +73,11 @@ struct BasicHuffmanTree {
   std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
-  // quad[x][b] for internal slot x and the next two bits b: the slot they lead to, or, when the
-  // first bit already reaches a leaf, that leaf's slot with kOneBit set.
-  static constexpr std::uint16_t kOneBit = 0x8000;
-  std::uint16_t quad[kTwoLevels ? T : 1][4];
+  // quad[x][b] for internal slot x and the next two bits b: the slot they lead to in the low half
+  // and the slot passed on the way in the high half; or, when the first bit already reaches a
+  // leaf, that leaf's slot with kOneBit set.
+  static constexpr std::uint32_t kOneBit = 0x8000;
+  std::uint32_t quad[kTwoLevels ? T : 1][4];
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -97,13 +98,14 @@ struct BasicHuffmanTree {
   // The two entries of the parent's quad that go through `child` (son[parent] + 0 or + 1).
   __attribute__((always_inline)) inline void SetQuadHalf(int parent, int child) {
     if constexpr (kTwoLevels) {
-      std::uint16_t* q = &quad[parent][(child & 1) * 2];
+      std::uint32_t* q = &quad[parent][(child & 1) * 2];
       const int g = son[child];
       if (g >= T) {
-        q[0] = q[1] = static_cast<std::uint16_t>(child | kOneBit);
+        q[0] = q[1] = static_cast<std::uint32_t>(child) | kOneBit;
       } else {
-        q[0] = static_cast<std::uint16_t>(g);
-        q[1] = static_cast<std::uint16_t>(g + 1);
+        const std::uint32_t via = static_cast<std::uint32_t>(child) << 16;
+        q[0] = via | static_cast<std::uint32_t>(g);
+        q[1] = via | static_cast<std::uint32_t>(g + 1);
       }
     }
   }
@@ -193,10 +195,10 @@ struct BasicHuffmanTree {
     son[c] = j;
     if constexpr (kTwoLevels) {
       // What lies below c and l moved with them; their parents now find other slots below.
-      std::uint64_t below;
-      std::memcpy(&below, quad[c], sizeof below);
+      std::uint32_t below[4];
+      std::memcpy(below, quad[c], sizeof below);
       std::memcpy(quad[c], quad[l], sizeof below);
-      std::memcpy(quad[l], &below, sizeof below);
+      std::memcpy(quad[l], below, sizeof below);
       SetQuadHalf(prnt[c], c);
       SetQuadHalf(prnt[l], l);
     }
