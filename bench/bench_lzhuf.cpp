@@ -363,7 +363,7 @@ int main(int argc, char** argv) {
   }
   std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size\n",
               sizeof(lzhuf_detail::HuffmanTree) + sizeof(lzhuf_detail::SearchTrees),
-              sizeof(lzhuf_detail::HuffmanTree) + static_cast<std::size_t>(lzhuf_detail::N));
+              sizeof(lzhuf_detail::DecodingTree) + static_cast<std::size_t>(lzhuf_detail::N));
   benchmark::Shutdown();
   std::error_code ec;
   std::filesystem::remove_all(WorkDir(), ec);

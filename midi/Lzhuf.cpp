@@ -231,17 +231,23 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   const std::uint64_t streamBits = (stream.size() - kLzhufSizeWordBytes) * std::uint64_t{8};
   const std::uint64_t limit = std::min<std::uint64_t>(size, streamBits * 3 + F);
   const std::size_t base = out.size();
-  out.resize(base + static_cast<std::size_t>(limit));
+  // Matches are copied 8 bytes at a time and may write up to 7 bytes behind their end; those
+  // bytes are overwritten by what follows or cut off at the end.
+  constexpr std::size_t kCopySlack = 8;
+  out.resize(base + static_cast<std::size_t>(limit) + kCopySlack);
   std::uint8_t* const o = out.data() + base;
   std::size_t produced = 0;
 
-  auto huff = std::make_unique<HuffmanTree>();
-  HuffmanTree& h = *huff;
+  auto huff = std::make_unique<DecodingTree>();
+  DecodingTree& h = *huff;
   h.Start();
+  // The ring as the encoder started it. No position reaches more than N bytes back, so once that
+  // many bytes are out every match copies from the output itself; the ring only serves the
+  // matches of the first N bytes, which may reach into its spaces and zeros.
   std::uint8_t ring[N];
   std::memset(ring, ' ', N - F);
   std::memset(ring + (N - F), 0, F);
-  int r = N - F;
+  const auto ringAt = [](std::size_t position) { return (static_cast<int>(position) + N - F) & (N - 1); };
 
   int path[T];
   BitReader in(stream.data() + kLzhufSizeWordBytes, stream.data() + stream.size());
@@ -249,18 +255,25 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   while (produced < limit) {
     const std::size_t before = produced;
     in.EnsureForSymbol();
-    // Root to leaf, one bit per level, straight from the window; the slots walked are kept for
-    // the update. Children always sit in lower slots than their parent, so the walk ends within
-    // T steps whatever the bits; past the window's 64 it is damage all the same.
+    // Root to leaf, two bits per level pair, straight from the window; the slots walked are kept
+    // for the update. Children always sit in lower slots than their parent, so the walk ends
+    // within T steps whatever the bits; past the window's 64 it is damage all the same.
     std::uint64_t bits = in.bits();
-    int slot = h.son[R] + static_cast<int>(bits >> 63);
-    bits <<= 1;
-    int used = 1;
-    path[0] = slot;
-    while (h.son[slot] < T && used < 64) {
-      slot = h.son[slot] + static_cast<int>(bits >> 63);
-      bits <<= 1;
-      path[used++] = slot;
+    int slot = R;
+    int used = 0;
+    for (;;) {
+      const std::uint32_t next = h.quad[slot][bits >> 62];
+      if (next & DecodingTree::kOneBit) {
+        slot = static_cast<int>(next & ~DecodingTree::kOneBit);
+        path[used++] = slot;
+        break;
+      }
+      path[used] = static_cast<int>(next >> 16);
+      slot = static_cast<int>(next & 0xFFFF);
+      path[used + 1] = slot;
+      used += 2;
+      bits <<= 2;
+      if (h.son[slot] >= T || used >= 64) break;
     }
     int c = h.son[slot];
     // Weights of at most 0x8000 keep every code far shorter than the window; a longer one could
@@ -273,9 +286,8 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
     c -= T;
     h.UpdateAlong(c, path, used);
     if (c < 256) {
+      if (produced < N) ring[ringAt(produced)] = static_cast<std::uint8_t>(c);
       o[produced++] = static_cast<std::uint8_t>(c);
-      ring[r] = static_cast<std::uint8_t>(c);
-      r = (r + 1) & (N - 1);
     } else {
       if (in.count() < 14) in.Refill();
       const std::uint64_t b = in.bits();
@@ -283,15 +295,31 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
       const int codeLen = kPositionDecode.len[top];
       const int q = (kPositionDecode.upper[top] << 6) | static_cast<int>((b >> (58 - codeLen)) & 63);
       in.Consume(codeLen + 6);
-      int from = (r - q - 1) & (N - 1);
       const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(c - 253), limit - produced);
-      for (std::size_t k = 0; k < n; ++k) {
-        const std::uint8_t v = ring[from];
-        from = (from + 1) & (N - 1);
-        o[produced++] = v;
-        ring[r] = v;
-        r = (r + 1) & (N - 1);
+      std::uint8_t* const to = o + produced;
+      if (static_cast<std::size_t>(q) < produced) {
+        const std::uint8_t* const from = to - q - 1;
+        if (q >= 7) {
+          // Each 8 bytes read lie wholly before the 8 written with them.
+          for (std::size_t k = 0; k < n; k += 8) std::memcpy(to + k, from + k, 8);
+        } else {
+          for (std::size_t k = 0; k < n; ++k) to[k] = from[k];  // a short period repeats
+        }
+        if (produced < N) {
+          for (std::size_t k = 0; k < n; ++k) ring[ringAt(produced + k)] = to[k];
+        }
+      } else {
+        // Reaches before the first byte: into the ring's spaces and zeros, and maybe on into
+        // what this very match writes.
+        int from = ringAt(produced) - q - 1;
+        for (std::size_t k = 0; k < n; ++k) {
+          const std::uint8_t v = ring[from & (N - 1)];
+          ++from;
+          to[k] = v;
+          ring[ringAt(produced + k)] = v;
+        }
       }
+      produced += n;
     }
     if (in.count() < 0 || in.Overrun()) {
       // The symbol was read partly from the zero bits behind the end: its bytes are not the song's.

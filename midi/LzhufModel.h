@@ -8,6 +8,10 @@
 // rounding of the halved weights, the tie rule of the rebuild, which node a 29-byte match evicts,
 // and the stale bytes of the ring that take part in comparisons.
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <cstdint>
 #include <cstring>
 
@@ -59,10 +63,21 @@ static_assert(kPositionDecode.upper[0xFF] == 0x3F && kPositionDecode.len[0xFF] =
 
 // Adaptive Huffman tree with the sibling property: weights never decrease with slot index, and an
 // internal slot's weight is the sum of its two children, which sit in slots e and e + 1.
-struct HuffmanTree {
-  std::uint32_t freq[T + 1];      // freq[T] is a sentinel above every real weight
+//
+// The decoder's tree (kTwoLevels) also keeps, for every internal slot, where the next two bits lead
+// (see Quad), so that its walk from the root waits for one load every two levels.
+template <bool kTwoLevels>
+struct BasicHuffmanTree {
+  // freq[T] is a sentinel above every real weight; so are the slots behind it, which only let the
+  // search in Swap read whole blocks.
+  std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
+  // quad[x][b] for internal slot x and the next two bits b: the slot they lead to in the low half
+  // and the slot passed on the way in the high half; or, when the first bit already reaches a
+  // leaf, that leaf's slot with kOneBit set.
+  static constexpr std::uint32_t kOneBit = 0x8000;
+  std::uint32_t quad[kTwoLevels ? T : 1][4];
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -75,8 +90,35 @@ struct HuffmanTree {
       son[j] = i;
       prnt[i] = prnt[i + 1] = j;
     }
-    freq[T] = 0xFFFF;
+    for (int i = T; i < T + 16; ++i) freq[i] = 0xFFFF;
     prnt[R] = 0;
+    BuildQuads();
+  }
+
+  // The two entries of the parent's quad that go through `child` (son[parent] + 0 or + 1).
+  __attribute__((always_inline)) inline void SetQuadHalf(int parent, int child) {
+    if constexpr (kTwoLevels) {
+      std::uint32_t* q = &quad[parent][(child & 1) * 2];
+      const int g = son[child];
+      if (g >= T) {
+        q[0] = q[1] = static_cast<std::uint32_t>(child) | kOneBit;
+      } else {
+        const std::uint32_t via = static_cast<std::uint32_t>(child) << 16;
+        q[0] = via | static_cast<std::uint32_t>(g);
+        q[1] = via | static_cast<std::uint32_t>(g + 1);
+      }
+    }
+  }
+
+  void BuildQuads() {
+    if constexpr (kTwoLevels) {
+      for (int x = 0; x < T; ++x) {
+        if (son[x] < T) {
+          SetQuadHalf(x, son[x]);
+          SetQuadHalf(x, son[x] + 1);
+        }
+      }
+    }
   }
 
   // Halves every weight (rounding up) and rebuilds the internal slots; a new node goes after
@@ -109,34 +151,37 @@ struct HuffmanTree {
         prnt[k] = prnt[k + 1] = i;
       }
     }
+    BuildQuads();
   }
 
   // Restores the order after freq[c] grew to k above freq[c + 1]: the contents of c and of l, the
   // last slot above c still lighter than k, are exchanged, and the links of what moved are
   // re-pointed. Returns l, where the walk to the root goes on.
   __attribute__((always_inline)) inline int Swap(int c, std::uint32_t k) {
-    // The slots above c are in weight order and end with the sentinel, so a galloping search
-    // finds the same slot as a scan, without walking the long runs of equal weights that rare
-    // symbols sit in. Most runs are short: scan a few slots first.
+    // The slots above c are in weight order and end with the sentinel, so the slots lighter than
+    // k are the first ones above c: one compare of 16 slots counts them without a branch per
+    // slot, and most runs end within the first 16. The long runs of equal weights that rare
+    // symbols sit in take a few more blocks, which still costs less than the mispredicted
+    // branches of a binary search.
     int lo = c + 1;  // freq[lo] < k
-    int scanned = 0;
-    while (freq[lo + 1] < k && ++scanned < 8) ++lo;
-    if (freq[lo + 1] < k) {
-      int hi = lo + 1;
-      for (int step = 1; hi < T && freq[hi] < k; step <<= 1) {
-        lo = hi;
-        hi = lo + step * 2;
+#if defined(__SSE2__)
+    const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
+    const auto lighter4 = [&](int at) {
+      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
+      return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
+    };
+    for (;;) {
+      const unsigned lighter =
+          lighter4(lo) | (lighter4(lo + 4) << 4) | (lighter4(lo + 8) << 8) | (lighter4(lo + 12) << 12);
+      if (lighter != 0xFFFF) {
+        lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among these 16
+        break;
       }
-      if (hi > T) hi = T;  // freq[hi] >= k from here on
-      while (hi - lo > 1) {
-        const int mid = (lo + hi) >> 1;
-        if (freq[mid] < k) {
-          lo = mid;
-        } else {
-          hi = mid;
-        }
-      }
+      lo += 16;  // the sentinel stops this before the padding ends
     }
+#else
+    while (freq[lo + 1] < k) ++lo;
+#endif
     const int l = lo;
     freq[c] = freq[l];
     freq[l] = k;
@@ -148,6 +193,15 @@ struct HuffmanTree {
     prnt[j] = c;
     if (j < T) prnt[j + 1] = c;
     son[c] = j;
+    if constexpr (kTwoLevels) {
+      // What lies below c and l moved with them; their parents now find other slots below.
+      std::uint32_t below[4];
+      std::memcpy(below, quad[c], sizeof below);
+      std::memcpy(quad[c], quad[l], sizeof below);
+      std::memcpy(quad[l], below, sizeof below);
+      SetQuadHalf(prnt[c], c);
+      SetQuadHalf(prnt[l], l);
+    }
     return l;
   }
 
@@ -158,11 +212,13 @@ struct HuffmanTree {
     ClimbFrom(prnt[symbol + T]);
   }
 
-  __attribute__((always_inline)) inline void ClimbFrom(int c) {
+  // Slots as unsigned numbers: the walk up is a chain of loads, and a sign extension between
+  // each load and the next would lengthen every link of it.
+  __attribute__((always_inline)) inline void ClimbFrom(unsigned c) {
     do {
       const std::uint32_t k = ++freq[c];
-      if (k > freq[c + 1]) c = Swap(c, k);
-      c = prnt[c];
+      if (k > freq[c + 1]) c = static_cast<unsigned>(Swap(static_cast<int>(c), k));
+      c = static_cast<unsigned>(prnt[c]);
     } while (c != 0);
   }
 
@@ -188,6 +244,9 @@ struct HuffmanTree {
   }
 };
 
+using HuffmanTree = BasicHuffmanTree<false>;
+using DecodingTree = BasicHuffmanTree<true>;
+
 // The ring of the encoder and its search trees: one binary tree per first byte, keyed by the
 // 29 bytes that start at each position. Positions N to N + F - 2 mirror 0 to F - 2 so that a key
 // never wraps.
@@ -199,6 +258,8 @@ struct BasicSearchTrees {
   // instead of branching on it.
   Link kid[N + 257][2];
   Link dad[N + 1];
+  // Per first byte: whether its tree's last descent went mostly one way (see Insert).
+  bool straight[256];
   int matchLength = 0;
   int matchPosition = 0;
 
@@ -211,6 +272,7 @@ struct BasicSearchTrees {
     std::memset(text, ' ', N - F);
     std::memset(text + (N - F), 0, F + F - 1);
     for (int i = N + 1; i <= N + 256; ++i) Right(i) = kNil;
+    std::memset(straight, 0, sizeof straight);
     for (int i = 0; i < N; ++i) dad[i] = kNil;
   }
 
@@ -244,70 +306,99 @@ struct BasicSearchTrees {
   // Inserts position r and leaves the best match on its search path in matchLength and
   // matchPosition (distance back minus 1): longer wins, then nearer. A 29-byte match replaces the
   // older node.
+  //
+  // Two ways down the same path. Where a tree is a long one-sided chain (keys that arrive in
+  // order, as in tables of counters) the side is predictable, and a branch on it lets the next
+  // node's load start before this node's comparison ends. Elsewhere (binary data, songs, text)
+  // the side is as good as random, a mispredicted branch costs more than a whole step, and the
+  // step is kept free of data-dependent branches. Each first byte's tree keeps the way that suited
+  // its last descent: a mispredicted turn costs about three steps of the branch-free way, so the
+  // branch pays while fewer than one step in five turns.
   inline void Insert(int r) {
-    const std::uint8_t* key = &text[r];
-    int p = N + 1 + key[0];
-    int side = 1;
+    const int anchor = N + 1 + text[r];
     kid[r][0] = kid[r][1] = kNil;
-    matchLength = 0;
-    {
-      const KeyWords words = WordsOf(key);
-      const std::uint64_t first = words.w[0];
-      const int key1 = key[1];
-      int next = kid[p][1];
-      for (;;) {
-        if (next == kNil) {
-          kid[p][side] = static_cast<Link>(r);
-          dad[r] = static_cast<Link>(p);
-          return;
-        }
-        p = next;
-        // Most nodes differ from the key within bytes 1 to 8: one word decides the side and the
-        // common length. The side is taken by a real branch, not a select: it is often
-        // predictable (runs of similar keys make long one-sided chains), and a predicted branch
-        // lets the next node's loads start before this comparison ends.
-        // Keys that part at their second byte (most of them in binary and random data) are
-        // told apart by that byte alone: a common length of 1 is no match.
+    if (straight[anchor - (N + 1)]) {
+      InsertAlong<true>(r, anchor);
+    } else {
+      InsertAlong<false>(r, anchor);
+    }
+  }
+
+  template <bool kPredictable>
+  inline void InsertAlong(int r, unsigned p) {
+    static_assert(sizeof(Link) == 2, "both links of a node are read as one 32-bit word");
+    const std::uint8_t* key = &text[r];
+    int side = 1;
+    const KeyWords words = WordsOf(key);
+    const std::uint64_t first = words.w[0];
+    int length = 0;
+    int position = 0;
+    int visits = 0;
+    int turns = 0;
+    // Unsigned node numbers index the arrays without a sign extension in the chain of loads.
+    unsigned next = static_cast<std::uint16_t>(kid[p][1]);
+    while (next != kNil) {
+      const int previousSide = side;
+      p = next;
+      ++visits;
+      if constexpr (kPredictable) {
+        // Keys that part at their second byte are told apart by that byte alone: a common
+        // length of 1 is no match.
         const int second = text[p + 1];
-        if (second != key1) {
-          side = key1 > second;
+        if (second != key[1]) {
+          side = key[1] > second;
+          turns += side != previousSide;
           if (side) {
-            next = kid[p][1];
+            next = static_cast<std::uint16_t>(kid[p][1]);
             asm volatile("" ::: "memory");
           } else {
-            next = kid[p][0];
+            next = static_cast<std::uint16_t>(kid[p][0]);
           }
           continue;
         }
-        const std::uint64_t y = LoadBig(&text[p + 1]);
-        int i;
-        if (first != y) {
-          i = 1 + (__builtin_clzll(first ^ y) >> 3);
-          side = first > y;
-        } else {
-          i = CommonPrefixWords(words, &text[p], side);
-          if (i >= F) {
-            matchPosition = ((r - p) & (N - 1)) - 1;
-            matchLength = F;
-            break;
-          }
-        }
-        if (i > kThreshold) {
-          // Which node wins depends on the data; selects rather than branches here.
-          const int d = ((r - p) & (N - 1)) - 1;
-          const bool better = (i > matchLength) | ((i == matchLength) & (d < matchPosition));
-          matchLength = better ? i : matchLength;
-          matchPosition = better ? d : matchPosition;
-        }
-        if (side) {
-          next = kid[p][1];
-          asm volatile("" ::: "memory");
-        } else {
-          next = kid[p][0];
+      }
+      std::uint32_t links;
+      std::memcpy(&links, kid[p], sizeof links);
+      const std::uint64_t y = LoadBig(&text[p + 1]);
+      int i;
+      if (first != y) {
+        i = 1 + (__builtin_clzll(first ^ y) >> 3);
+        side = first > y;
+      } else {
+        i = CommonPrefixWords(words, &text[p], side);
+        if (i >= F) {
+          matchPosition = static_cast<int>((r - p) & (N - 1)) - 1;
+          matchLength = F;
+          Replace(r, static_cast<int>(p));
+          straight[key[0]] = turns * 5 < visits && visits >= 8;
+          return;
         }
       }
+      turns += side != previousSide;
+      const int d = static_cast<int>((r - p) & (N - 1)) - 1;
+      const bool better = (i > kThreshold) & ((i > length) | ((i == length) & (d < position)));
+      length = better ? i : length;
+      position = better ? d : position;
+      if constexpr (kPredictable) {
+        if (side) {
+          next = static_cast<std::uint16_t>(links >> 16);
+          asm volatile("" ::: "memory");
+        } else {
+          next = static_cast<std::uint16_t>(links);
+        }
+      } else {
+        next = static_cast<std::uint16_t>(links >> (side << 4));
+      }
     }
-    // r takes p's place; p leaves the tree.
+    kid[p][side] = static_cast<Link>(r);
+    dad[r] = static_cast<Link>(p);
+    matchLength = length;
+    matchPosition = position;
+    straight[key[0]] = turns * 5 < visits && visits >= 8;
+  }
+
+  // r takes p's place; p leaves the tree.
+  inline void Replace(int r, int p) {
     dad[r] = dad[p];
     Left(r) = Left(p);
     Right(r) = Right(p);
