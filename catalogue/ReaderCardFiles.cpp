@@ -95,6 +95,11 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
     const int fd = ::openat(dir, temps.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     fds.push_back(fd);
     if (fd < 0 || !WriteFully(fd, data.data(), data.size())) return cleanUp();
+#ifdef SYNC_FILE_RANGE_WRITE
+    // The card starts on this file while the next is written; the syncs below then mostly wait
+    // on writes already under way.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
   }
   for (int& fd : fds) {
     const bool ok = ::fsync(fd) == 0;
