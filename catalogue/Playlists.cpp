@@ -39,7 +39,8 @@ int CarryOverPlaylists(Catalogue& cat) {
     progress.ProgressStep(1);
     progress.ProgressSetLine2(FormatText(s.Text(53), n));
     std::string name = Format("PLAY%d.PLL", n);
-    if (!files.ReadFileStart(kRootFolder, name, kPlaylistFileSize, bytes)) continue;
+    // A byte more than a playlist holds tells a file of the right length from a longer one.
+    if (!files.ReadFileStart(kRootFolder, name, kPlaylistFileSize + 1, bytes)) continue;
     std::vector<std::uint16_t> kept;
     kept.reserve(kPlaylistMaxSongs);
     for (std::uint16_t position : ParsePlaylistEntries(bytes)) {
@@ -48,7 +49,10 @@ int CarryOverPlaylists(Catalogue& cat) {
       const int q = current.Find(previous.SongNumberAt(position));
       if (q >= 0) kept.push_back(static_cast<std::uint16_t>(q));
     }
-    carried.emplace_back(std::move(name), SerializePlaylist(kept));
+    std::vector<std::uint8_t> carriedBytes = SerializePlaylist(kept);
+    // A playlist the move leaves as it was (an empty one, most often) is not written again: the
+    // card is spared the write and the wear.
+    if (carriedBytes != bytes) carried.emplace_back(std::move(name), std::move(carriedBytes));
     s.ui().Pump();
   }
   // The playlists are written as one set: each waits on the card's sync once with the others, and

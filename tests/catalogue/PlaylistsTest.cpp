@@ -136,9 +136,10 @@ TEST_F(PlaylistsTest, CarriedOverToTheNewPositionsOfTheirSongs) {
 class OneAtATimeCardFiles : public ReaderCardFiles {
  public:
   using ReaderCardFiles::ReaderCardFiles;
-  int setsRefused = 0;
-  bool ReplaceRootFilesTogether(const std::vector<NamedFile>&) override {
-    ++setsRefused;
+  std::vector<std::vector<std::string>> refusedSets;
+  bool ReplaceRootFilesTogether(const std::vector<NamedFile>& set) override {
+    refusedSets.emplace_back();
+    for (const auto& file : set) refusedSets.back().push_back(file.first);
     return false;
   }
 };
@@ -160,7 +161,9 @@ TEST_F(PlaylistsTest, CarriedOverAsOneSetOrElseOneByOne) {
   for (const auto& item : std::filesystem::directory_iterator(cardDir))
     EXPECT_EQ(item.path().filename().string().find(".tmp"), std::string::npos) << item.path();
 
-  // The same card refusing the set: every playlist is still carried, one by one, untold.
+  // The same card refusing the set: every playlist is still carried, one by one, untold. Those
+  // the move leaves as they were are not in the set; one longer than a playlist is.
+  WriteFile(CardPath(kRootFolder, "PLAY7.PLL"), std::vector<std::uint8_t>(600, 0));
   cat->KeepPreviousTitleIndex();
   session->card.entries().erase(session->card.begin());  // "Song 01" leaves
   ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
@@ -170,7 +173,9 @@ TEST_F(PlaylistsTest, CarriedOverAsOneSetOrElseOneByOne) {
   const std::size_t boxes = ui.boxes.size();
   ASSERT_EQ(CarryOverPlaylists(*cat), 1);
   cat->SetFiles(*files);
-  EXPECT_EQ(oneByOne.setsRefused, 1);
+  EXPECT_EQ(oneByOne.refusedSets,
+            (std::vector<std::vector<std::string>>{{"PLAY1.PLL", "PLAY7.PLL", "PLAY16.PLL"}}));
+  EXPECT_EQ(CardBytes("PLAY7.PLL"), std::vector<std::uint8_t>(502, 0));
   EXPECT_EQ(ui.boxes.size(), boxes);
   EXPECT_EQ(Entries(1), (std::vector<std::uint16_t>{4, 3, 0}));
   EXPECT_EQ(Entries(16), (std::vector<std::uint16_t>{2}));
