@@ -15,24 +15,25 @@ std::string TemporarySibling(const std::string& path) {
   return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
 }
 
+bool WriteFully(int fd, const void* data, std::size_t size) {
+  const auto* p = static_cast<const std::uint8_t*>(data);
+  while (size > 0) {
+    const ssize_t n = ::write(fd, p, size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    p += n;
+    size -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
 namespace {
 
 bool WriteAndRename(const std::string& path, std::string_view data, bool durable) {
   const std::string tmp = TemporarySibling(path);
   const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const char* p = data.data();
-  std::size_t left = data.size();
-  bool ok = true;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  bool ok = WriteFully(fd, data.data(), data.size());
   if (durable) ok = ok && ::fsync(fd) == 0;
   ok = ::close(fd) == 0 && ok;
   if (ok) ok = std::rename(tmp.c_str(), path.c_str()) == 0;

@@ -18,6 +18,10 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 bool WriteFileReplacing(const std::string& path, std::string_view data);
 bool WriteFileReplacing(const std::string& path, const std::vector<std::uint8_t>& data);
 
+// Writes all `size` bytes to `fd`, through short writes and interruptions. False on an error or a
+// full disk.
+bool WriteFully(int fd, const void* data, std::size_t size);
+
 // Every outside file we read is small (songs, catalogue files, settings, name lists); a cap keeps a
 // path that names a device or a huge file from filling memory.
 inline constexpr std::size_t kReadCap = 64u << 20;

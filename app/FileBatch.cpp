@@ -19,17 +19,6 @@ std::string FolderOf(const std::string& path) {
   return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-bool WriteAll(int fd, const std::uint8_t* p, std::size_t left) {
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 FileBatch::~FileBatch() {
@@ -43,7 +32,7 @@ bool FileBatch::Add(const std::string& path, std::span<const std::uint8_t> data)
   File f{path, TemporarySibling(path)};
   f.fd = ::open(f.temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
   if (f.fd < 0) return false;
-  if (!WriteAll(f.fd, data.data(), data.size())) {
+  if (!WriteFully(f.fd, data.data(), data.size())) {
     ::close(f.fd);
     std::remove(f.temp.c_str());
     return false;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "app/Endian.h"
 #include "catalogue/CatalogueCheck.h"
@@ -17,62 +18,59 @@ void ReportUnreadable(Catalogue& cat, const std::string& name) {
   s.SetStatusPane(kConnectionPane, LinkModeStatusText(LinkMode::NoCard));
 }
 
-// The songs of INDEX0.DAT by song number: a number listed twice there names both songs.
-class SongsByNumber {
+// Per song number, the group header a song of that number falls under in INDEX1.DAT and in
+// INDEX2.DAT (the last listing wins): the header's byte offset plus the name's length (names are
+// shorter than a record), or -1. A number listed twice in INDEX0.DAT gives both songs its groups.
+// Only the slots of INDEX0.DAT's numbers are made ready: the others may be written by the walk of
+// a grouped index but are never read, so the table is never cleared whole.
+class GroupsByNumber {
  public:
-  SongsByNumber(const TitleIndexImage& image, std::size_t songs) : head_(65536, -1), next_(songs, -1) {
-    for (std::size_t i = songs; i-- > 0;) {
-      const std::uint16_t n = image.SongNumberAt(i);
-      next_[i] = head_[n];
-      head_[n] = static_cast<std::int32_t>(i);
+  struct Slot {
+    std::int32_t category;
+    std::int32_t performer;
+  };
+  GroupsByNumber(const TitleIndexImage& image, std::size_t songs) : slots_(new Slot[65536]) {
+    for (std::size_t i = 0; i < songs; ++i) slots_[image.SongNumberAt(i)] = {-1, -1};
+  }
+
+  void Find(const std::vector<std::uint8_t>& bytes, std::int32_t Slot::*which) {
+    const std::size_t records = bytes.size() / kCatalogueRecordSize;
+    std::int32_t current = -1;
+    // The last record is the terminator.
+    for (std::size_t r = 0; r + 1 < records; ++r) {
+      const std::uint8_t* rec = bytes.data() + r * kCatalogueRecordSize;
+      const std::uint16_t number = GetLe16(rec);
+      if (number == kGroupHeaderMark) {
+        const auto length = ::strnlen(reinterpret_cast<const char*>(rec + 2), kCatalogueTextMax);
+        current = static_cast<std::int32_t>(r * kCatalogueRecordSize + length);
+        continue;
+      }
+      slots_[number].*which = current;
     }
   }
-  template <typename F>
-  void ForEach(std::uint16_t number, F&& f) const {
-    for (std::int32_t i = head_[number]; i >= 0; i = next_[static_cast<std::size_t>(i)])
-      f(static_cast<std::size_t>(i));
-  }
+
+  const Slot& operator[](std::uint16_t number) const { return slots_[number]; }
 
  private:
-  std::vector<std::int32_t> head_;
-  std::vector<std::int32_t> next_;
+  std::unique_ptr<Slot[]> slots_;
 };
 
-// The group header each song falls under in a grouped index (the last listing wins): per song,
-// the header's byte offset plus the name's length (names are shorter than a record), or -1.
-void FindGroups(const std::vector<std::uint8_t>& bytes, const SongsByNumber& songs, std::size_t songCount,
-                std::vector<std::int32_t>& headerOf) {
-  headerOf.assign(songCount, -1);
-  const std::size_t records = bytes.size() / kCatalogueRecordSize;
-  std::int32_t current = -1;
-  // The last record is the terminator.
-  for (std::size_t r = 0; r + 1 < records; ++r) {
-    const std::uint8_t* rec = bytes.data() + r * kCatalogueRecordSize;
-    const std::uint16_t number = GetLe16(rec);
-    if (number == kGroupHeaderMark) {
-      const auto length = ::strnlen(reinterpret_cast<const char*>(rec + 2), kCatalogueTextMax);
-      current = static_cast<std::int32_t>(r * kCatalogueRecordSize + length);
-      continue;
-    }
-    songs.ForEach(number, [&](std::size_t i) { headerOf[i] = current; });
-  }
+// Sets `text` to `n` bytes at `p` in place: a string that already has the room keeps it.
+inline void SetText(std::string& text, const char* p, std::size_t n) {
+  text.resize(n);
+  std::memcpy(text.data(), p, n);
 }
 
-// A group found by FindGroups; empty when a song was not listed or the index was not read.
-struct GroupNames {
-  const std::vector<std::uint8_t>* bytes = nullptr;
-  const std::vector<std::int32_t>* headerOf = nullptr;
-
-  void Give(std::size_t song, std::string& text) const {
-    const std::int32_t at = bytes != nullptr ? (*headerOf)[song] : -1;
-    if (at < 0) {
-      text.clear();
-      return;
-    }
-    const std::size_t length = static_cast<std::size_t>(at) % kCatalogueRecordSize;
-    text.assign(reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2), length);
+// A group's name found by GroupsByNumber; empty when a song was not listed or the index was not
+// read.
+inline void GiveGroup(const std::vector<std::uint8_t>* bytes, std::int32_t at, std::string& text) {
+  if (bytes == nullptr || at < 0) {
+    text.clear();
+    return;
   }
-};
+  const std::size_t length = static_cast<std::size_t>(at) % kCatalogueRecordSize;
+  SetText(text, reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2), length);
+}
 
 // Writes `value` right-aligned in `width` characters ending at `end`, zero- or space-padded; the
 // load formats two numbers per song and the general formatter would be most of its work.
@@ -86,24 +84,26 @@ void PutDecimal(char* end, int width, unsigned value, char pad) {
 }
 
 // Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The songs
-// of the old list lend their strings' storage: a list loaded over another allocates next to nothing.
+// of the old list lend their strings' storage: a list loaded over another allocates next to
+// nothing, and each text is written in place.
 void FillCardList(CardList& card, std::vector<SongEntry>& reuse, const TitleIndexImage& image,
-                  std::size_t songCount, const GroupNames& categories, const GroupNames& performers) {
+                  std::size_t songCount, const GroupsByNumber& groups,
+                  const std::vector<std::uint8_t>* categories, const std::vector<std::uint8_t>* performers) {
   reuse.resize(songCount);
   for (std::size_t r = 0; r < songCount; ++r) {
     SongEntry& e = reuse[r];
-    const std::uint8_t* record = image[r].data();
+    const std::uint8_t* record = image.RecordAt(r);
     const std::uint16_t number = GetLe16(record);
-    char numberText[6];  // "%6d": positions stay below 16,384
-    PutDecimal(numberText + 6, 6, static_cast<unsigned>(r), ' ');
-    e.numberText.assign(numberText, 6);
-    char path[9] = {0, 0, 0, 0, 0, '.', 'M', 'F', '3'};  // "%05u.MF3": numbers stay below 65,536
-    PutDecimal(path + 5, 5, number, '0');
-    e.path.assign(path, 9);
+    e.numberText.resize(6);  // "%6d": positions stay below 16,384
+    PutDecimal(e.numberText.data() + 6, 6, static_cast<unsigned>(r), ' ');
+    e.path.resize(9);  // "%05u.MF3": numbers stay below 65,536
+    PutDecimal(e.path.data() + 5, 5, number, '0');
+    std::memcpy(e.path.data() + 5, ".MF3", 4);
     const char* title = reinterpret_cast<const char*>(record + 2);
-    e.title.assign(title, ::strnlen(title, kCatalogueTextMax));
-    categories.Give(r, e.category);
-    performers.Give(r, e.performer);
+    SetText(e.title, title, ::strnlen(title, kCatalogueTextMax));
+    const GroupsByNumber::Slot& slot = groups[number];
+    GiveGroup(categories, slot.category, e.category);
+    GiveGroup(performers, slot.performer, e.performer);
     e.listIndex = static_cast<std::uint16_t>(r);
     e.edited = 0;
     e.fileSize = 0;
@@ -181,7 +181,7 @@ int LoadCardCatalogue(Catalogue& cat) {
     ReportUnreadable(cat, "INDEX0.DAT");
     return finish(0);
   }
-  cat.titleIndex.Assign(bytes);
+  cat.titleIndex.Assign(std::move(bytes));
   const std::size_t records = cat.titleIndex.count();
   if (records == 0) {
     // An INDEX0.DAT cut to nothing looks like an empty card: the folders say whether it is one.
@@ -190,26 +190,22 @@ int LoadCardCatalogue(Catalogue& cat) {
   }
   // Every record but the terminator is a song, in file order.
   const std::size_t songCount = std::min(records - 1, CardList::kCapacity);
-  const SongsByNumber songs(cat.titleIndex, songCount);
+  GroupsByNumber groups(cat.titleIndex, songCount);
   std::vector<std::uint8_t> categoryBytes, performerBytes;
-  std::vector<std::int32_t> categoryOf, performerOf;
-  GroupNames categories, performers;
   // What could be read stays in the list when a later index cannot be.
   if (!ReadRootFile(cat, "INDEX1.DAT", categoryBytes)) {
-    FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
+    FillCardList(s.card, reuse, cat.titleIndex, songCount, groups, nullptr, nullptr);
     ReportUnreadable(cat, "INDEX1.DAT");
     return finish(0);
   }
-  FindGroups(categoryBytes, songs, songCount, categoryOf);
-  categories = {&categoryBytes, &categoryOf};
+  groups.Find(categoryBytes, &GroupsByNumber::Slot::category);
   if (!ReadRootFile(cat, "INDEX2.DAT", performerBytes)) {
-    FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
+    FillCardList(s.card, reuse, cat.titleIndex, songCount, groups, &categoryBytes, nullptr);
     ReportUnreadable(cat, "INDEX2.DAT");
     return finish(0);
   }
-  FindGroups(performerBytes, songs, songCount, performerOf);
-  performers = {&performerBytes, &performerOf};
-  FillCardList(s.card, reuse, cat.titleIndex, songCount, categories, performers);
+  groups.Find(performerBytes, &GroupsByNumber::Slot::performer);
+  FillCardList(s.card, reuse, cat.titleIndex, songCount, groups, &categoryBytes, &performerBytes);
   WarnIfCatalogueDisagrees(cat);
   return finish(1);
 }
@@ -225,7 +221,7 @@ int ReadTitleIndexImage(Catalogue& cat) {
   std::vector<std::uint8_t> bytes;
   const bool ok = ReadRootFile(cat, "INDEX0.DAT", bytes);
   if (ok) {
-    cat.titleIndex.Assign(bytes);
+    cat.titleIndex.Assign(std::move(bytes));
   } else {
     s.ShowOpenError(CataloguePath(cat, "INDEX0.DAT"));
   }
@@ -252,7 +248,7 @@ int RebuildCardCatalogue(Catalogue& cat) {
   std::vector<CardFiles::NamedFile> named;
   for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1,
                       IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4}) {
-    named.emplace_back(IndexFileName(f), set[f]);
+    named.emplace_back(IndexFileName(f), std::move(set[f]));
   }
   s.progress().ProgressSetLine1("Update Index Titles");
   if (!files.ReplaceRootFilesTogether(named)) {

@@ -69,6 +69,9 @@ class CardFiles {
   virtual bool CreateFolder(int folder) = 0;
   // The entries of a folder in directory order; false when the folder cannot be read.
   virtual bool ListFolder(int folder, std::vector<CardFolderItem>& out) = 0;
+  // The same where only names and kinds are wanted: the sizes may be left 0, which spares a
+  // look at every file where the listing does not carry them.
+  virtual bool ListFolderNames(int folder, std::vector<CardFolderItem>& out) { return ListFolder(folder, out); }
   // Pending allocation changes go to the card.
   virtual void Commit() {}
   // Gives the card a fresh, empty file system; 1 done, 0 not possible this way (a reader's card is

@@ -1,5 +1,7 @@
 #include "catalogue/CatalogueCheck.h"
 
+#include <algorithm>
+#include <array>
 #include <cctype>
 #include <cstring>
 
@@ -39,8 +41,37 @@ void CreateIfMissing(Catalogue& cat, const std::string& name, const std::vector<
 }
 }  // namespace
 
+namespace {
+// The root's own listing, one read where a look per name would be 38: true when it shows every
+// catalogue file and song folder. A name it does not show is looked at on its own, so a listing
+// that spells names otherwise costs time, never a wrong answer.
+bool RootListingComplete(CardFiles& files) {
+  std::vector<CardFolderItem> root;
+  if (!files.ListFolderNames(kRootFolder, root)) return false;
+  std::array<bool, std::size(kPresenceFiles)> file{};
+  std::array<bool, kSongFolderCount> folder{};
+  for (const CardFolderItem& item : root) {
+    if (item.deleted) continue;
+    if (item.isFolder) {
+      const std::string& n = item.name;
+      const bool digits = !n.empty() && n.size() <= 2 && std::isdigit(static_cast<unsigned char>(n[0])) &&
+                          (n.size() == 1 || (n[0] != '0' && std::isdigit(static_cast<unsigned char>(n[1]))));
+      const int i = digits ? std::stoi(n) : -1;
+      if (i >= 0 && i < kSongFolderCount) folder[static_cast<std::size_t>(i)] = true;
+      continue;
+    }
+    for (std::size_t k = 0; k < file.size(); ++k) {
+      if (item.name == kPresenceFiles[k]) file[k] = true;
+    }
+  }
+  return std::all_of(file.begin(), file.end(), [](bool b) { return b; }) &&
+         std::all_of(folder.begin(), folder.end(), [](bool b) { return b; });
+}
+}  // namespace
+
 int CatalogueComplete(Catalogue& cat) {
   CardFiles& files = cat.files();
+  if (RootListingComplete(files)) return 1;
   for (const char* name : kPresenceFiles) {
     if (!files.FileExists(kRootFolder, name)) return 0;
   }
@@ -111,7 +142,7 @@ int EmptyCard(Catalogue& cat) {
     if (drive.size() > 4) MakeFolders(drive);
     auto deleteAll = [&](int folder, bool songsOnly) {
       std::vector<CardFolderItem> items;
-      if (!files.ListFolder(folder, items)) return;
+      if (!files.ListFolderNames(folder, items)) return;
       for (const CardFolderItem& item : items) {
         if (item.isFolder || (songsOnly && !HasMf3Extension(item.name))) continue;
         if (!files.DeleteFile(folder, item.name)) {
@@ -161,26 +192,27 @@ CatalogueAgreement CompareCatalogueWithFolders(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
   CatalogueAgreement result;
-  std::vector<bool> listed(kSongNumberLimit, false), present(kSongNumberLimit, false);
+  // Bit 1: listed, bit 2: present.
+  std::vector<std::uint8_t> seen(kSongNumberLimit, 0);
   for (const SongEntry& e : s.card) {
-    if (e.songNumber() < kSongNumberLimit) listed[e.songNumber()] = true;
+    if (e.songNumber() < kSongNumberLimit) seen[e.songNumber()] = 1;
   }
   std::vector<CardFolderItem> items;
   for (int folder = 0; folder < kSongFolderCount; ++folder) {
     items.clear();
-    if (!files.ListFolder(folder, items)) {
+    if (!files.ListFolderNames(folder, items)) {
       result.folderUnreadable = true;
       continue;
     }
     for (const CardFolderItem& item : items) {
       if (item.isFolder || item.deleted) continue;
       const int number = RecoverableSongNumber(item.name, folder);
-      if (number >= 0) present[static_cast<std::size_t>(number)] = true;
+      if (number >= 0) seen[static_cast<std::size_t>(number)] |= 2;
     }
   }
   for (unsigned n = 0; n < kSongNumberLimit; ++n) {
-    if (present[n] && !listed[n]) result.unlisted.push_back(n);
-    if (listed[n] && !present[n]) result.missing.push_back(n);
+    if (seen[n] == 2) result.unlisted.push_back(n);
+    if (seen[n] == 1) result.missing.push_back(n);
   }
   return result;
 }
@@ -208,7 +240,7 @@ int RecoverCatalogue(Catalogue& cat) {
   for (int i = 0; i < kSongFolderCount; ++i) {
     progress.ProgressSetLine1(FormatText(s.Text(45), i));
     std::vector<CardFolderItem> items;
-    if (files.ListFolder(i, items)) {
+    if (files.ListFolderNames(i, items)) {
       for (const CardFolderItem& item : items) {
         if (item.isFolder || item.deleted || !HasMf3Extension(item.name)) continue;
         if (RecoverableSongNumber(item.name, i) < 0) {

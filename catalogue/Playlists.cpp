@@ -33,22 +33,33 @@ int CarryOverPlaylists(Catalogue& cat) {
   const TitlePositionLookup current(cat.titleIndex, s.card.size());
   const TitleIndexImage& previous = cat.previousTitleIndex;
   std::vector<std::uint8_t> bytes;
+  std::vector<CardFiles::NamedFile> carried;
+  carried.reserve(kPlaylistSlots);
   for (int n = 1; n <= static_cast<int>(kPlaylistSlots); ++n) {
     progress.ProgressStep(1);
     progress.ProgressSetLine2(FormatText(s.Text(53), n));
-    const std::string name = Format("PLAY%d.PLL", n);
-    if (!files.ReadFileStart(kRootFolder, name, kPlaylistFileSize, bytes)) continue;
-    std::vector<std::uint16_t> entries = ParsePlaylistEntries(bytes);
+    std::string name = Format("PLAY%d.PLL", n);
+    // A byte more than a playlist holds tells a file of the right length from a longer one.
+    if (!files.ReadFileStart(kRootFolder, name, kPlaylistFileSize + 1, bytes)) continue;
     std::vector<std::uint16_t> kept;
-    kept.reserve(entries.size());
-    for (std::uint16_t position : entries) {
+    kept.reserve(kPlaylistMaxSongs);
+    for (std::uint16_t position : ParsePlaylistEntries(bytes)) {
       // The terminator record is no song.
       if (std::size_t{position} + 1 >= previous.count()) continue;
       const int q = current.Find(previous.SongNumberAt(position));
       if (q >= 0) kept.push_back(static_cast<std::uint16_t>(q));
     }
-    WritePlaylistFile(cat, name, SerializePlaylist(kept));
+    std::vector<std::uint8_t> carriedBytes = SerializePlaylist(kept);
+    // A playlist the move leaves as it was (an empty one, most often) is not written again: the
+    // card is spared the write and the wear.
+    if (carriedBytes != bytes) carried.emplace_back(std::move(name), std::move(carriedBytes));
     s.ui().Pump();
+  }
+  // The playlists are written as one set: each waits on the card's sync once with the others, and
+  // after a cut they all still name positions of the same title index. A set the card refuses is
+  // written one by one, so that each playlist that can be kept is and each that cannot is named.
+  if (!carried.empty() && !files.ReplaceRootFilesTogether(carried)) {
+    for (const auto& [name, data] : carried) WritePlaylistFile(cat, name, data);
   }
   s.BusyCursorOff();
   progress.ProgressEnd();

@@ -24,9 +24,8 @@ std::string ReaderCardFiles::PathOf(int folder, const std::string& name) const {
 
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
   out.clear();
-  const std::string path = PathOf(folder, name);
-  if (!IsFile(path)) return false;
-  return ReadWholeFile(path, out);
+  // The read itself refuses what is not a regular file: no look before it.
+  return ReadWholeFile(PathOf(folder, name), out);
 }
 
 bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::size_t count,
@@ -56,19 +55,7 @@ bool ReaderCardFiles::WriteFile(int folder, const std::string& name, const std::
   const std::string path = PathOf(folder, name);
   const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
   if (fd < 0) return false;
-  const std::uint8_t* p = data.data();
-  std::size_t left = data.size();
-  bool ok = true;
-  while (left > 0) {
-    const ssize_t n = ::write(fd, p, left);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      ok = false;
-      break;
-    }
-    p += n;
-    left -= static_cast<std::size_t>(n);
-  }
+  bool ok = WriteFully(fd, data.data(), data.size());
   ok = ::close(fd) == 0 && ok;
   // A card that filled up mid-file keeps no cut copy under the song's name.
   if (!ok) ::unlink(path.c_str());
@@ -81,25 +68,55 @@ bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name,
 }
 
 bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
-  // Every file whole under a temporary name first; the renames come only when all are complete,
-  // so a full card or a pulled card leaves the old set, and a cut among the renames at most one
-  // rename short of the new one.
+  // Every file whole under a temporary name first, all of them on the card before the first
+  // rename: a full card or a pulled card leaves the old set, and a cut among the renames at most
+  // one rename short of the new one. The temporaries are synced together and the root once after
+  // the renames, rather than one wait per file; all of it relative to the root, which is walked
+  // to once.
+  const int dir = ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dir < 0) return false;
   std::vector<std::string> temps;
+  std::vector<int> fds;
+  temps.reserve(files.size());
+  fds.reserve(files.size());
   auto cleanUp = [&] {
-    for (const std::string& t : temps) ::unlink(t.c_str());
+    for (const int fd : fds) {
+      if (fd >= 0) ::close(fd);
+    }
+    for (const std::string& t : temps) ::unlinkat(dir, t.c_str(), 0);
+    ::close(dir);
     return false;
   };
   for (const auto& [name, data] : files) {
     // A target a file cannot replace (a folder of that name) is found before anything is renamed.
-    const std::string target = PathOf(kRootFolder, name);
-    if (IsFolder(target)) return cleanUp();
-    const std::string temp = TemporarySibling(target);
-    temps.push_back(temp);
-    if (!WriteFileAtomically(temp, data)) return cleanUp();
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) return cleanUp();
+    temps.push_back(TemporarySibling(name));
+    const int fd = ::openat(dir, temps.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fds.push_back(fd);
+    if (fd < 0 || !WriteFully(fd, data.data(), data.size())) return cleanUp();
+#ifdef SYNC_FILE_RANGE_WRITE
+    // The card starts on this file while the next is written; the syncs below then mostly wait
+    // on writes already under way.
+    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+  }
+  for (int& fd : fds) {
+    const bool ok = ::fsync(fd) == 0;
+    const bool closed = ::close(fd) == 0;
+    fd = -1;
+    if (!ok || !closed) return cleanUp();
   }
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (std::rename(temps[i].c_str(), PathOf(kRootFolder, files[i].first).c_str()) != 0) return cleanUp();
+    if (::renameat(dir, temps[i].c_str(), dir, files[i].first.c_str()) != 0) {
+      // Those renamed are in place; the others' temporaries go.
+      temps.erase(temps.begin(), temps.begin() + static_cast<std::ptrdiff_t>(i));
+      return cleanUp();
+    }
   }
+  // The renames themselves reach the card.
+  ::fsync(dir);
+  ::close(dir);
   return true;
 }
 
@@ -128,20 +145,36 @@ bool ReaderCardFiles::CreateFolder(int folder) {
 }
 
 bool ReaderCardFiles::ListFolder(int folder, std::vector<CardFolderItem>& out) {
+  return List(folder, out, true);
+}
+
+bool ReaderCardFiles::ListFolderNames(int folder, std::vector<CardFolderItem>& out) {
+  return List(folder, out, false);
+}
+
+bool ReaderCardFiles::List(int folder, std::vector<CardFolderItem>& out, bool withSizes) {
   out.clear();
-  const std::string dirPath = FolderPath(folder);
-  DIR* dir = ::opendir(dirPath.c_str());
+  DIR* dir = ::opendir(FolderPath(folder).c_str());
   if (dir == nullptr) return false;
+  const int dirFd = ::dirfd(dir);
   while (const dirent* d = ::readdir(dir)) {
-    const std::string name = d->d_name;
-    if (name == "." || name == "..") continue;
-    struct stat st {};
-    if (::stat(JoinPath(dirPath, name).c_str(), &st) != 0) continue;
+    const char* name = d->d_name;
+    if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+    // The listing's own type spares a look at each file, which a song folder of thousands of
+    // songs would pay on every check; only a size, or a file system that gives no type, needs one.
+    bool isFolder = d->d_type == DT_DIR;
+    std::uint32_t size = 0;
+    if (d->d_type == DT_UNKNOWN || d->d_type == DT_LNK || (withSizes && d->d_type == DT_REG)) {
+      struct stat st {};
+      if (::fstatat(dirFd, name, &st, 0) != 0) continue;
+      isFolder = S_ISDIR(st.st_mode);
+      size = isFolder ? 0 : static_cast<std::uint32_t>(st.st_size);
+    }
     CardFolderItem item;
     item.name = name;
-    item.isFolder = S_ISDIR(st.st_mode);
-    item.size = item.isFolder ? 0 : static_cast<std::uint32_t>(st.st_size);
-    item.deleted = !name.empty() && static_cast<unsigned char>(name[0]) == 0xE5;
+    item.isFolder = isFolder;
+    item.size = size;
+    item.deleted = static_cast<unsigned char>(name[0]) == 0xE5;
     out.push_back(std::move(item));
   }
   ::closedir(dir);

@@ -27,6 +27,7 @@ class ReaderCardFiles : public CardFiles {
   bool FolderExists(int folder) override;
   bool CreateFolder(int folder) override;
   bool ListFolder(int folder, std::vector<CardFolderItem>& out) override;
+  bool ListFolderNames(int folder, std::vector<CardFolderItem>& out) override;
   void Commit() override;
   bool FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) override;
   std::string DisplayName(int folder, const std::string& name) const override { return PathOf(folder, name); }
@@ -39,6 +40,8 @@ class ReaderCardFiles : public CardFiles {
   static std::uint32_t RoundingUnitForTotal(std::uint64_t totalBytes);
 
  private:
+  bool List(int folder, std::vector<CardFolderItem>& out, bool withSizes);
+
   std::string drive_;
 };
 

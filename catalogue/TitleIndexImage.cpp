@@ -5,12 +5,9 @@
 
 namespace sondesk {
 
-static_assert(sizeof(CatalogueRecord) == kCatalogueRecordSize, "the image is read as one block");
-
-void TitleIndexImage::Assign(const std::vector<std::uint8_t>& bytes) {
-  const std::size_t n = std::min(bytes.size() / kCatalogueRecordSize, kCapacity);
-  records_.resize(n);
-  if (n != 0) std::memcpy(records_.data(), bytes.data(), n * kCatalogueRecordSize);
+void TitleIndexImage::Assign(std::vector<std::uint8_t>&& bytes) {
+  bytes_ = std::move(bytes);
+  bytes_.resize(std::min(bytes_.size() / kCatalogueRecordSize, kCapacity) * kCatalogueRecordSize);
 }
 
 TitlePositionLookup::TitlePositionLookup(const TitleIndexImage& image, std::size_t limit)

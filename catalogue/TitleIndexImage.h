@@ -13,16 +13,18 @@ class TitleIndexImage {
   static constexpr std::size_t kCapacity = 16384;  // records, the terminator included
 
   // The records of a whole INDEX0.DAT, at most kCapacity of them; a cut last record is dropped.
-  void Assign(const std::vector<std::uint8_t>& fileBytes);
-  void Clear() { records_.clear(); }
+  // The file's bytes are kept as they were read, not copied.
+  void Assign(std::vector<std::uint8_t>&& fileBytes);
+  void Assign(const std::vector<std::uint8_t>& fileBytes) { Assign(std::vector<std::uint8_t>(fileBytes)); }
+  void Clear() { bytes_.clear(); }
 
   // Records held, the terminator included.
-  std::size_t count() const { return records_.size(); }
-  const CatalogueRecord& operator[](std::size_t i) const { return records_[i]; }
-  std::uint16_t SongNumberAt(std::size_t i) const { return RecordNumber(records_[i].data()); }
+  std::size_t count() const { return bytes_.size() / kCatalogueRecordSize; }
+  const std::uint8_t* RecordAt(std::size_t i) const { return bytes_.data() + i * kCatalogueRecordSize; }
+  std::uint16_t SongNumberAt(std::size_t i) const { return RecordNumber(RecordAt(i)); }
 
  private:
-  std::vector<CatalogueRecord> records_;
+  std::vector<std::uint8_t> bytes_;  // whole records only
 };
 
 // Finds the first position of a song number among the first `limit` records of an image, in

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "app/Paths.h"
 #include "catalogue/CardCatalogue.h"
@@ -18,7 +19,14 @@ class OrderedCardFiles : public ReaderCardFiles {
   using ReaderCardFiles::ReaderCardFiles;
   std::vector<std::string> order;
   bool ListFolder(int folder, std::vector<CardFolderItem>& out) override {
-    if (!ReaderCardFiles::ListFolder(folder, out)) return false;
+    return ReaderCardFiles::ListFolder(folder, out) && Ordered(out);
+  }
+  bool ListFolderNames(int folder, std::vector<CardFolderItem>& out) override {
+    return ReaderCardFiles::ListFolderNames(folder, out) && Ordered(out);
+  }
+
+ private:
+  bool Ordered(std::vector<CardFolderItem>& out) const {
     auto rank = [&](const CardFolderItem& i) {
       return std::find(order.begin(), order.end(), i.name) - order.begin();
     };
@@ -109,6 +117,25 @@ TEST_F(CatalogueCheckTest, EmptyingAReaderCardLeavesAFreshCatalogue) {
   EXPECT_TRUE(IsFolder(CardPath(kRootFolder, "EXTRA")));
   EXPECT_EQ(CardBytes("INDEX0.DAT"), std::vector<std::uint8_t>(32, 0));
   EXPECT_EQ(CatalogueComplete(*cat), 1);
+}
+
+// The root's listing answers for the pieces only when it shows each under its own name and kind.
+TEST_F(CatalogueCheckTest, LookalikesInTheRootLeaveTheCatalogueIncomplete) {
+  MakeFreshCard();
+  ASSERT_EQ(CatalogueComplete(*cat), 1);
+  ::rmdir(files->FolderPath(5).c_str());
+  MakeFolders(CardPath(kRootFolder, "05"));    // not the folder the player reads
+  WriteFile(CardPath(kRootFolder, "5.DAT"), std::string("x"));
+  EXPECT_EQ(CatalogueComplete(*cat), 0);
+  MakeFolders(files->FolderPath(5));
+  EXPECT_EQ(CatalogueComplete(*cat), 1);
+
+  std::filesystem::remove(CardPath(kRootFolder, "SETUP.DAT"));
+  MakeFolders(CardPath(kRootFolder, "SETUP.DAT"));  // a folder of the file's name
+  EXPECT_EQ(CatalogueComplete(*cat), 0);
+  std::filesystem::remove(CardPath(kRootFolder, "SETUP.DAT"));
+  WriteFile(CardPath(kRootFolder, "setup.dat"), std::string("x"));  // another spelling
+  EXPECT_EQ(CatalogueComplete(*cat), 0);
 }
 
 }  // namespace

@@ -190,5 +190,39 @@ TEST_F(IndexBytesLoadTest, AnUnreadableGroupIndexKeepsWhatWasReadBeforeIt) {
   EXPECT_EQ(session->card[1].performer, "");
 }
 
+// Index files of other makers: a song number listed twice in INDEX0.DAT, a grouped index that
+// lists a number INDEX0.DAT does not hold or one song under two groups, a song no group lists.
+TEST_F(IndexBytesLoadTest, GroupsGoByNumberToEverySongThatCarriesIt) {
+  MakeFreshCard();
+  auto file = [](std::initializer_list<std::pair<std::uint16_t, const char*>> records) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& [number, text] : records) {
+      const CatalogueRecord r = MakeTitleRecord(number, text);
+      bytes.insert(bytes.end(), r.begin(), r.end());
+    }
+    bytes.resize(bytes.size() + kCatalogueRecordSize, 0);  // the terminator
+    return bytes;
+  };
+  constexpr std::uint16_t kHead = kGroupHeaderMark;
+  WriteFile(CardPath(kRootFolder, "INDEX0.DAT"), file({{5, "Alpha"}, {5, "Beta"}, {9, "Gamma"}}));
+  WriteFile(CardPath(kRootFolder, "INDEX1.DAT"),
+            file({{kHead, "Dance"}, {9, ""}, {kHead, "Rock"}, {5, ""}, {777, ""}}));
+  WriteFile(CardPath(kRootFolder, "INDEX2.DAT"), file({{kHead, "First"}, {5, ""}, {kHead, "Last"}, {5, ""}}));
+  // Over a list whose texts are longer than any the card holds: nothing of them may remain.
+  session->card.push_back(CardSong(1, std::string(40, 't'), std::string(40, 'p'), std::string(40, 'c')));
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  ASSERT_EQ(session->card.size(), 3u);
+  const char* expected[3][3] = {{"Alpha", "Rock", "Last"}, {"Beta", "Rock", "Last"}, {"Gamma", "Dance", ""}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    const SongEntry& e = session->card[i];
+    EXPECT_EQ(e.title, expected[i][0]) << i;
+    EXPECT_EQ(e.category, expected[i][1]) << i;
+    EXPECT_EQ(e.performer, expected[i][2]) << i;
+    EXPECT_EQ(e.numberText, FormatNumberText(static_cast<int>(i)));
+  }
+  EXPECT_EQ(session->card[1].path, "00005.MF3");
+  EXPECT_EQ(session->card[2].path, "00009.MF3");
+}
+
 }  // namespace
 }  // namespace sondesk::test

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "app/Endian.h"
 #include "catalogue/CardCatalogue.h"
 #include "catalogue/CardCommands.h"
@@ -127,6 +129,56 @@ TEST_F(PlaylistsTest, CarriedOverToTheNewPositionsOfTheirSongs) {
   // The song at 12 ("Song 10") leaves the card and every playlist.
   ASSERT_EQ(CardDeleteCommand(*cat, {10}), 1);
   EXPECT_EQ(Entries(2), (std::vector<std::uint16_t>{14}));
+}
+
+// A card that takes files one at a time but refuses a set of them, as a card too full for all
+// the temporaries at once would.
+class OneAtATimeCardFiles : public ReaderCardFiles {
+ public:
+  using ReaderCardFiles::ReaderCardFiles;
+  std::vector<std::vector<std::string>> refusedSets;
+  bool ReplaceRootFilesTogether(const std::vector<NamedFile>& set) override {
+    refusedSets.emplace_back();
+    for (const auto& file : set) refusedSets.back().push_back(file.first);
+    return false;
+  }
+};
+
+TEST_F(PlaylistsTest, CarriedOverAsOneSetOrElseOneByOne) {
+  CardOfSongs(6);
+  cat->KeepPreviousTitleIndex();
+  WriteFile(CardPath(kRootFolder, "PLAY1.PLL"), SerializePlaylist({0, 5, 2}));
+  WriteFile(CardPath(kRootFolder, "PLAY16.PLL"), SerializePlaylist({4}));
+  // Song 0 leaves and "Song 00" comes back as the last title: the positions move by one.
+  session->card.entries().erase(session->card.begin());
+  session->card.push_back(CardSong(0, "Song 99"));
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  ASSERT_EQ(ReadTitleIndexImage(*cat), 1);
+  ASSERT_EQ(CarryOverPlaylists(*cat), 1);
+  EXPECT_EQ(Entries(1), (std::vector<std::uint16_t>{5, 4, 1}));
+  EXPECT_EQ(Entries(16), (std::vector<std::uint16_t>{3}));
+  EXPECT_TRUE(Entries(2).empty());
+  for (const auto& item : std::filesystem::directory_iterator(cardDir))
+    EXPECT_EQ(item.path().filename().string().find(".tmp"), std::string::npos) << item.path();
+
+  // The same card refusing the set: every playlist is still carried, one by one, untold. Those
+  // the move leaves as they were are not in the set; one longer than a playlist is.
+  WriteFile(CardPath(kRootFolder, "PLAY7.PLL"), std::vector<std::uint8_t>(600, 0));
+  cat->KeepPreviousTitleIndex();
+  session->card.entries().erase(session->card.begin());  // "Song 01" leaves
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  ASSERT_EQ(ReadTitleIndexImage(*cat), 1);
+  OneAtATimeCardFiles oneByOne(cardDir);
+  cat->SetFiles(oneByOne);
+  const std::size_t boxes = ui.boxes.size();
+  ASSERT_EQ(CarryOverPlaylists(*cat), 1);
+  cat->SetFiles(*files);
+  EXPECT_EQ(oneByOne.refusedSets,
+            (std::vector<std::vector<std::string>>{{"PLAY1.PLL", "PLAY7.PLL", "PLAY16.PLL"}}));
+  EXPECT_EQ(CardBytes("PLAY7.PLL"), std::vector<std::uint8_t>(502, 0));
+  EXPECT_EQ(ui.boxes.size(), boxes);
+  EXPECT_EQ(Entries(1), (std::vector<std::uint16_t>{4, 3, 0}));
+  EXPECT_EQ(Entries(16), (std::vector<std::uint16_t>{2}));
 }
 
 }  // namespace
