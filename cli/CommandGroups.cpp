@@ -59,7 +59,7 @@ Wanted FindGroup(CLI::App& app, int argc, char** argv, std::string& group) {
     const CLI::Option* opt = app.get_option_no_throw(arg.substr(0, eq));
     if (opt == nullptr || opt == app.get_help_ptr() || opt == app.get_help_all_ptr()) return Wanted::All;
     if (opt == app.get_version_ptr()) return Wanted::None;
-    if (eq == std::string::npos && opt->get_type_size() != 0) ++i;  // its value is the next word
+    if (eq == std::string::npos && opt->get_items_expected_max() > 0) ++i;  // its value is the next word
   }
   return Wanted::All;
 }
