@@ -22,6 +22,7 @@ std::string FolderOf(const std::string& path) {
 }  // namespace
 
 FileBatch::~FileBatch() {
+  JoinBackground(nullptr);
   for (File& f : files_) {
     if (f.fd >= 0) ::close(f.fd);
     std::remove(f.temp.c_str());
@@ -47,22 +48,55 @@ bool FileBatch::Add(const std::string& path, std::span<const std::uint8_t> data)
 }
 
 bool FileBatch::Pending(const std::string& path) const {
-  return std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.target == path; });
+  return std::any_of(files_.begin(), files_.end(), [&](const File& f) { return f.target == path; }) ||
+         std::find(committingTargets_.begin(), committingTargets_.end(), path) != committingTargets_.end();
+}
+
+bool FileBatch::JoinBackground(std::vector<std::string>* failed) {
+  if (!committer_.joinable()) return true;
+  committer_.join();
+  if (failed) failed->insert(failed->end(), committingFailed_.begin(), committingFailed_.end());
+  const bool ok = committingOk_;
+  committing_.clear();
+  committingTargets_.clear();
+  committingFailed_.clear();
+  committingOk_ = true;
+  return ok;
+}
+
+void FileBatch::CommitInBackground(std::vector<std::string>* failed) {
+  JoinBackground(failed);
+  if (files_.empty()) return;
+  committing_ = std::move(files_);
+  files_.clear();
+  bytes_ = 0;
+  for (const File& f : committing_) committingTargets_.push_back(f.target);
+  committer_ = std::thread([this] { committingOk_ = CommitFiles(committing_, committingFailed_); });
 }
 
 bool FileBatch::Commit(std::vector<std::string>* failed) {
+  bool ok = JoinBackground(failed);
+  std::vector<std::string> mine;
+  ok = CommitFiles(files_, mine) && ok;
+  if (failed) failed->insert(failed->end(), mine.begin(), mine.end());
+  files_.clear();
+  bytes_ = 0;
+  return ok;
+}
+
+bool FileBatch::CommitFiles(std::vector<File>& files, std::vector<std::string>& failed) {
   bool ok = true;
   std::vector<std::string> folders;
   // The write-back of every file was started when it was added: the waits below overlap, and the
   // file system's journal takes most of them in one commit.
-  for (File& f : files_) {
+  for (File& f : files) {
     bool good = ::fdatasync(f.fd) == 0;
     good = ::close(f.fd) == 0 && good;
     f.fd = -1;
     if (good) good = std::rename(f.temp.c_str(), f.target.c_str()) == 0;
     if (!good) {
       std::remove(f.temp.c_str());
-      if (failed) failed->push_back(f.target);
+      failed.push_back(f.target);
       ok = false;
       continue;
     }
@@ -76,8 +110,7 @@ bool FileBatch::Commit(std::vector<std::string>* failed) {
     ::fsync(dfd);
     ::close(dfd);
   }
-  files_.clear();
-  bytes_ = 0;
+  files.clear();
   return ok;
 }
 

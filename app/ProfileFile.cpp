@@ -25,11 +25,7 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
   return true;
 }
 
-// A profile file as lines, each with its end kept, so an untouched line is written back byte for byte.
-struct Line {
-  std::string text;  // without the line end
-  std::string end;   // "\r\n", "\n" or "" for a last line without one
-};
+using Line = ProfileLine;
 
 // A settings file is a few kilobytes; anything far larger is not one.
 constexpr std::size_t kProfileCap = 1u << 20;
@@ -105,16 +101,18 @@ std::string Unquote(std::string value) {
 
 }  // namespace
 
-std::string GetPrivateProfileString(const std::string& path, std::string_view section, std::string_view key,
-                                    std::string_view fallback, std::size_t maxLen) {
+ProfileSnapshot::ProfileSnapshot(const std::string& path) : lines_(ReadLines(path)) {}
+
+std::string ProfileSnapshot::GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                                       std::size_t maxLen) const {
   std::string value = std::string(fallback);
-  if (auto found = FindValue(ReadLines(path), section, key)) value = Unquote(*found);
+  if (auto found = FindValue(lines_, section, key)) value = Unquote(*found);
   if (maxLen > 0 && value.size() > maxLen - 1) value.resize(maxLen - 1);
   return value;
 }
 
-int GetPrivateProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback) {
-  auto found = FindValue(ReadLines(path), section, key);
+int ProfileSnapshot::GetInt(std::string_view section, std::string_view key, int fallback) const {
+  auto found = FindValue(lines_, section, key);
   if (!found || found->empty()) return fallback;
   const std::string& s = *found;
   std::size_t i = 0;
@@ -127,6 +125,22 @@ int GetPrivateProfileInt(const std::string& path, std::string_view section, std:
   }
   if (negative) v = -v;
   return static_cast<int>(static_cast<std::uint32_t>(v));
+}
+
+std::optional<std::vector<std::uint8_t>> ProfileSnapshot::GetStruct(std::string_view section, std::string_view key,
+                                                                    std::size_t size) const {
+  auto found = FindValue(lines_, section, key);
+  if (!found) return std::nullopt;
+  return DecodeProfileStruct(*found, size);
+}
+
+std::string GetPrivateProfileString(const std::string& path, std::string_view section, std::string_view key,
+                                    std::string_view fallback, std::size_t maxLen) {
+  return ProfileSnapshot(path).GetString(section, key, fallback, maxLen);
+}
+
+int GetPrivateProfileInt(const std::string& path, std::string_view section, std::string_view key, int fallback) {
+  return ProfileSnapshot(path).GetInt(section, key, fallback);
 }
 
 std::string ProfileFileProblem(const std::string& path) { return RegularFileProblem(path, kProfileCap); }
@@ -172,9 +186,7 @@ std::optional<std::vector<std::uint8_t>> DecodeProfileStruct(std::string_view te
 
 std::optional<std::vector<std::uint8_t>> GetPrivateProfileStruct(const std::string& path, std::string_view section,
                                                                  std::string_view key, std::size_t size) {
-  auto found = FindValue(ReadLines(path), section, key);
-  if (!found) return std::nullopt;
-  return DecodeProfileStruct(*found, size);
+  return ProfileSnapshot(path).GetStruct(section, key, size);
 }
 
 bool WritePrivateProfileString(const std::string& path, std::string_view section, std::string_view key,

@@ -16,6 +16,27 @@
 
 namespace sondesk {
 
+// One line of a profile file with its end kept, so an untouched line is written back byte for byte.
+struct ProfileLine {
+  std::string text;  // without the line end
+  std::string end;   // "\r\n", "\n" or "" for a last line without one
+};
+
+// The file as it was when it was read, for a reader of many keys at once (the settings at start):
+// one read instead of one per key. Lookups follow the same rules as the functions below.
+class ProfileSnapshot {
+ public:
+  explicit ProfileSnapshot(const std::string& path);
+  std::string GetString(std::string_view section, std::string_view key, std::string_view fallback,
+                        std::size_t maxLen = 256) const;
+  int GetInt(std::string_view section, std::string_view key, int fallback) const;
+  std::optional<std::vector<std::uint8_t>> GetStruct(std::string_view section, std::string_view key,
+                                                      std::size_t size) const;
+
+ private:
+  std::vector<ProfileLine> lines_;
+};
+
 // The value of `key` in `section`, or `fallback` when either is absent. Values are trimmed of
 // blanks, and one pair of enclosing double quotes is removed. The result is cut to maxLen - 1
 // characters, as a fixed buffer of maxLen would hold it.

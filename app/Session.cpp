@@ -32,6 +32,12 @@ std::string VFormat(const char* format, va_list args) {
   out.resize(static_cast<std::size_t>(n));
   return out;
 }
+
+Settings LoadedSettings(const std::string& iniPath) {
+  Settings settings(iniPath);
+  settings.Load();
+  return settings;
+}
 }  // namespace
 
 std::string Format(const char* format, ...) {
@@ -54,14 +60,10 @@ Session::Session(Ui& ui, Paths paths, Clock& clock, int languageOverride)
     : ui_(&ui),
       clock_(&clock),
       paths_(std::move(paths)),
-      settings_(paths_.IniPath()),
-      messages_(0),
-      progress_(ui, clock) {
-  settings_.Load();
-  const int language = (languageOverride >= 0 && languageOverride < kLanguageCount) ? languageOverride
-                                                                                     : settings_.language;
-  messages_ = MessageTable(language);
-}
+      settings_(LoadedSettings(paths_.IniPath())),
+      messages_((languageOverride >= 0 && languageOverride < kLanguageCount) ? languageOverride
+                                                                              : settings_.language),
+      progress_(ui, clock) {}
 
 Session::Session(const Session& like, Ui& ui)
     : ui_(&ui),

@@ -113,7 +113,11 @@ std::unique_ptr<WriteLock> Settings::LockForWriting() {
 }
 
 ColumnWidths Settings::ReadWidths(const std::string& key, const ColumnWidths& fallback) const {
-  auto bytes = GetPrivateProfileStruct(iniPath_, "ListSettings", key, 40);
+  return ReadWidths(ProfileSnapshot(iniPath_), key, fallback);
+}
+
+ColumnWidths Settings::ReadWidths(const ProfileSnapshot& file, const std::string& key, const ColumnWidths& fallback) {
+  auto bytes = file.GetStruct("ListSettings", key, 40);
   return RepairWidths(bytes ? WidthsFromBytes(*bytes) : fallback);
 }
 
@@ -217,25 +221,26 @@ const Field* FindField(const std::string& section, const std::string& key) {
 
 }  // namespace
 
-void Settings::LoadField(const void* field) {
+void Settings::LoadField(const ProfileSnapshot& file, const void* field) {
   const Field& f = *static_cast<const Field*>(field);
-  const std::string& file = iniPath_;
   switch (f.type) {
     case SettingType::Int:
-      this->*f.intMember = GetPrivateProfileInt(file, f.section, f.key, f.intDefault);
+      this->*f.intMember = file.GetInt(f.section, f.key, f.intDefault);
       break;
     case SettingType::String:
-      this->*f.textMember =
-          GetPrivateProfileString(file, f.section, f.key, f.textDefault ? f.textDefault : installPath, f.size);
+      this->*f.textMember = file.GetString(f.section, f.key, f.textDefault ? f.textDefault : installPath, f.size);
       break;
     case SettingType::Struct:
-      this->*f.widthsMember = ReadWidths(f.key, *f.widthsDefault);
+      this->*f.widthsMember = ReadWidths(file, f.key, *f.widthsDefault);
       break;
   }
 }
 
+// The file is read once for every key: reading it once per key made it the largest part of a
+// short command's start.
 void Settings::Load() {
-  for (const Field& f : Fields()) LoadField(&f);
+  const ProfileSnapshot file(iniPath_);
+  for (const Field& f : Fields()) LoadField(file, &f);
 }
 
 // Only the key written changes in memory: values this run holds without the file (a library folder
@@ -247,7 +252,7 @@ void Settings::AfterWrite(bool written, const std::string& section, const std::s
   const Field* f = FindField(section, key);
   if (f == nullptr) return;
   if (written) {
-    LoadField(f);
+    LoadField(ProfileSnapshot(iniPath_), f);
   } else {
     apply(*f);
   }

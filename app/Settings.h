@@ -15,6 +15,8 @@
 
 namespace sondesk {
 
+class ProfileSnapshot;
+
 using ColumnWidths = std::array<std::int32_t, 10>;
 
 // The library list's default set, which also repairs out-of-range widths of both lists.
@@ -103,7 +105,8 @@ class Settings {
 
  private:
   // `field` is one entry of the key table in Settings.cpp.
-  void LoadField(const void* field);
+  void LoadField(const ProfileSnapshot& file, const void* field);
+  static ColumnWidths ReadWidths(const ProfileSnapshot& file, const std::string& key, const ColumnWidths& fallback);
   template <typename Apply>
   void AfterWrite(bool written, const std::string& section, const std::string& key, Apply apply);
   std::string iniPath_;

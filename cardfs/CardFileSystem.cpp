@@ -93,8 +93,13 @@ int CardFileSystem::ReadCluster(std::uint32_t cluster, std::uint8_t* buffer) {
 }
 
 int CardFileSystem::WriteCluster(std::uint32_t cluster, const std::uint8_t* buffer) {
-  if (!mounted_ || !geometry_.IsDataCluster(cluster)) return 0;
-  return WriteSectors(geometry_.ClusterLba(cluster), geometry_.SecPerClust, buffer);
+  return WriteClusters(cluster, 1, buffer);
+}
+
+int CardFileSystem::WriteClusters(std::uint32_t cluster, std::uint32_t count, const std::uint8_t* buffer) {
+  if (!mounted_ || count == 0 || !geometry_.IsDataCluster(cluster) || !geometry_.IsDataCluster(cluster + count - 1))
+    return 0;
+  return WriteSectors(geometry_.ClusterLba(cluster), count * geometry_.SecPerClust, buffer);
 }
 
 // --- Mount ------------------------------------------------------------------------------------

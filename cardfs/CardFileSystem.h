@@ -83,6 +83,8 @@ class CardFileSystem {
   // data area, which is never read or written.
   int ReadCluster(std::uint32_t cluster, std::uint8_t* buffer);
   int WriteCluster(std::uint32_t cluster, const std::uint8_t* buffer);
+  // `count` clusters that follow one another from `cluster`, in one transfer.
+  int WriteClusters(std::uint32_t cluster, std::uint32_t count, const std::uint8_t* buffer);
   const char* SectorRegionName(std::uint32_t lba) const { return sondesk::SectorRegionName(geometry_, lba); }
 
   // --- Mount --------------------------------------------------------------------------------

@@ -48,36 +48,45 @@ int CardFileSystem::WriteChain(std::span<const std::uint8_t> data, std::uint32_t
   first = 0;
   if (data.empty()) return 1;  // an empty file owns no cluster
   const std::size_t clusterBytes = geometry_.ClusterBytes;
+  const std::size_t count = (data.size() + clusterBytes - 1) / clusterBytes;
   std::vector<std::uint32_t> chain;
+  chain.reserve(count);
   auto release = [&](CardError why) {
     for (std::uint32_t c : chain) SetFatEntry(c, kFatFree);
     first = 0;
     return Fail(why);
   };
-  std::size_t offset = 0;
-  std::uint32_t c = FindFreeCluster();
-  while (true) {
+  // The whole chain is taken in the FAT image first (each cluster before the search for the next,
+  // so that the search passes it by); nothing reaches the card until it is known to fit.
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint32_t c = FindFreeCluster();
     if (c == 0) {
       if (!device_->Aborted()) ShowNoSpace();
       return release(CardError::NoSpace);
     }
-    // Taken before it is written, so that the next search passes it by.
     SetFatEntry(c, kFatEndOfChain);
-    if (chain.empty()) {
-      first = c;
-    } else {
-      SetFatEntry(chain.back(), static_cast<std::uint16_t>(c));
-    }
+    if (!chain.empty()) SetFatEntry(chain.back(), static_cast<std::uint16_t>(c));
     chain.push_back(c);
-    const std::size_t n = std::min(clusterBytes, data.size() - offset);
-    std::memcpy(cluster_.data(), data.data() + offset, n);
-    // The cluster's last bytes beyond the file's end are zeros.
-    if (n < clusterBytes) std::fill(cluster_.begin() + static_cast<std::ptrdiff_t>(n), cluster_.end(), 0);
-    if (!WriteCluster(c, cluster_.data())) return release(CardError::Aborted);
-    offset += n;
-    if (offset >= data.size()) return 1;
-    c = FindFreeCluster();
   }
+  first = chain.front();
+  // Clusters that follow one another on the card go out in one write: a card reader then costs one
+  // system call per run instead of one per cluster. Only the last cluster, whose bytes beyond the
+  // file's end are zeros, goes through the cluster buffer.
+  const std::size_t fullClusters = data.size() / clusterBytes;
+  for (std::size_t i = 0; i < count;) {
+    std::size_t run = 1;
+    while (i + run < fullClusters && chain[i + run] == chain[i] + run) ++run;
+    if (i >= fullClusters) {
+      const std::size_t n = data.size() - i * clusterBytes;
+      std::memcpy(cluster_.data(), data.data() + i * clusterBytes, n);
+      std::fill(cluster_.begin() + static_cast<std::ptrdiff_t>(n), cluster_.end(), 0);
+      if (!WriteCluster(chain[i], cluster_.data())) return release(CardError::Aborted);
+    } else if (!WriteClusters(chain[i], static_cast<std::uint32_t>(run), data.data() + i * clusterBytes)) {
+      return release(CardError::Aborted);
+    }
+    i += run;
+  }
+  return 1;
 }
 
 int CardFileSystem::MarkEntryDeleted(const DirEntryRef& ref) {

@@ -18,11 +18,17 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
     const std::uint16_t e = held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c);
     if (!held && device_->Aborted()) break;
     if (IsEndOfChain(e)) ++files;
-    if (c % 256 == 0) {
+    // Counting a table held in memory is over at once: only a count that fetches its entries one
+    // by one has anything to show on the way.
+    if (!held && c % 256 == 0) {
       progress.ProgressSetLine1(Format("Test flash: %d files\n%d KB liberi", static_cast<int>(files),
                                        static_cast<int>(free / 2 * geometry_.SecPerClust)));
     }
     if (e == kFatFree) ++free;
+  }
+  if (held) {
+    progress.ProgressSetLine1(Format("Test flash: %d files\n%d KB liberi", static_cast<int>(files),
+                                     static_cast<int>(free / 2 * geometry_.SecPerClust)));
   }
   if (!device_->Aborted()) freeCount_ = free;
   return free;

@@ -80,6 +80,10 @@ void RegisterVirtualCommands(CLI::App& app, CliContext& ctx);   // virtual
 void RegisterCardFsCommands(CLI::App& app, CliContext& ctx);    // card format, card report
 void RegisterFirmwareCommands(CLI::App& app, CliContext& ctx);  // firmware, virtual firmware
 
+// Builds the command groups a run needs (the global options already added): the one named on the
+// command line, or all of them.
+void RegisterCommandGroups(CLI::App& app, CliContext& ctx, int argc, char** argv);
+
 // The subcommand `name` of `parent`, made when no group has made it yet (several groups add to
 // "card").
 CLI::App* GetOrAddSubcommand(CLI::App& parent, const std::string& name, const std::string& description);

@@ -41,18 +41,7 @@ int main(int argc, char** argv) {
     ctx.ui.verbose = opt.verbose;
   });
 
-  RegisterMessageCommands(app, ctx);
-  RegisterSettingsCommands(app, ctx);
-  RegisterMf3Commands(app, ctx);
-  RegisterConvertCommands(app, ctx);
-  RegisterLibraryCommands(app, ctx);
-  RegisterCardCommands(app, ctx);
-  RegisterFsCommands(app, ctx);
-  RegisterPlayerCommands(app, ctx);
-  RegisterLyricsCommands(app, ctx);
-  RegisterVirtualCommands(app, ctx);
-  RegisterCardFsCommands(app, ctx);
-  RegisterFirmwareCommands(app, ctx);
+  RegisterCommandGroups(app, ctx, argc, argv);
 
   try {
     app.parse(argc, argv);

@@ -121,14 +121,19 @@ int PlacePreparedSong(Session& session, ImportRun& run, FileBatch& batch, const 
   return 0;
 }
 
-// Puts the batch's songs in place; a song that could not be is reported and not counted.
-void CommitSongs(Session& session, FileBatch& batch, ImportResult& result) {
-  std::vector<std::string> failed;
-  batch.Commit(&failed);
+// A song that could not be put in place is reported and not counted.
+void ReportUncommitted(Session& session, const std::vector<std::string>& failed, ImportResult& result) {
   for (const std::string& path : failed) {
     session.ShowCreateError(path);
     if (result.imported > 0) --result.imported;
   }
+}
+
+// Puts the batch's songs in place; a song that could not be is reported and not counted.
+void CommitSongs(Session& session, FileBatch& batch, ImportResult& result) {
+  std::vector<std::string> failed;
+  batch.Commit(&failed);
+  ReportUncommitted(session, failed, result);
 }
 
 // Songs wait in the batch until this many are written (or this many bytes): one wait for the disk
@@ -191,7 +196,12 @@ void ImportWithProgress(Session& session, ImportRun& run, const std::vector<std:
     ++result.chosen;
     progress.ProgressSetLine2(FormatText(counter, static_cast<int>(i + 1), static_cast<int>(files.size())));
     progress.ProgressStepTimed(1);
-    if (batch.size() >= kBatchSongs || batch.bytes() >= kBatchBytes) CommitSongs(session, batch, result);
+    // A full batch reaches the disk on a thread of its own while the next songs are placed.
+    if (batch.size() >= kBatchSongs || batch.bytes() >= kBatchBytes) {
+      std::vector<std::string> failed;
+      batch.CommitInBackground(&failed);
+      ReportUncommitted(session, failed, result);
+    }
   }
   pipeline.reset();
   CommitSongs(session, batch, result);

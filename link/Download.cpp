@@ -1,6 +1,5 @@
 #include "link/Download.h"
 
-#include <curl/curl.h>
 #include <unistd.h>
 
 #include <cctype>
@@ -10,6 +9,7 @@
 
 #include "app/AtomicFile.h"
 #include "app/Session.h"
+#include "link/CurlLibrary.h"
 
 namespace sondesk {
 
@@ -72,11 +72,6 @@ bool HasScheme(const std::string& url) {
   return true;
 }
 
-void InitCurlOnce() {
-  static const bool done = [] { return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; }();
-  (void)done;
-}
-
 }  // namespace
 
 std::string JoinUrl(const std::string& base, const std::string& path) {
@@ -96,9 +91,12 @@ std::string UpdateServerUrl(const Session& session, const std::string& path) {
 int DownloadFile(Session& session, const std::string& url, const std::string& localPath, std::string& error,
                  const DownloadOptions& options) {
   Progress& progress = session.progress();
-  InitCurlOnce();
-  CURL* curl = curl_easy_init();
+  std::string why;
+  const bool loaded = LoadCurlLibrary(why);
+  const CurlLibrary& api = CurlApi();
+  CURL* curl = loaded ? api.curl_easy_init() : nullptr;
   if (curl == nullptr) {
+    if (!why.empty()) session.ui().DebugLine(why);
     error = "Connection error...";
     session.ui().ShowBox(error, "Error", BoxIcon::Stop, BoxButtons::Ok);
     return 0;
@@ -119,35 +117,35 @@ int DownloadFile(Session& session, const std::string& url, const std::string& lo
     error = FormatText(std::string("non posso creare %s:\nError = %u\n"), localPath.c_str(),
                        static_cast<unsigned>(cause));
     session.ui().ShowBox(error, "Error", BoxIcon::Stop, BoxButtons::Ok);
-    curl_easy_cleanup(curl);
+    api.curl_easy_cleanup(curl);
     return 0;
   }
 
   char curlError[CURL_ERROR_SIZE] = {};
-  curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-  curl_easy_setopt(curl, CURLOPT_USERAGENT, "Retrieve http");
-  curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, curlError);
-  curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
-  curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
-  curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 8L);
-  curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
-  curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-  curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
-  curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-  curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBlock);
-  curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
-  curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
-  curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
-  curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
+  api.curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
+  api.curl_easy_setopt(curl, CURLOPT_USERAGENT, "Retrieve http");
+  api.curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, curlError);
+  api.curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+  api.curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+  api.curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+  api.curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 8L);
+  api.curl_easy_setopt(curl, CURLOPT_FAILONERROR, 1L);
+  api.curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, options.connectTimeoutSeconds);
+  api.curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+  api.curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, options.stallSeconds);
+  api.curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+  api.curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, WriteBlock);
+  api.curl_easy_setopt(curl, CURLOPT_WRITEDATA, &t);
+  api.curl_easy_setopt(curl, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  api.curl_easy_setopt(curl, CURLOPT_XFERINFODATA, &t);
+  api.curl_easy_setopt(curl, CURLOPT_NOPROGRESS, 0L);
 
   progress.ProgressSetLine2(Format("Opening connection: %s", url.c_str()));
   progress.Pump();
-  const CURLcode rc = curl_easy_perform(curl);
+  const CURLcode rc = api.curl_easy_perform(curl);
   long status = 0;
-  curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-  curl_easy_cleanup(curl);
+  api.curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+  api.curl_easy_cleanup(curl);
 
   bool written = std::fflush(t.file) == 0 && ::fsync(fileno(t.file)) == 0;
   written = std::fclose(t.file) == 0 && written;
@@ -178,7 +176,7 @@ int DownloadFile(Session& session, const std::string& url, const std::string& lo
     error = url + ": more than " + std::to_string(options.maxBytes) + " bytes, not a firmware file";
     return 0;
   }
-  const std::string reason = curlError[0] != '\0' ? curlError : curl_easy_strerror(rc);
+  const std::string reason = curlError[0] != '\0' ? curlError : api.curl_easy_strerror(rc);
   // Failures before any data arrived mean the server could not be reached or refused the file;
   // a transfer that broke off half way is only traced, as the next step offers another way.
   if ((t.bytes == 0 && rc != CURLE_PARTIAL_FILE) || status >= 400) {

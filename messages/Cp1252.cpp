@@ -129,6 +129,11 @@ bool IsMultibyteUtf8(std::string_view text) {
 }
 
 std::string Utf8ToCp1252(std::string_view text) {
+  // Plain ASCII is the same in both, and it is most of what passes here (every message table is
+  // converted at each start).
+  std::size_t ascii = 0;
+  while (ascii < text.size() && static_cast<std::uint8_t>(text[ascii]) < 0x80) ++ascii;
+  if (ascii == text.size()) return std::string(text);
   if (!IsValidUtf8(text)) return std::string(text);
   std::string out;
   out.reserve(text.size());

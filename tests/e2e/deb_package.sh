@@ -32,8 +32,9 @@ for f in usr/bin/sondesk usr/bin/sondesk-cli usr/bin/summidi usr/bin/diagview us
 done
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-# libfluidsynth3 is opened on the first song played, not linked: named by hand, it must be there.
-for lib in libc6 libqt6widgets6 libqt6gui6 libmspack0 libfluidsynth3; do
+# libfluidsynth3 and libcurl4 are opened on first use (a song played, a download), not linked:
+# named by hand, they must be there.
+for lib in libc6 libqt6widgets6 libqt6gui6 libmspack0 libfluidsynth3 libcurl4; do
   echo "$depends" | grep -q "$lib" || fail "Depends lacks $lib"
 done
 

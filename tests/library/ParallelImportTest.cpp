@@ -128,5 +128,36 @@ TEST(FileBatchTest, FilesAppearOnlyWhenCommittedAndUncommittedOnesLeaveNothing) 
   EXPECT_EQ(files, 2u);
 }
 
+TEST(FileBatchTest, ABackgroundCommitKeepsItsFilesPendingAndReportsWhatFailedAtTheNextCommit) {
+  TempDir tmp;
+  const std::string a = tmp / "A.MF3", b = tmp / "B.MF3", blocked = tmp / "C.MF3";
+  // A folder where a song should go: the rename onto it fails after the data was written.
+  fs::create_directories(blocked + "/inside");
+  WriteFile(blocked + "/inside/x", "x");
+  FileBatch batch;
+  ASSERT_TRUE(batch.Add(a, std::vector<std::uint8_t>{'a'}));
+  ASSERT_TRUE(batch.Add(blocked, std::vector<std::uint8_t>{'c'}));
+  std::vector<std::string> failed;
+  batch.CommitInBackground(&failed);
+  EXPECT_TRUE(failed.empty());
+  EXPECT_EQ(batch.size(), 0u);
+  // Whether or not the thread has got to it, the name is taken: a duplicate check must see it.
+  EXPECT_TRUE(batch.Pending(a) || fs::exists(a));
+  // A later file for the same name goes in after the earlier commit, so it wins.
+  ASSERT_TRUE(batch.Add(a, std::vector<std::uint8_t>{'A'}));
+  ASSERT_TRUE(batch.Add(b, std::vector<std::uint8_t>{'b'}));
+  batch.CommitInBackground(&failed);
+  ASSERT_EQ(failed, std::vector<std::string>{blocked});
+  failed.clear();
+  EXPECT_TRUE(batch.Commit(&failed));
+  EXPECT_TRUE(failed.empty());
+  EXPECT_FALSE(batch.Pending(a));
+  EXPECT_EQ(ReadFile(a), "A");
+  EXPECT_EQ(ReadFile(b), "b");
+  EXPECT_TRUE(fs::is_directory(blocked));
+  // No temporary file of the failed one is left beside the songs.
+  EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator{}), 3);
+}
+
 }  // namespace
 }  // namespace sondesk::test
