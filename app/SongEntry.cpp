@@ -79,6 +79,17 @@ void SongList::Renumber() {
 }
 
 std::string FormatNumberText(int n) {
+  // Every list position is small and positive: formatted by hand, since a list of 16,384 songs
+  // is renumbered after each read.
+  if (n >= 0 && n <= 999999) {
+    std::string text(6, ' ');
+    std::size_t at = 6;
+    do {
+      text[--at] = static_cast<char>('0' + n % 10);
+      n /= 10;
+    } while (n != 0);
+    return text;
+  }
   char buf[16];
   std::snprintf(buf, sizeof buf, "%6d", n);
   return buf;

@@ -67,6 +67,10 @@ bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name,
   return WriteFileAtomically(PathOf(folder, name), data);
 }
 
+namespace {
+constexpr std::size_t kEarlyWriteBytes = 64 * 1024;
+}  // namespace
+
 bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
   // Every file whole under a temporary name first, all of them on the card before the first
   // rename: a full card or a pulled card leaves the old set, and a cut among the renames at most
@@ -96,9 +100,9 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
     fds.push_back(fd);
     if (fd < 0 || !WriteFully(fd, data.data(), data.size())) return cleanUp();
 #ifdef SYNC_FILE_RANGE_WRITE
-    // The card starts on this file while the next is written; the syncs below then mostly wait
-    // on writes already under way.
-    ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // The card starts on a large file while the next is written; the syncs below then mostly wait
+    // on writes already under way. A file of a few sectors goes with its sync at no extra call.
+    if (data.size() >= kEarlyWriteBytes) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   }
   for (int& fd : fds) {

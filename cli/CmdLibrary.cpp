@@ -2,6 +2,7 @@
 // on the PC and its text export.
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -67,9 +68,25 @@ bool LoadCardList(CliContext& ctx, CardForList& card) {
   return true;
 }
 
+// A text in printable ASCII reads the same in every charset involved; only others are converted.
+void AppendOut(std::string& line, const std::string& text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+  line += plain ? text : Out(text);
+}
+
+// One line a song, built in a buffer kept from song to song: a list of 16,384 songs is printed
+// without a format to parse or a string to allocate for each.
 void PrintLibrarySong(const SongEntry& e) {
-  std::printf("%u\t%s\t%s\t%s\t%s\n", static_cast<unsigned>(e.listIndex), e.path.c_str(),
-              Out(e.title).c_str(), Out(e.performer).c_str(), Out(e.category).c_str());
+  static std::string line;
+  line = std::to_string(e.listIndex);
+  line += '\t';
+  line += e.path;
+  for (const std::string* text : {&e.title, &e.performer, &e.category}) {
+    line += '\t';
+    AppendOut(line, *text);
+  }
+  line += '\n';
+  std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
 void PrintInfo(const SongInfo& info) {

@@ -62,6 +62,8 @@ TEST(SongList, HoldsAtMost16384Songs) {
   EXPECT_EQ(list.size(), 16384u);
   list.Renumber();
   EXPECT_EQ(list[16383].numberText, " 16383");
+  for (int n : {0, 9, 10, 99999, 999999, 1000000, -1, -12345})
+    EXPECT_EQ(FormatNumberText(n), Format("%6d", n)) << n;
   EXPECT_EQ(list[16383].listIndex, 16383);
 }
 
