@@ -35,6 +35,18 @@ class CardServiceTest : public CatalogueTest {
     session->linkMode = LinkMode::NoCard;
     session->settings().flashDrive = kNoDrive;
   }
+  // A card image formatted through the service and open as the player's card, with the library
+  // songs of these titles beside it (not yet on the card).
+  void OpenFormattedImage(const std::string& image, std::initializer_list<const char*> titles) {
+    std::string error;
+    ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+    ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+    session->linkMode = LinkMode::Player;
+    ASSERT_EQ(service.Format(), 1);
+    session->SetLibraryDir(libraryDir);
+    for (const char* title : titles) AddLibrarySong(std::string(title) + ".MF3", title);
+  }
+
   CardService service{*session};
 };
 
@@ -213,12 +225,7 @@ std::uint32_t FirstClusterOf(CardFileSystem& fs, unsigned song) {
 TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUntilFormatted) {
   const std::string image = tmp / "card.img";
   std::string error;
-  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
-  ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
-  session->linkMode = LinkMode::Player;
-  ASSERT_EQ(service.Format(), 1);
-  session->SetLibraryDir(libraryDir);
-  for (const char* title : {"Alpha", "Beta", "Gamma"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  ASSERT_NO_FATAL_FAILURE(OpenFormattedImage(image, {"Alpha", "Beta", "Gamma"}));
   ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1, 2}), 1);
   service.Release();
   const std::vector<std::uint8_t> healthy = ReadBytes(image);
@@ -281,12 +288,7 @@ TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUnti
 TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
   const std::string image = tmp / "card.img";
   std::string error;
-  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
-  ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
-  session->linkMode = LinkMode::Player;
-  ASSERT_EQ(service.Format(), 1);
-  session->SetLibraryDir(libraryDir);
-  for (const char* title : {"Alpha", "Beta", "Zeta"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  ASSERT_NO_FATAL_FAILURE(OpenFormattedImage(image, {"Alpha", "Beta", "Zeta"}));
   std::unique_ptr<WriteLock> lock;
   ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
   ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
