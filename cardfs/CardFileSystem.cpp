@@ -255,6 +255,26 @@ int CardFileSystem::LoadBootTemplate() {
   return 1;
 }
 
+int CardFileSystem::ReadAgain() {
+  if (!mounted_) return Fail(CardError::NotMounted);
+  SectorImage boot{};
+  if (!ReadSectors(geometry_.PbrLba, 1, boot.data())) return Fail(CardError::Aborted);
+  if (boot != pbr_) return MountCard() == 1 && EnsureRoot() ? 2 : 0;
+  std::vector<std::uint8_t> now(root_.size());
+  if (!ReadSectors(geometry_.RootLba, geometry_.RootSectors, now.data())) return Fail(CardError::Aborted);
+  if (rootLoaded_ && now == root_) return 1;
+  root_ = std::move(now);
+  rootLoaded_ = true;
+  // FAT sectors with changes not yet written stay: they are this connection's own work.
+  for (std::uint8_t& state : fatState_) {
+    if (state == 1) state = 0;
+  }
+  freeHint_ = 2;
+  freeCount_ = -1;
+  listingOpen_ = false;
+  return 2;
+}
+
 bool CardFileSystem::EnsureRoot() {
   if (!mounted_) return false;
   if (rootLoaded_) return true;

@@ -156,6 +156,12 @@ class CardFileSystem {
   int ReplaceCardFileData(const std::string& dir, const std::string& name11,
                           std::span<const std::uint8_t> data);
 
+  // Before a write: another program may have written the card since this connection read it. The
+  // boot sector and the root directory are read again (nine sectors or so); when they changed (every
+  // catalogue write changes the root), whatever else is held of the card (FAT sectors, free count)
+  // is forgotten and read again as needed, and a boot sector that changed is mounted anew. 1 when
+  // nothing had changed, 2 when the card had, 0 when it cannot be read.
+  int ReadAgain();
   // --- Damage -------------------------------------------------------------------------------
   // Follows every chain of the root and of its directories: 0 (Corrupt, with `problem` in words)
   // when one runs into a cluster the FAT calls free, into another file's chain or out of the data

@@ -150,15 +150,20 @@ int LoadCardCatalogue(Catalogue& cat) {
   std::vector<SongEntry> reuse = std::move(s.card.entries());
   s.card.clear();
   cat.titleIndex.Clear();
-  if (!cat.linkMode() && !s.CardDriveUsable()) return 1;
+  if (!cat.linkMode() && !s.CardDriveUsable()) {
+    cat.listOutdated = false;
+    return 1;
+  }
 
   CardAccess access(files);
   if (!CatalogueComplete(cat)) {
     // Creating the missing pieces is a write like any other: not while another program writes the
     // card, nor on a card whose chains are damaged (the user is told; what is there is still read).
     std::unique_ptr<WriteLock> lock;
-    if (cat.BeginWrite(lock)) CheckCatalogue(cat);
+    if (cat.BeginWrite(lock, /*listNeeded=*/false)) CheckCatalogue(cat);
   }
+  // What follows reads the card as it is now.
+  cat.listOutdated = false;
 
   s.BusyCursorOn();
   Progress& progress = s.progress();

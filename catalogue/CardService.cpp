@@ -50,8 +50,8 @@ Catalogue& CardService::catalogue() {
     catalogue_ = std::make_unique<Catalogue>(session_, files);
     // Playlist and player-option changes come from dialogs that know only the catalogue: they
     // pass the same lock and check as the service's other writes.
-    catalogue_->SetWriteGuard([this](std::unique_ptr<WriteLock>& lock, std::string& error) {
-      return BeginWrite(lock, error);
+    catalogue_->SetWriteGuard([this](std::unique_ptr<WriteLock>& lock, std::string& error, bool listNeeded) {
+      return BeginWrite(lock, error, /*format=*/false, listNeeded);
     });
   }
   return *catalogue_;
@@ -219,7 +219,7 @@ std::string CardService::LockTarget(Session& session, const std::string& image, 
   return readerDrive == kNoDrive ? std::string() : readerDrive;
 }
 
-bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format) {
+bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format, bool listNeeded) {
   error.clear();
   // The card as it is reached now: through the player while one is open, else the card drive
   // (the desktop program finds a reader's card through the settings, never through UseReader).
@@ -228,6 +228,23 @@ bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& erro
                              : drive.empty()                                        ? std::string()
                                                   : LockTarget(session_, "", "", drive);
   if (!LockCard(target, lock, error)) return false;
+  // Another program may have written the card since this one read it: what is held of it (the FAT,
+  // the root, the card list) must not be written back over that program's work.
+  if (session_.linkMode == LinkMode::Player && connection_ && files_) {
+    const int again = connection_->fs().ReadAgain();
+    if (again == 0) {
+      lock.reset();
+      error = "cannot read the card: " + connection_->fs().lastErrorText();
+      return false;
+    }
+    if (again == 2 && catalogue_) catalogue_->listOutdated = true;
+  }
+  if (catalogue_ && catalogue_->listOutdated && listNeeded && !format) {
+    lock.reset();
+    error = "the card was changed by another program after its list was read: nothing is written. "
+            "Try again with the card's list as it is now";
+    return false;
+  }
   if (format) return true;
   std::string problem;
   const int writable = CheckWritable(problem);

@@ -92,9 +92,14 @@ class CardService {
 
   // Before a write to the card (songs, deletions, recovery, a format): holds the card's write lock
   // in `lock` for as long as the caller keeps it, so a second program or command cannot interleave
-  // its FAT and catalogue writes; then, unless `format`, the chains are checked as CheckWritable does.
-  // False with `error` for the user when another writer holds the card or it must not be written.
-  bool BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format = false);
+  // its FAT and catalogue writes. Through the player, what this program holds of the card is read
+  // again: a card another program changed since its list was read is refused (the catalogue's
+  // `listOutdated`, until the list is loaded again) unless the write does not rest on the list
+  // (`listNeeded` false, or a format). Then, unless `format`, the chains are checked as
+  // CheckWritable does. False with `error` for the user when another writer holds the card or it
+  // must not be written.
+  bool BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& error, bool format = false,
+                  bool listNeeded = true);
 
   // Fills status pane 3 with the card's free space: as the player reports it, or the drive's.
   void ShowFreeSpace();

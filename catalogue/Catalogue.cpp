@@ -7,10 +7,10 @@ CatalogueWorkStore& Catalogue::workStore() {
   return *work_;
 }
 
-bool Catalogue::BeginWrite(std::unique_ptr<WriteLock>& lock) {
+bool Catalogue::BeginWrite(std::unique_ptr<WriteLock>& lock, bool listNeeded) {
   if (!writeGuard_) return true;
   std::string error;
-  if (writeGuard_(lock, error)) return true;
+  if (writeGuard_(lock, error, listNeeded)) return true;
   lock.reset();
   session_->ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
   return false;

@@ -33,6 +33,10 @@ class Catalogue {
   void KeepPreviousTitleIndex() { previousTitleIndex = titleIndex; }
 
   PlaylistTable playlists;
+  // Set when another program changed the card after the card list was read: the list no longer
+  // names what is on the card, and a write made from it (a rebuilt index, a song number, a
+  // selection) would be wrong. Cleared by the next load of the card list.
+  bool listOutdated = false;
   PlayerOptions options;  // zero until SETUP.DAT is first read
 
   // Made on first use and kept.
@@ -41,12 +45,14 @@ class Catalogue {
   // What a change of the card's files must pass first: the owner of the way to the card (the card
   // service) holds the card's write lock in `lock` for as long as the caller keeps it and checks
   // that the card may be written; false with `error` for the user. Unset, nothing is asked.
-  using WriteGuard = std::function<bool(std::unique_ptr<WriteLock>& lock, std::string& error)>;
+  // `listNeeded` false: the write does not rest on the card list (the load that reads it anew).
+  using WriteGuard =
+      std::function<bool(std::unique_ptr<WriteLock>& lock, std::string& error, bool listNeeded)>;
   void SetWriteGuard(WriteGuard guard) { writeGuard_ = std::move(guard); }
   // The guard before a playlist or player-options change: a card another program is writing is
   // refused by name (the user is told) and nothing of it is written. A command that already holds
   // the card shares its own lock and never waits for itself.
-  bool BeginWrite(std::unique_ptr<WriteLock>& lock);
+  bool BeginWrite(std::unique_ptr<WriteLock>& lock, bool listNeeded = true);
 
  private:
   Session* session_;

@@ -32,11 +32,17 @@ namespace sondesk {
 namespace {
 
 // One card write of the desktop program holds the card's write lock (another program or command
-// waits) and is refused on a card whose chains are damaged. False after telling the user why.
-bool BeginCardWrite(Session& s, CardService& card, std::unique_ptr<WriteLock>& lock, bool format = false) {
+// waits) and is refused on a card whose chains are damaged, or that another program changed since
+// its list was read (the list is then read again). False after telling the user why.
+bool BeginCardWrite(MainDlg& window, Session& s, CardService& card, std::unique_ptr<WriteLock>& lock,
+                    bool format = false) {
   std::string error;
   if (card.BeginWrite(lock, error, format)) return true;
   s.ShowBox(error, 21, BoxIcon::Stop, BoxButtons::Ok);
+  if (Catalogue* c = card.CatalogueNow(); c != nullptr && c->listOutdated) {
+    LoadCardCatalogue(*c);
+    window.RefreshLists();
+  }
   return false;
 }
 
@@ -218,7 +224,7 @@ int MainDlg::CopyToCard(const std::vector<std::size_t>& librarySongs) {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr || librarySongs.empty()) return 0;
   std::unique_ptr<WriteLock> lock;
-  if (!BeginCardWrite(session_, card_, lock)) return 0;
+  if (!BeginCardWrite(*this, session_, card_, lock)) return 0;
   BusyScope busy(*this);
   const int result = CardToCommand(*c, librarySongs);
   if (result == 1) AfterCardChanged();
@@ -257,7 +263,7 @@ void MainDlg::CmdConnect() {
 
 void MainDlg::CmdFormatCard() {
   std::unique_ptr<WriteLock> lock;
-  if (BeginCardWrite(session_, card_, lock, /*format=*/true) && card_.Format() == 1) RefreshLists();
+  if (BeginCardWrite(*this, session_, card_, lock, /*format=*/true) && card_.Format() == 1) RefreshLists();
   ShowFreeSpace();
 }
 
@@ -343,7 +349,7 @@ bool MainDlg::CmdDeleteCardSongs() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return false;
   std::unique_ptr<WriteLock> lock;
-  if (!BeginCardWrite(session_, card_, lock)) return false;
+  if (!BeginCardWrite(*this, session_, card_, lock)) return false;
   if (CardDeleteCommand(*c, selected) == 1) {
     AfterCardChanged();
     return true;
@@ -371,7 +377,7 @@ void MainDlg::CmdIndexRegeneration() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
   std::unique_ptr<WriteLock> lock;
-  if (!BeginCardWrite(session_, card_, lock)) return;
+  if (!BeginCardWrite(*this, session_, card_, lock)) return;
   RecoverCommand(*c);
   RefreshLists();
 }
@@ -382,12 +388,21 @@ void MainDlg::CmdPlaylist() {
   ReadTitleIndexImage(*c);
   PlSelectDlg dlg(*c, this);
   dlg.exec();
+  // A change another program made to the card refused the dialog's writes: the list as it is now.
+  if (c->listOutdated) {
+    ReadCardList();
+    RefreshLists();
+  }
 }
 void MainDlg::CmdPlayerOptions() {
   Catalogue* c = card_.CatalogueNow();
   if (c == nullptr) return;
   OptionsDlg dlg(*c, this);
   if (dlg.opened()) dlg.exec();
+  if (c->listOutdated) {
+    ReadCardList();
+    RefreshLists();
+  }
 }
 
 void MainDlg::CmdProgramSettings() {

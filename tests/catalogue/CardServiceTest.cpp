@@ -7,6 +7,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <set>
 
 #include "cardfs/CardFileSystem.h"
 #include "catalogue/CardCatalogue.h"
@@ -34,6 +35,18 @@ class CardServiceTest : public CatalogueTest {
     session->linkMode = LinkMode::NoCard;
     session->settings().flashDrive = kNoDrive;
   }
+  // A card image formatted through the service and open as the player's card, with the library
+  // songs of these titles beside it (not yet on the card).
+  void OpenFormattedImage(const std::string& image, std::initializer_list<const char*> titles) {
+    std::string error;
+    ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
+    ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
+    session->linkMode = LinkMode::Player;
+    ASSERT_EQ(service.Format(), 1);
+    session->SetLibraryDir(libraryDir);
+    for (const char* title : titles) AddLibrarySong(std::string(title) + ".MF3", title);
+  }
+
   CardService service{*session};
 };
 
@@ -212,12 +225,7 @@ std::uint32_t FirstClusterOf(CardFileSystem& fs, unsigned song) {
 TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUntilFormatted) {
   const std::string image = tmp / "card.img";
   std::string error;
-  ASSERT_TRUE(CreateBlankCardImage(image, 16, error)) << error;
-  ASSERT_TRUE(service.OpenPlayer(image, "", error)) << error;
-  session->linkMode = LinkMode::Player;
-  ASSERT_EQ(service.Format(), 1);
-  session->SetLibraryDir(libraryDir);
-  for (const char* title : {"Alpha", "Beta", "Gamma"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  ASSERT_NO_FATAL_FAILURE(OpenFormattedImage(image, {"Alpha", "Beta", "Gamma"}));
   ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1, 2}), 1);
   service.Release();
   const std::vector<std::uint8_t> healthy = ReadBytes(image);
@@ -271,6 +279,50 @@ TEST_F(CardServiceTest, AChainIntoAFreeOrForeignClusterLeavesTheCardReadOnlyUnti
     EXPECT_TRUE(service.BeginWrite(lock, error)) << error;
     service.Release();
   }
+}
+
+// Another program (the command line) writes the card while this one has it mounted: before its
+// next write this one reads the card again, so it neither writes its old FAT over the other's
+// songs nor takes them for damage, and a write made from the old card list (which would rebuild the
+// index without the other's songs) is refused until the list is read again.
+TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
+  const std::string image = tmp / "card.img";
+  std::string error;
+  ASSERT_NO_FATAL_FAILURE(OpenFormattedImage(image, {"Alpha", "Beta", "Zeta"}));
+  std::unique_ptr<WriteLock> lock;
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
+  lock.reset();
+  // This program's own writes are no other program's.
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  lock.reset();
+
+  const std::string other = tmp / "other";
+  MakeFolders(other);
+  for (const char* title : {"Gamma", "Delta", "Epsilon"})
+    WriteFile(other + "/" + title + ".MF3", MakeSong(title, "-", "-", std::string(title) + ".MF3", 3000));
+  const std::string cli = std::string("'") + SONDESK_CLI + "' --windir '" + (tmp / "cliwin") +
+                          "' --lang 1 --quiet --yes --library '" + other + "' --image '" + image + "' ";
+  ASSERT_EQ(std::system((cli + "card to --all >/dev/null").c_str()), 0);
+
+  EXPECT_FALSE(service.BeginWrite(lock, error));
+  EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
+  EXPECT_EQ(lock, nullptr);
+  ASSERT_EQ(service.Load(), 1);
+  EXPECT_EQ(session->card.size(), 5u);
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {2}), 1);
+  lock.reset();
+  service.Release();
+
+  // The card is whole, with every song of both programs.
+  ASSERT_TRUE(service.ConnectPlayer(image, "", error)) << error;
+  std::string problem;
+  EXPECT_EQ(service.CheckWritable(problem), 1) << problem;
+  ASSERT_EQ(service.Load(), 1);
+  std::set<std::string> titles;
+  for (const SongEntry& e : session->card) titles.insert(e.title);
+  EXPECT_EQ(titles, (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
 }
 
 }  // namespace

@@ -607,6 +607,26 @@ void PlaylistDlgTest::dialogWritesWaitForAnotherProgramOnAPlayerCard() {
   const std::string image = StartOnVirtualPlayer(f, answers, 3);
   QVERIFY(!QTest::currentTestFailed());
   DialogWritesWaitForTheCard(f, answers, image);
+  QVERIFY(!QTest::currentTestFailed());
+
+  // Another program adds a song while the window has the card: the window's next card write is
+  // refused (its list and FAT are not the card's any more) and its card list is read again.
+  const std::string otherLibrary = f.Dir("otherlib");
+  MakeFolders(otherLibrary);
+  QVERIFY(QFile::copy(PathQ(f.session->library[0].path), PathQ(otherLibrary + "/OTHER.MF3")));
+  MakeFolders(f.Dir("cli"));
+  CardByCli other{{QStringLiteral("--port"), QStringLiteral("virtual:") + PathQ(image)}, PathQ(f.Dir("cliwin")),
+                  PathQ(f.Dir("cli"))};
+  other.Run({QStringLiteral("--yes"), QStringLiteral("--library"), PathQ(otherLibrary), QStringLiteral("card"),
+             QStringLiteral("to"), QStringLiteral("--all")});
+  const std::size_t before = f.session->card.size();
+  answers.seen.clear();
+  QCOMPARE(f.window->CopyToCard({0}), 0);
+  QVERIFY(!answers.seen.isEmpty() &&
+          answers.seen.last().contains(QStringLiteral("changed by another program after its list was read")));
+  QCOMPARE(f.session->card.size(), before + 1);
+  QCOMPARE(f.window->CopyToCard({0}), 1);
+  QCOMPARE(f.session->card.size(), before + 2);
 }
 
 namespace {
