@@ -255,13 +255,19 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   while (produced < limit) {
     const std::size_t before = produced;
     in.EnsureForSymbol();
-    // Root to leaf, two bits per level pair, straight from the window; the slots walked are kept
-    // for the update. Children always sit in lower slots than their parent, so the walk ends
-    // within T steps whatever the bits; past the window's 64 it is damage all the same.
+    // Root to leaf: the first levels in one lookup, then two bits a step, straight from the
+    // window; the slots walked are kept for the update. Children always sit in lower slots than
+    // their parent, so the walk ends within T steps whatever the bits; past the window's 64 it is
+    // damage all the same.
     std::uint64_t bits = in.bits();
-    int slot = R;
-    int used = 0;
-    for (;;) {
+    if (h.topStale) h.BuildTop();
+    const unsigned topIndex = static_cast<unsigned>(bits >> (64 - DecodingTree::kTopBits));
+    const std::uint32_t topEntry = h.top[topIndex];
+    int slot = static_cast<int>(topEntry & 0xFFFF);
+    int used = static_cast<int>(topEntry >> 16);
+    std::memcpy(path, h.topPath[topIndex], sizeof h.topPath[topIndex]);
+    bits <<= used;
+    while (h.son[slot] < T && used < 64) {
       const std::uint32_t next = h.quad[slot][bits >> 62];
       if (next & DecodingTree::kOneBit) {
         slot = static_cast<int>(next & ~DecodingTree::kOneBit);
@@ -273,7 +279,6 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
       path[used + 1] = slot;
       used += 2;
       bits <<= 2;
-      if (h.son[slot] >= T || used >= 64) break;
     }
     int c = h.son[slot];
     // Weights of at most 0x8000 keep every code far shorter than the window; a longer one could

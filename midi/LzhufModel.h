@@ -78,6 +78,16 @@ struct BasicHuffmanTree {
   // leaf, that leaf's slot with kOneBit set.
   static constexpr std::uint32_t kOneBit = 0x8000;
   std::uint32_t quad[kTwoLevels ? T : 1][4];
+  // The first kTopBits levels in one lookup: for each value of the next kTopBits bits, the slot
+  // they lead to (a leaf, or an internal slot kTopBits deep) with the bits used, and the slots
+  // passed. Only an exchange that involves a slot less than kTopBits deep (marked in nearTop) can
+  // change it; it is then rebuilt before the next symbol. Symbols near the leaves exchange all the
+  // time, the slots near the root seldom.
+  static constexpr int kTopBits = 4;
+  std::uint32_t top[kTwoLevels ? 1 << kTopBits : 1];
+  std::int32_t topPath[kTwoLevels ? 1 << kTopBits : 1][kTopBits];
+  std::uint8_t nearTop[kTwoLevels ? T : 1];
+  bool topStale = true;
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -110,7 +120,27 @@ struct BasicHuffmanTree {
     }
   }
 
+  void BuildTop() {
+    if constexpr (kTwoLevels) {
+      std::memset(nearTop, 0, sizeof nearTop);
+      nearTop[R] = 1;
+      for (int v = 0; v < (1 << kTopBits); ++v) {
+        int slot = R;
+        int n = 0;
+        while (n < kTopBits) {
+          slot = son[slot] + ((v >> (kTopBits - 1 - n)) & 1);
+          topPath[v][n++] = slot;
+          if (n < kTopBits) nearTop[slot] = 1;
+          if (son[slot] >= T) break;
+        }
+        top[v] = static_cast<std::uint32_t>(slot) | (static_cast<std::uint32_t>(n) << 16);
+      }
+      topStale = false;
+    }
+  }
+
   void BuildQuads() {
+    topStale = true;
     if constexpr (kTwoLevels) {
       for (int x = 0; x < T; ++x) {
         if (son[x] < T) {
@@ -201,6 +231,7 @@ struct BasicHuffmanTree {
       std::memcpy(quad[l], below, sizeof below);
       SetQuadHalf(prnt[c], c);
       SetQuadHalf(prnt[l], l);
+      topStale |= (nearTop[c] | nearTop[l]) != 0;
     }
     return l;
   }
