@@ -264,6 +264,8 @@ class CardFileSystem {
   std::vector<std::uint8_t> root_;
   bool rootLoaded_ = false;
   std::vector<std::uint8_t> cluster_;
+  // The last run of a file written, with the zeros after the file's end.
+  std::vector<std::uint8_t> runBuffer_;
 
   // Every cluster from 2 below this one is in use, so the search for a free one starts here.
   std::uint32_t freeHint_ = 2;

@@ -70,20 +70,20 @@ int CardFileSystem::WriteChain(std::span<const std::uint8_t> data, std::uint32_t
   }
   first = chain.front();
   // Clusters that follow one another on the card go out in one write: a card reader then costs one
-  // system call per run instead of one per cluster. Only the last cluster, whose bytes beyond the
-  // file's end are zeros, goes through the cluster buffer.
-  const std::size_t fullClusters = data.size() / clusterBytes;
+  // system call per run instead of one per cluster. The run that ends the file, whose last cluster
+  // has zeros beyond the file's end, is copied out first; the others go straight from `data`.
   for (std::size_t i = 0; i < count;) {
     std::size_t run = 1;
-    while (i + run < fullClusters && chain[i + run] == chain[i] + run) ++run;
-    if (i >= fullClusters) {
+    while (i + run < count && chain[i + run] == chain[i] + run) ++run;
+    const std::uint8_t* from = data.data() + i * clusterBytes;
+    if (i + run == count && data.size() % clusterBytes != 0) {
       const std::size_t n = data.size() - i * clusterBytes;
-      std::memcpy(cluster_.data(), data.data() + i * clusterBytes, n);
-      std::fill(cluster_.begin() + static_cast<std::ptrdiff_t>(n), cluster_.end(), 0);
-      if (!WriteCluster(chain[i], cluster_.data())) return release(CardError::Aborted);
-    } else if (!WriteClusters(chain[i], static_cast<std::uint32_t>(run), data.data() + i * clusterBytes)) {
-      return release(CardError::Aborted);
+      std::vector<std::uint8_t>& tail = run == 1 ? cluster_ : runBuffer_;
+      tail.assign(run * clusterBytes, 0);
+      std::memcpy(tail.data(), from, n);
+      from = tail.data();
     }
+    if (!WriteClusters(chain[i], static_cast<std::uint32_t>(run), from)) return release(CardError::Aborted);
     i += run;
   }
   return 1;

@@ -117,8 +117,11 @@ bool PrepareFloppyCatalogue(Session& session, const std::string& floppyDir) {
 
 void LookUpCatalogue(Session& session, Mf3Header& header, const std::string& songFileName, bool fromFloppy,
                      const SongOwnTexts& own, CatalogueRun& run) {
-  std::string cataloguePath = FindProgramFile(session, kCatalogueName);
-  if (cataloguePath.empty()) cataloguePath = JoinPath(session.programDir(), kCatalogueName);
+  if (!run.cataloguePath) {
+    run.cataloguePath = FindProgramFile(session, kCatalogueName);
+    if (run.cataloguePath->empty()) run.cataloguePath = JoinPath(session.programDir(), kCatalogueName);
+  }
+  std::string cataloguePath = *run.cataloguePath;
   if (fromFloppy) {
     if (!run.floppyCatalogueReady) run.floppyCatalogueReady = PrepareFloppyCatalogue(session, run.floppyDir);
     if (*run.floppyCatalogueReady) cataloguePath = FloppyCataloguePath(session);

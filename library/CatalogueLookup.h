@@ -34,6 +34,9 @@ struct CatalogueRun {
   std::optional<bool> floppyCatalogueReady;
   // The floppy or removable folder of a floppy import.
   std::string floppyDir;
+  // The program folder's catalogue, found once per command: looking through the data folders took
+  // more of the Ui thread's time than the lookup itself.
+  std::optional<std::string> cataloguePath;
 };
 
 // True when the catalogue may be applied to a song with this copyright text: it names K-NOVA or

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# A run builds only the command group it names: every group, and every command of it, must read the
+# The start of the command line. A run builds only the command group it names: every group, and every command of it, must read the
 # same built alone as built with all the others (the table of groups in cli/CommandGroups.cpp is
 # kept by hand). Global options before the group, with their values, must not be taken for it.
 set -euo pipefail
@@ -37,4 +37,9 @@ set +e
 set -e
 [ "$rc" -eq 2 ] || fail "unknown command: exit $rc"
 "$CLI" --version | grep -q "sondesk-cli" || fail "--version"
+# libcurl (and its thirty libraries) and FluidSynth are opened by the commands that need them: a
+# command that neither downloads nor plays maps none of them.
+LD_DEBUG=libs "$CLI" --windir "$work/fs" messages show 20 >/dev/null 2>"$work/libs.txt"
+grep -q "libc.so" "$work/libs.txt" || fail "LD_DEBUG gave no list of libraries"
+if grep -q "libcurl\|libfluidsynth" "$work/libs.txt"; then fail "a plain command loads libcurl or FluidSynth"; fi
 echo "ok"
