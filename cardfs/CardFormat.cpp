@@ -45,6 +45,11 @@ bool ComputeFormatLayout(const CardIdentity& id, FormatLayout& out) {
   if (l.partitionSectors <= overhead) return false;
   const std::uint64_t clusters = (l.partitionSectors - overhead) / k;
   if (clusters < 4085 || clusters > 65524 || clusters + 2 > 256ull * l.fatSectors) return false;
+  // The mount counts clusters from the partition's size less the data area's address on the card,
+  // track of hidden sectors included; a track as long as the partition leaves it no cluster at all,
+  // and a card formatted so would be refused by the very next mount.
+  const std::uint64_t dataLba = l.sectorsPerTrack + overhead;
+  if (l.partitionSectors <= dataLba || (l.partitionSectors - dataLba) / k < 3) return false;
   return true;
 }
 

@@ -81,6 +81,9 @@ TEST(FormatLayout, RefusesGeometriesThatGiveNoFat16) {
   EXPECT_FALSE(ComputeFormatLayout(IdentityOf(8, 2, 32, 512), l));            // FAT12-sized
   EXPECT_FALSE(ComputeFormatLayout(IdentityOf(0, 0, 0, 0), l));               // nothing at all
   EXPECT_FALSE(ComputeFormatLayout(IdentityOf(16383, 16, 63, 16514064), l));  // 256 sectors a cluster
+  // A track as long as the whole partition: FAT16-sized by itself, but the mount, which counts from
+  // the data area's address on the card, would find no cluster in it.
+  EXPECT_FALSE(ComputeFormatLayout(IdentityOf(2, 2, 8960, 0), l));
 }
 
 TEST_F(CardFsTest, FreshCardMountsWithTheFormatsLayout) {
