@@ -238,6 +238,9 @@ bool CardService::BeginWrite(std::unique_ptr<WriteLock>& lock, std::string& erro
       return false;
     }
     if (again == 2 && catalogue_) catalogue_->listOutdated = true;
+  } else if (catalogue_ && reader_ && &catalogue_->files() == reader_.get() && reader_->IndexChangedByOthers()) {
+    // In a card reader the card's own files say it: another program rebuilt the catalogue.
+    catalogue_->listOutdated = true;
   }
   if (catalogue_ && catalogue_->listOutdated && listNeeded && !format) {
     lock.reset();

@@ -22,8 +22,30 @@ std::string ReaderCardFiles::PathOf(int folder, const std::string& name) const {
   return JoinPath(FolderPath(folder), name);
 }
 
+namespace {
+constexpr const char* kIndexName = "INDEX0.DAT";
+}  // namespace
+
+std::string ReaderCardFiles::IndexStamp() const {
+  struct stat st {};
+  if (::stat(PathOf(kRootFolder, kIndexName).c_str(), &st) != 0) return "none";
+  // A rebuild renames a new file into place: a new inode, whatever its size and time.
+  return std::to_string(st.st_dev) + ":" + std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" +
+         std::to_string(st.st_mtim.tv_sec) + "." + std::to_string(st.st_mtim.tv_nsec);
+}
+
+void ReaderCardFiles::NoteIndex(int folder, const std::string& name) {
+  if (folder != kRootFolder || name != kIndexName) return;
+  // Noted before a read: a change during the read then shows as a change afterwards.
+  indexStamp_ = IndexStamp();
+  indexNoted_ = true;
+}
+
+bool ReaderCardFiles::IndexChangedByOthers() const { return indexNoted_ && IndexStamp() != indexStamp_; }
+
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
   out.clear();
+  NoteIndex(folder, name);
   // The read itself refuses what is not a regular file: no look before it.
   return ReadWholeFile(PathOf(folder, name), out);
 }
@@ -31,6 +53,7 @@ bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<
 bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::size_t count,
                                     std::vector<std::uint8_t>& out) {
   out.clear();
+  NoteIndex(folder, name);
   const int fd = ::open(PathOf(folder, name).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat st {};
@@ -59,12 +82,15 @@ bool ReaderCardFiles::WriteFile(int folder, const std::string& name, const std::
   ok = ::close(fd) == 0 && ok;
   // A card that filled up mid-file keeps no cut copy under the song's name.
   if (!ok) ::unlink(path.c_str());
+  NoteIndex(folder, name);
   return ok;
 }
 
 bool ReaderCardFiles::ReplaceFile(int folder, const std::string& name,
                                   const std::vector<std::uint8_t>& data) {
-  return WriteFileAtomically(PathOf(folder, name), data);
+  const bool ok = WriteFileAtomically(PathOf(folder, name), data);
+  NoteIndex(folder, name);
+  return ok;
 }
 
 namespace {
@@ -121,11 +147,14 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
   // The renames themselves reach the card.
   ::fsync(dir);
   ::close(dir);
+  for (const auto& file : files) NoteIndex(kRootFolder, file.first);
   return true;
 }
 
 bool ReaderCardFiles::DeleteFile(int folder, const std::string& name) {
-  return ::unlink(PathOf(folder, name).c_str()) == 0;
+  const bool ok = ::unlink(PathOf(folder, name).c_str()) == 0;
+  NoteIndex(folder, name);
+  return ok;
 }
 
 bool ReaderCardFiles::FileExists(int folder, const std::string& name) {

@@ -32,6 +32,11 @@ class ReaderCardFiles : public CardFiles {
   bool FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) override;
   std::string DisplayName(int folder, const std::string& name) const override { return PathOf(folder, name); }
 
+  // Whether INDEX0.DAT is no longer the one this program last read or wrote: another program has
+  // rebuilt the card's catalogue since (every rebuild replaces that file), and a list read before
+  // must not be written back over its songs. False before the index was ever read or written.
+  bool IndexChangedByOthers() const;
+
   std::string FolderPath(int folder) const;
   std::string PathOf(int folder, const std::string& name) const;
 
@@ -41,8 +46,13 @@ class ReaderCardFiles : public CardFiles {
 
  private:
   bool List(int folder, std::vector<CardFolderItem>& out, bool withSizes);
+  // Called before INDEX0.DAT is read and after this program replaced it.
+  void NoteIndex(int folder, const std::string& name);
+  std::string IndexStamp() const;
 
   std::string drive_;
+  std::string indexStamp_;
+  bool indexNoted_ = false;
 };
 
 }  // namespace sondesk

@@ -325,5 +325,42 @@ TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
   EXPECT_EQ(titles, (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
 }
 
+// The same through a card reader: there the card's own INDEX0.DAT, which every rebuild replaces,
+// tells that another program has written the catalogue since this one read it.
+TEST_F(CardServiceTest, AReaderCardWhoseCatalogueAnotherProgramRebuiltIsReadAgainBeforeAWrite) {
+  std::string error;
+  ASSERT_TRUE(service.UseReader(cardDir, error)) << error;
+  ASSERT_EQ(service.Format(), 1);
+  session->SetLibraryDir(libraryDir);
+  for (const char* title : {"Alpha", "Beta", "Zeta"}) AddLibrarySong(std::string(title) + ".MF3", title);
+  std::unique_ptr<WriteLock> lock;
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
+  lock.reset();
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  lock.reset();
+
+  const std::string other = tmp / "other";
+  MakeFolders(other);
+  for (const char* title : {"Gamma", "Delta", "Epsilon"})
+    WriteFile(other + "/" + title + ".MF3", MakeSong(title, "-", "-", std::string(title) + ".MF3", 3000));
+  const std::string cli = std::string("'") + SONDESK_CLI + "' --windir '" + (tmp / "cliwin") +
+                          "' --lang 1 --quiet --yes --library '" + other + "' --card '" + cardDir + "' ";
+  ASSERT_EQ(std::system((cli + "card to --all >/dev/null").c_str()), 0);
+
+  EXPECT_FALSE(service.BeginWrite(lock, error));
+  EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
+  ASSERT_EQ(service.Load(), 1);
+  EXPECT_EQ(session->card.size(), 5u);
+  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {2}), 1);
+  lock.reset();
+
+  ASSERT_EQ(service.Load(), 1);
+  std::set<std::string> titles;
+  for (const SongEntry& e : session->card) titles.insert(e.title);
+  EXPECT_EQ(titles, (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
+}
+
 }  // namespace
 }  // namespace sondesk::test
