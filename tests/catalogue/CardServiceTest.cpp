@@ -47,6 +47,23 @@ class CardServiceTest : public CatalogueTest {
     for (const char* title : titles) AddLibrarySong(std::string(title) + ".MF3", title);
   }
 
+  // Another program, the command line with a library of its own, copies Gamma, Delta and Epsilon to
+  // the card reached by `reach`. Its exit status.
+  int AnotherProgramCopiesThreeSongs(const std::string& reach) {
+    const std::string other = tmp / "other";
+    MakeFolders(other);
+    for (const char* title : {"Gamma", "Delta", "Epsilon"})
+      WriteFile(other + "/" + title + ".MF3", MakeSong(title, "-", "-", std::string(title) + ".MF3", 3000));
+    const std::string cli = std::string("'") + SONDESK_CLI + "' --windir '" + (tmp / "cliwin") +
+                            "' --lang 1 --quiet --yes --library '" + other + "' " + reach + " ";
+    return std::system((cli + "card to --all >/dev/null").c_str());
+  }
+  std::set<std::string> CardTitles() const {
+    std::set<std::string> titles;
+    for (const SongEntry& e : session->card) titles.insert(e.title);
+    return titles;
+  }
+
   CardService service{*session};
 };
 
@@ -297,13 +314,7 @@ TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
   ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
   lock.reset();
 
-  const std::string other = tmp / "other";
-  MakeFolders(other);
-  for (const char* title : {"Gamma", "Delta", "Epsilon"})
-    WriteFile(other + "/" + title + ".MF3", MakeSong(title, "-", "-", std::string(title) + ".MF3", 3000));
-  const std::string cli = std::string("'") + SONDESK_CLI + "' --windir '" + (tmp / "cliwin") +
-                          "' --lang 1 --quiet --yes --library '" + other + "' --image '" + image + "' ";
-  ASSERT_EQ(std::system((cli + "card to --all >/dev/null").c_str()), 0);
+  ASSERT_EQ(AnotherProgramCopiesThreeSongs("--image '" + image + "'"), 0);
 
   EXPECT_FALSE(service.BeginWrite(lock, error));
   EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
@@ -320,9 +331,7 @@ TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
   std::string problem;
   EXPECT_EQ(service.CheckWritable(problem), 1) << problem;
   ASSERT_EQ(service.Load(), 1);
-  std::set<std::string> titles;
-  for (const SongEntry& e : session->card) titles.insert(e.title);
-  EXPECT_EQ(titles, (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
+  EXPECT_EQ(CardTitles(), (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
 }
 
 // The same through a card reader: there the card's own INDEX0.DAT, which every rebuild replaces,
@@ -340,13 +349,7 @@ TEST_F(CardServiceTest, AReaderCardWhoseCatalogueAnotherProgramRebuiltIsReadAgai
   ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
   lock.reset();
 
-  const std::string other = tmp / "other";
-  MakeFolders(other);
-  for (const char* title : {"Gamma", "Delta", "Epsilon"})
-    WriteFile(other + "/" + title + ".MF3", MakeSong(title, "-", "-", std::string(title) + ".MF3", 3000));
-  const std::string cli = std::string("'") + SONDESK_CLI + "' --windir '" + (tmp / "cliwin") +
-                          "' --lang 1 --quiet --yes --library '" + other + "' --card '" + cardDir + "' ";
-  ASSERT_EQ(std::system((cli + "card to --all >/dev/null").c_str()), 0);
+  ASSERT_EQ(AnotherProgramCopiesThreeSongs("--card '" + cardDir + "'"), 0);
 
   EXPECT_FALSE(service.BeginWrite(lock, error));
   EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
@@ -357,9 +360,7 @@ TEST_F(CardServiceTest, AReaderCardWhoseCatalogueAnotherProgramRebuiltIsReadAgai
   lock.reset();
 
   ASSERT_EQ(service.Load(), 1);
-  std::set<std::string> titles;
-  for (const SongEntry& e : session->card) titles.insert(e.title);
-  EXPECT_EQ(titles, (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
+  EXPECT_EQ(CardTitles(), (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
 }
 
 }  // namespace
