@@ -1,8 +1,8 @@
 #include "midi/FluidLibrary.h"
 
-#include <dlfcn.h>
-
 #include <mutex>
+
+#include "app/LateLibrary.h"
 
 namespace sondesk {
 
@@ -12,22 +12,12 @@ FluidLibrary gApi;
 std::string gLoadError;
 
 void Load() {
-  // RTLD_NODELETE: the synthesizer's threads may outlive every player object, so the code stays.
-  void* handle = ::dlopen(SONDESK_FLUIDSYNTH_SONAME, RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle == nullptr) {
-    const char* why = ::dlerror();
-    gLoadError = std::string("FluidSynth (" SONDESK_FLUIDSYNTH_SONAME ") cannot be loaded") +
-                 (why != nullptr ? std::string(": ") + why : std::string());
-    return;
-  }
+  const std::string what = "FluidSynth (" SONDESK_FLUIDSYNTH_SONAME ")";
+  void* handle = OpenLateLibrary(SONDESK_FLUIDSYNTH_SONAME, what, gLoadError);
+  if (handle == nullptr) return;
   FluidLibrary api;
   bool complete = true;
-#define SONDESK_FLUID_RESOLVE(name)                                                      \
-  api.name = reinterpret_cast<decltype(api.name)>(::dlsym(handle, #name));               \
-  if (api.name == nullptr && complete) {                                                 \
-    gLoadError = "FluidSynth (" SONDESK_FLUIDSYNTH_SONAME ") lacks the function " #name; \
-    complete = false;                                                                    \
-  }
+#define SONDESK_FLUID_RESOLVE(name) complete = TakeLateFunction(handle, #name, api.name, what, gLoadError) && complete;
   SONDESK_FLUID_FUNCTIONS(SONDESK_FLUID_RESOLVE)
 #undef SONDESK_FLUID_RESOLVE
   if (complete) gApi = api;

@@ -6,6 +6,7 @@
 #include <ctime>
 #include <mutex>
 
+#include "app/LateLibrary.h"
 #include "app/Session.h"
 #include "pdf/SongbookPdf.h"
 
@@ -21,12 +22,8 @@ std::string gLoadError;
 void LoadWriter() {
   const std::string path = ProgramModuleDir() + "/sondesk-pdf.so";
   // Kept open to the end of the process: Qt's fonts and application must outlive every book.
-  void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
-  if (handle == nullptr) {
-    const char* why = ::dlerror();
-    gLoadError = "the songbook writer cannot be loaded: " + std::string(why != nullptr ? why : path.c_str());
-    return;
-  }
+  void* handle = OpenLateLibrary(path.c_str(), "the songbook writer", gLoadError);
+  if (handle == nullptr) return;
   gWriter = reinterpret_cast<WriterFn>(::dlsym(handle, "sondesk_write_songbook_pdf"));
   if (gWriter == nullptr) gLoadError = "the songbook writer " + path + " is not one of this version";
 }
