@@ -5,41 +5,27 @@
 # from the card, show the accented letters of the lyrics.
 set -euo pipefail
 
-CLI=${SONDESK_CLI:?SONDESK_CLI names the sondesk-cli to test}
-PROG=${SONDESK_PROGRAM_DIR:?SONDESK_PROGRAM_DIR names the program folder (MBRPBR.DAT)}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export SONDESK_WINDIR="$work/win" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+. "$(dirname "$0")/lib/common.sh"
 mkdir lib back src
-fail() { echo "FAIL: $*" >&2; exit 1; }
 run() { "$CLI" --program-dir "$PROG" --lang 1 --yes --quiet "$@"; }
 
 # Lyrics as one Windows-1252 lyric event a syllable, as karaoke files carry them.
 python3 - src <<'PY'
-import struct, sys
+import sys
+from smf import vlq, write
 songs = {
     "Perché così": "Perché così, perciò più città / la canzone è qui / ",
     "Là où tu vas": "Là où tu vas, garçon, je vais / l'été, à côté / ",
     "Müde Grüße": "Müde Grüße, schöne Mädchen / über alle Straßen / ",
     "Canción del niño": "Canción del niño, mañana jamás / corazón de España / ",
 }
-def vlq(n):
-    out = [n & 0x7F]
-    n >>= 7
-    while n:
-        out.insert(0, (n & 0x7F) | 0x80)
-        n >>= 7
-    return bytes(out)
 for name, line in songs.items():
     ev = vlq(0) + b"\xff\x51\x03\x07\xa1\x20"
     words = (line * 3).encode("cp1252").split(b" ")
     for i, w in enumerate(words):
         ev += vlq(480 if i == 0 else 120) + b"\xff\x05" + vlq(len(w) + 1) + w + b" "
         ev += vlq(0) + bytes([0x90, 60 + i % 12, 100]) + vlq(120) + bytes([0x80, 60 + i % 12, 0])
-    ev += vlq(0) + b"\xff\x2f\x00"
-    data = b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" + struct.pack(">I", len(ev)) + ev
-    open(f"{sys.argv[1]}/{name}.kar", "wb").write(data)
+    write(f"{sys.argv[1]}/{name}.kar", ev)
 PY
 
 run --library lib library import src/*.kar >import.log 2>&1 || { cat import.log; fail "import"; }

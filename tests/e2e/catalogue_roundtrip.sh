@@ -6,38 +6,24 @@
 # change places among themselves).
 set -euo pipefail
 
-CLI=${SONDESK_CLI:?SONDESK_CLI names the sondesk-cli to test}
 SRC=${SONDESK_SOURCE_DIR:-$(cd "$(dirname "$0")/../.." && pwd)}
-PROG=${SONDESK_PROGRAM_DIR:?SONDESK_PROGRAM_DIR names the program folder (MBRPBR.DAT)}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export SONDESK_WINDIR="$work/win" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+. "$(dirname "$0")/lib/common.sh"
 mkdir lib back card gen
-fail() { echo "FAIL: $*" >&2; exit 1; }
 run() { "$CLI" --program-dir "$PROG" --lang 1 --yes --quiet "$@"; }
 INDEX_FILES="INDEX0 INDEX1 INDEX2 INDEX3 INDEX4 ALPHA0 ALPHA1 ALPHA2"
 
 # Besides the project's test songs, a dozen small songs of our own with lyrics, so that the card
 # holds enough songs for several groups.
 python3 - gen <<'PY'
-import struct, sys
-def vlq(n):
-    out = [n & 0x7F]
-    n >>= 7
-    while n:
-        out.insert(0, (n & 0x7F) | 0x80)
-        n >>= 7
-    return bytes(out)
+import sys
+from smf import vlq, write
 for i in range(12):
     name = f"Song {i:02d}".encode()
     ev = vlq(0) + b"\xff\x03" + vlq(len(name)) + name + vlq(0) + b"\xff\x51\x03\x07\xa1\x20"
     for j in range(8 + i):
         key = 60 + (i * j) % 24
         ev += vlq(0) + b"\xff\x05\x03la " + vlq(0) + bytes([0x90, key, 100]) + vlq(240) + bytes([0x80, key, 0])
-    ev += vlq(0) + b"\xff\x2f\x00"
-    data = b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" + struct.pack(">I", len(ev)) + ev
-    open(f"{sys.argv[1]}/Song{i:02d}.mid", "wb").write(data)
+    write(f"{sys.argv[1]}/Song{i:02d}.mid", ev)
 PY
 
 # Some of the project's test songs are damaged on purpose: the import reports them and goes on.

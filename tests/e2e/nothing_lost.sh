@@ -5,35 +5,21 @@
 set -euo pipefail
 export PATH="$PATH:/usr/sbin:/sbin"
 
-CLI=${SONDESK_CLI:?SONDESK_CLI names the sondesk-cli to test}
-PROG=${SONDESK_PROGRAM_DIR:?SONDESK_PROGRAM_DIR names the program folder (MBRPBR.DAT)}
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-export SONDESK_WINDIR="$work/win" XDG_CACHE_HOME="$work/cache" XDG_DATA_HOME="$work/data"
+. "$(dirname "$0")/lib/common.sh"
 mkdir -p lib gen win
-fail() { echo "FAIL: $*" >&2; exit 1; }
 run() { "$CLI" --program-dir "$PROG" --lang 1 --quiet "$@"; }
 
 # Small songs of our own, converted into the library.
 python3 - gen <<'PY'
-import struct, sys
-def vlq(n):
-    out = [n & 0x7F]
-    n >>= 7
-    while n:
-        out.insert(0, (n & 0x7F) | 0x80)
-        n >>= 7
-    return bytes(out)
+import sys
+from smf import vlq, write
 for i in range(6):
     name = f"Tune {i}".encode()
     ev = vlq(0) + b"\xff\x03" + vlq(len(name)) + name
     for j in range(6 + i):
         key = 60 + (i * 3 + j) % 12
         ev += vlq(0) + bytes([0x90, key, 100]) + vlq(240) + bytes([0x80, key, 0])
-    ev += vlq(0) + b"\xff\x2f\x00"
-    data = b"MThd" + struct.pack(">IHHH", 6, 0, 1, 480) + b"MTrk" + struct.pack(">I", len(ev)) + ev
-    open(f"{sys.argv[1]}/Tune{i}.mid", "wb").write(data)
+    write(f"{sys.argv[1]}/Tune{i}.mid", ev)
 PY
 run --library lib --yes library import gen/*.mid >/dev/null 2>&1 || fail "import"
 songs=(lib/*.MF3)
