@@ -58,6 +58,29 @@ class CardServiceTest : public CatalogueTest {
                             "' --lang 1 --quiet --yes --library '" + other + "' " + reach + " ";
     return std::system((cli + "card to --all >/dev/null").c_str());
   }
+  // This program copies Alpha and Beta to the card reached by `reach`, another program then copies
+  // three songs, and this one's next write is refused until it has read the card's list again;
+  // then Zeta goes on beside them.
+  void TakeTurnsWithAnotherProgram(const std::string& reach) {
+    std::string error;
+    std::unique_ptr<WriteLock> lock;
+    ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+    ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
+    lock.reset();
+    // This program's own writes are no other program's.
+    ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+    lock.reset();
+
+    ASSERT_EQ(AnotherProgramCopiesThreeSongs(reach), 0);
+
+    EXPECT_FALSE(service.BeginWrite(lock, error));
+    EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
+    EXPECT_EQ(lock, nullptr);
+    ASSERT_EQ(service.Load(), 1);
+    EXPECT_EQ(session->card.size(), 5u);
+    ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
+    ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {2}), 1);
+  }
   std::set<std::string> CardTitles() const {
     std::set<std::string> titles;
     for (const SongEntry& e : session->card) titles.insert(e.title);
@@ -306,24 +329,7 @@ TEST_F(CardServiceTest, AWriteSeesWhatAnotherProgramWroteMeanwhile) {
   const std::string image = tmp / "card.img";
   std::string error;
   ASSERT_NO_FATAL_FAILURE(OpenFormattedImage(image, {"Alpha", "Beta", "Zeta"}));
-  std::unique_ptr<WriteLock> lock;
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
-  lock.reset();
-  // This program's own writes are no other program's.
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  lock.reset();
-
-  ASSERT_EQ(AnotherProgramCopiesThreeSongs("--image '" + image + "'"), 0);
-
-  EXPECT_FALSE(service.BeginWrite(lock, error));
-  EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
-  EXPECT_EQ(lock, nullptr);
-  ASSERT_EQ(service.Load(), 1);
-  EXPECT_EQ(session->card.size(), 5u);
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {2}), 1);
-  lock.reset();
+  ASSERT_NO_FATAL_FAILURE(TakeTurnsWithAnotherProgram("--image '" + image + "'"));
   service.Release();
 
   // The card is whole, with every song of both programs.
@@ -342,22 +348,7 @@ TEST_F(CardServiceTest, AReaderCardWhoseCatalogueAnotherProgramRebuiltIsReadAgai
   ASSERT_EQ(service.Format(), 1);
   session->SetLibraryDir(libraryDir);
   for (const char* title : {"Alpha", "Beta", "Zeta"}) AddLibrarySong(std::string(title) + ".MF3", title);
-  std::unique_ptr<WriteLock> lock;
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {0, 1}), 1);
-  lock.reset();
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  lock.reset();
-
-  ASSERT_EQ(AnotherProgramCopiesThreeSongs("--card '" + cardDir + "'"), 0);
-
-  EXPECT_FALSE(service.BeginWrite(lock, error));
-  EXPECT_NE(error.find("changed by another program after its list was read"), std::string::npos) << error;
-  ASSERT_EQ(service.Load(), 1);
-  EXPECT_EQ(session->card.size(), 5u);
-  ASSERT_TRUE(service.BeginWrite(lock, error)) << error;
-  ASSERT_EQ(CopySongsToCard(*service.CatalogueNow(), {2}), 1);
-  lock.reset();
+  ASSERT_NO_FATAL_FAILURE(TakeTurnsWithAnotherProgram("--card '" + cardDir + "'"));
 
   ASSERT_EQ(service.Load(), 1);
   EXPECT_EQ(CardTitles(), (std::set<std::string>{"Alpha", "Beta", "Gamma", "Delta", "Epsilon", "Zeta"}));
