@@ -7,13 +7,13 @@
 #include <string>
 #include <vector>
 
-#include "app/Ui.h"
+#include "app/NoScreenUi.h"
 
 namespace sondesk {
 
 class Session;
 
-class DeferredUi : public Ui {
+class DeferredUi : public NoScreenUi {
  public:
   struct Event {
     enum class Kind { Box, WarningWithCheck, Debug } kind;
@@ -30,27 +30,8 @@ class DeferredUi : public Ui {
   void Replay(Session& session);
 
   BoxAnswer ShowBox(const std::string& text, const std::string& title, BoxIcon icon, BoxButtons buttons) override;
-  DuplicateAnswer AskDuplicate(const std::string&) override { return DuplicateAnswer::ModifyName; }
-  NameListAnswer ConfirmListName(const std::string&, const std::vector<std::string>&) override { return {}; }
   bool ShowWarningWithCheck(const std::string& text, const std::string& checkText, const std::string& title) override;
-  void BusyCursor(bool) override {}
-  void SetStatusPane(int, const std::string&) override {}
-  std::optional<std::vector<std::string>> PickOpenFiles(const std::string&, const std::string&,
-                                                        const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> PickSaveFile(const std::string&, const std::string&, const std::string&) override {
-    return std::nullopt;
-  }
-  std::optional<std::string> PickFolder(const std::string&, const std::string&) override { return std::nullopt; }
-  void OpenExternal(const std::string&) override {}
   void DebugLine(const std::string& text) override;
-  void ProgressOpen() override {}
-  void ProgressClose() override {}
-  void ProgressSetRange(std::uint32_t) override {}
-  void ProgressSetPosition(std::uint32_t) override {}
-  void ProgressSetLine(int, const std::string&) override {}
-  void Pump() override {}
 };
 
 }  // namespace sondesk
