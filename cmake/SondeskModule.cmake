@@ -35,3 +35,15 @@ function(sondesk_tests folder)
     SONDESK_TEST_DATA="${PROJECT_SOURCE_DIR}/tests/data")
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 120 PROPERTIES TIMEOUT 600)
 endfunction()
+
+# The shared-object name (libfoo.so.N) of the library at `library_path`, for a library the program
+# opens by name when first needed instead of linking it; stops the configure when it cannot be told.
+function(sondesk_soname_of out library_path stem)
+  file(REAL_PATH "${library_path}" _real)
+  get_filename_component(_real "${_real}" NAME)
+  string(REGEX MATCH "^${stem}\\.so\\.[0-9]+" _soname "${_real}")
+  if(NOT _soname)
+    message(FATAL_ERROR "cannot tell the shared-object name of ${stem} from ${_real}")
+  endif()
+  set(${out} ${_soname} PARENT_SCOPE)
+endfunction()
