@@ -250,8 +250,26 @@ int CardFileSystem::LoadBootTemplate() {
     session_.ShowOpenError(path);
     return Fail(CardError::PcFileError);
   }
-  std::memcpy(mbr_.data(), both, kSectorSize);
-  std::memcpy(pbr_.data(), both + kSectorSize, kSectorSize);
+  SectorImage mbr{};
+  SectorImage pbr{};
+  std::memcpy(mbr.data(), both, kSectorSize);
+  std::memcpy(pbr.data(), both + kSectorSize, kSectorSize);
+  // The format keeps the template's type field, and the mount looks at sector 0 before the
+  // partition: a template whose first sector reads as a boot sector, or whose second does not,
+  // would give a card that mounts from its MBR or not at all. Nothing is written with it.
+  const char* unusable = nullptr;
+  if (IsUsableBootSector(mbr) || IsFat12BootSector(mbr)) {
+    unusable = "its first sector (the MBR) reads as a boot sector";
+  } else if (!IsUsableBootSector(pbr)) {
+    unusable = "its second sector (the boot sector) has no FAT16 type";
+  }
+  if (unusable != nullptr) {
+    TraceLine(path + " is not a card boot template: " + unusable);
+    session_.ShowOpenError(path);
+    return Fail(CardError::PcFileError);
+  }
+  mbr_ = mbr;
+  pbr_ = pbr;
   return 1;
 }
 

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "app/Endian.h"
 #include "cardfs/CardFormat.h"
 #include "tests/cardfs/CardFsFixture.h"
@@ -193,6 +195,35 @@ TEST_F(CardFsTest, FormatWithoutTemplateWritesNothing) {
   EXPECT_EQ(fs->FormatCard(), 0);
   EXPECT_EQ(card.sectorsWritten, 0u);
   EXPECT_TRUE(ui.ShownContaining("MBRPBR.DAT"));
+}
+
+TEST_F(CardFsTest, FormatRefusesTemplateTheCardWouldMountWrongly) {
+  // Two ways a template file of the right length still cannot make a card: an MBR that reads as a
+  // boot sector (the mount looks at sector 0 first and would take the card's layout from it), and
+  // a boot sector without its FAT16 type (the card would never mount). Both are refused before the
+  // card is touched.
+  const std::vector<std::uint8_t> shipped = ReadBytes(std::string(SONDESK_PROGRAM_DIR) + "/MBRPBR.DAT");
+  ASSERT_EQ(shipped.size(), 1024u);
+  std::vector<std::uint8_t> mbrReadsAsBoot = shipped;
+  std::memcpy(mbrReadsAsBoot.data() + 0x36, "FAT16   ", 8);
+  std::vector<std::uint8_t> noType = shipped;
+  std::memset(noType.data() + 512 + 0x36, 0, 8);
+  for (const auto& bytes : {mbrReadsAsBoot, noType}) {
+    session->SetProgramDir(dir / "bad");
+    MakeFolders(dir / "bad");
+    WriteFile(dir / "bad/MBRPBR.DAT", bytes);
+    MemorySectorDevice card(std::vector<std::uint8_t>(8u << 20, 0));
+    auto fs = FileSystem(card);
+    ui.boxes.clear();
+    EXPECT_EQ(fs->FormatCard(), 0);
+    EXPECT_EQ(card.sectorsWritten, 0u);
+    EXPECT_TRUE(ui.ShownContaining("MBRPBR.DAT"));
+  }
+  // The shipped template itself formats.
+  WriteFile(dir / "bad/MBRPBR.DAT", shipped);
+  MemorySectorDevice card(std::vector<std::uint8_t>(8u << 20, 0));
+  auto fs = FileSystem(card);
+  EXPECT_EQ(fs->FormatCard(), 1);
 }
 
 }  // namespace
