@@ -120,9 +120,9 @@ LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, std::vector<std::
   SearchTrees& t = state->trees;
   h.Start();
   t.Start();
-  // Left uninitialised: a row is read only as far as a descent of its tree has written it, and
-  // the pages of the rows that one-way descents never use are never touched.
-  const std::unique_ptr<SearchTrees::LinkType[]> hints(new SearchTrees::LinkType[256 * SearchTrees::kHintRow]);
+  // Left uninitialised: a row is read only as far as a descent of its tree has written it.
+  const std::unique_ptr<SearchTrees::LinkType[]> hints(
+      new SearchTrees::LinkType[SearchTrees::kHintRows * SearchTrees::kHintRow]);
   t.hints = hints.get();
   BitWriter w(out);
 

@@ -292,13 +292,18 @@ struct BasicSearchTrees {
   Link dad[N + 1];
   // Per first byte: whether its tree's last descent went mostly one way (see Insert).
   bool straight[256];
-  // Per first byte, the nodes its tree's last one-way descent passed, root side first (see
-  // InsertOneWay): rows of kHintSteps + 1, the last slot of a row a sink for longer descents, and
-  // hintLength[b] of them valid. Without them (null) the descent only waits longer.
+  // The nodes the last one-way descent of a tree passed, root side first (see InsertOneWay), for
+  // the first kHintRows trees that descend one way: a row of kHintSteps + 1 each, the last slot a
+  // sink for longer descents, hintLength[b] of them valid. hintRow[b] is tree b's row plus one, or
+  // 0. Few trees of an input are chains, and rows handed out in order keep the pages touched few.
+  // Without rows (null) a descent only waits longer.
   static constexpr int kHintSteps = 255;
   static constexpr std::size_t kHintRow = kHintSteps + 1;
+  static constexpr int kHintRows = 32;
   Link* hints = nullptr;
   std::uint16_t hintLength[256];
+  std::uint8_t hintRow[256];
+  int hintRowsGiven = 0;
   int matchLength = 0;
   int matchPosition = 0;
 
@@ -313,6 +318,8 @@ struct BasicSearchTrees {
     for (int i = N + 1; i <= N + 256; ++i) Right(i) = kNil;
     std::memset(straight, 0, sizeof straight);
     std::memset(hintLength, 0, sizeof hintLength);
+    std::memset(hintRow, 0, sizeof hintRow);
+    hintRowsGiven = 0;
     for (int i = 0; i < N; ++i) dad[i] = kNil;
   }
 
@@ -372,9 +379,13 @@ struct BasicSearchTrees {
   inline void Insert(int r) {
     const int anchor = N + 1 + text[r];
     kid[r][0] = kid[r][1] = kNil;
-    if (straight[anchor - (N + 1)]) {
-      if (hints != nullptr) {
-        InsertOneWay(r, anchor);
+    const int b = anchor - (N + 1);
+    if (straight[b]) {
+      if (hintRow[b] == 0 && hints != nullptr && hintRowsGiven < kHintRows) {
+        hintRow[b] = static_cast<std::uint8_t>(++hintRowsGiven);
+      }
+      if (hintRow[b] != 0) {
+        InsertOneWay(r, anchor, hints + (hintRow[b] - 1) * kHintRow);
       } else {
         InsertAlong<true>(r, anchor);
       }
@@ -473,12 +484,11 @@ struct BasicSearchTrees {
     return static_cast<std::uint16_t>(kid[p][0]);
   }
 
-  inline void InsertOneWay(int r, unsigned p) {
+  inline void InsertOneWay(int r, unsigned p, Link* const row) {
     const std::uint8_t* key = &text[r];
     const unsigned key0 = key[0];
     const unsigned key1 = key[1];
     const KeyWords words = WordsOf(key);
-    Link* const row = hints + key0 * kHintRow;
     unsigned valid = hintLength[key0];  // row[0] .. row[valid - 1]: the last path, the guesses
     unsigned at = 0;                    // the row index of the node visited next
     int side = 1;
