@@ -304,6 +304,13 @@ struct BasicSearchTrees {
   std::uint16_t hintLength[256];
   std::uint8_t hintRow[256];
   int hintRowsGiven = 0;
+  // Per first byte: how well guesses have paid in its tree. In trees whose short paths change at
+  // every key (text, runs) nearly every guided descent meets a wrong guess early, and keeping the
+  // path costs more than the guesses save; a descent that follows fewer than four guesses lowers
+  // the trust, one that follows more restores it, and a tree without trust is descended the plain
+  // way, every 8th time excepted to see whether its paths have begun to repeat.
+  std::uint8_t trust[256];
+  std::uint8_t unguided[256];
   int matchLength = 0;
   int matchPosition = 0;
 
@@ -319,6 +326,8 @@ struct BasicSearchTrees {
     std::memset(straight, 0, sizeof straight);
     std::memset(hintLength, 0, sizeof hintLength);
     std::memset(hintRow, 0, sizeof hintRow);
+    std::memset(trust, 3, sizeof trust);
+    std::memset(unguided, 0, sizeof unguided);
     hintRowsGiven = 0;
     for (int i = 0; i < N; ++i) dad[i] = kNil;
   }
@@ -384,7 +393,7 @@ struct BasicSearchTrees {
       if (hintRow[b] == 0 && hints != nullptr && hintRowsGiven < kHintRows) {
         hintRow[b] = static_cast<std::uint8_t>(++hintRowsGiven);
       }
-      if (hintRow[b] != 0) {
+      if (hintRow[b] != 0 && (trust[b] != 0 || (++unguided[b] & 7) == 0)) {
         InsertOneWay(r, anchor, hints + (hintRow[b] - 1) * kHintRow);
       } else {
         InsertAlong<true>(r, anchor);
@@ -490,6 +499,7 @@ struct BasicSearchTrees {
     const unsigned key1 = key[1];
     const KeyWords words = WordsOf(key);
     unsigned valid = hintLength[key0];  // row[0] .. row[valid - 1]: the last path, the guesses
+    unsigned followed = 0;                            // the guesses that held
     unsigned at = 0;                    // the row index of the node visited next
     int side = 1;
     int length = 0;
@@ -508,7 +518,14 @@ struct BasicSearchTrees {
         std::uint32_t links;
         std::memcpy(&links, kid[p], sizeof links);
         const int previousSide = side;
-        const int i = CommonPrefixWords(words, &text[p], side);
+        const std::uint64_t y = LoadBig(&text[p + 1]);
+        int i;
+        if (words.w[0] != y) {
+          i = 1 + (__builtin_clzll(words.w[0] ^ y) >> 3);
+          side = words.w[0] > y;
+        } else {
+          i = CommonPrefixWords(words, &text[p], side);
+        }
         if (i >= F) {
           TakePlace(r, p);
           if (at <= kHintSteps) row[at - 1] = static_cast<Link>(r);
@@ -543,6 +560,7 @@ struct BasicSearchTrees {
           break;
         }
         ++at;
+        ++followed;
         p = guess;
         loaded = key1 > guessSecond ? TurnRight(guess, side, turns) : TurnLeft(guess, side, turns);
       }
@@ -558,6 +576,7 @@ struct BasicSearchTrees {
     matchPosition = position;
     hintLength[key0] = static_cast<std::uint16_t>(at < kHintSteps ? at : kHintSteps);
     straight[key0] = turns * 5 < static_cast<int>(at) && at >= 8;
+    trust[key0] = followed >= 4 ? 3 : trust[key0] - (trust[key0] != 0);
   }
 
   // r takes p's place; p leaves the tree.
