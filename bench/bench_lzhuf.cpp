@@ -362,7 +362,9 @@ int main(int argc, char** argv) {
                 x(r("process_ours_decompress"), r("process_classic_decompress")));
   }
   std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size\n",
-              sizeof(lzhuf_detail::HuffmanTree) + sizeof(lzhuf_detail::SearchTrees),
+              sizeof(lzhuf_detail::HuffmanTree) + sizeof(lzhuf_detail::SearchTrees) +
+                  lzhuf_detail::SearchTrees::kHintRows * lzhuf_detail::SearchTrees::kHintRow *
+                      sizeof(lzhuf_detail::SearchTrees::LinkType),
               sizeof(lzhuf_detail::DecodingTree) + static_cast<std::size_t>(lzhuf_detail::N));
   benchmark::Shutdown();
   std::error_code ec;

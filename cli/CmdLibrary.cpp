@@ -24,7 +24,7 @@ namespace sondesk {
 namespace {
 
 // Song texts hold Windows-1252 and, in converted titles, the player's letter codes.
-std::string Out(std::string text) {
+std::string ShownText(std::string text) {
   FromPlayerCharset(text);
   return Cp1252ToUtf8(text);
 }
@@ -71,7 +71,7 @@ bool LoadCardList(CliContext& ctx, CardForList& card) {
 // A text in printable ASCII reads the same in every charset involved; only others are converted.
 void AppendOut(std::string& line, const std::string& text) {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-  line += plain ? text : Out(text);
+  line += plain ? text : ShownText(text);
 }
 
 // One line a song, built in a buffer kept from song to song: a list of 16,384 songs is printed
@@ -93,12 +93,12 @@ void PrintInfo(const SongInfo& info) {
   const Mf3Texts t = info.texts();
   std::printf("file: %s\n", info.path.c_str());
   std::printf("fileName: %s\n", info.fileName().c_str());
-  std::printf("title: %s\n", Out(t.title).c_str());
-  std::printf("performer: %s\n", Out(t.performer).c_str());
-  std::printf("category: %s\n", Out(t.genre).c_str());
-  std::printf("publisher: %s\n", Out(t.publisher).c_str());
-  std::printf("author: %s\n", Out(t.author).c_str());
-  std::printf("copyright: %s\n", Out(t.copyright).c_str());
+  std::printf("title: %s\n", ShownText(t.title).c_str());
+  std::printf("performer: %s\n", ShownText(t.performer).c_str());
+  std::printf("category: %s\n", ShownText(t.genre).c_str());
+  std::printf("publisher: %s\n", ShownText(t.publisher).c_str());
+  std::printf("author: %s\n", ShownText(t.author).c_str());
+  std::printf("copyright: %s\n", ShownText(t.copyright).c_str());
 }
 
 void EndImport(CliContext& ctx, const ImportResult& r) {
@@ -237,8 +237,8 @@ search->callback([&ctx, args] {
   }
   for (const std::size_t i : cardList.SelectedItems()) {
     const SongEntry& e = s.card[i];
-    std::printf("card\t%u\t%s\t%s\t%s\n", static_cast<unsigned>(e.songNumber()), Out(e.title).c_str(),
-                Out(e.performer).c_str(), Out(e.category).c_str());
+    std::printf("card\t%u\t%s\t%s\t%s\n", static_cast<unsigned>(e.songNumber()), ShownText(e.title).c_str(),
+                ShownText(e.performer).c_str(), ShownText(e.category).c_str());
   }
 });
 

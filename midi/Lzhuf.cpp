@@ -120,6 +120,10 @@ LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, std::vector<std::
   SearchTrees& t = state->trees;
   h.Start();
   t.Start();
+  // Left uninitialised: a row is read only as far as a descent of its tree has written it.
+  const std::unique_ptr<SearchTrees::LinkType[]> hints(
+      new SearchTrees::LinkType[SearchTrees::kHintRows * SearchTrees::kHintRow]);
+  t.hints = hints.get();
   BitWriter w(out);
 
   const std::uint8_t* in = input.data();

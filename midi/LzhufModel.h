@@ -283,6 +283,7 @@ using DecodingTree = BasicHuffmanTree<true>;
 // never wraps.
 template <typename Link>
 struct BasicSearchTrees {
+  using LinkType = Link;
   std::uint8_t text[N + F - 1];
   // kid[x][0] is the left link, kid[x][1] the right one; N + 1 + b is the anchor of first byte b,
   // whose tree hangs from its right link. Side by side so the descent indexes the side it takes
@@ -291,6 +292,25 @@ struct BasicSearchTrees {
   Link dad[N + 1];
   // Per first byte: whether its tree's last descent went mostly one way (see Insert).
   bool straight[256];
+  // The nodes the last one-way descent of a tree passed, root side first (see InsertOneWay), for
+  // the first kHintRows trees that descend one way: a row of kHintSteps + 1 each, the last slot a
+  // sink for longer descents, hintLength[b] of them valid. hintRow[b] is tree b's row plus one, or
+  // 0. Few trees of an input are chains, and rows handed out in order keep the pages touched few.
+  // Without rows (null) a descent only waits longer.
+  static constexpr int kHintSteps = 255;
+  static constexpr std::size_t kHintRow = kHintSteps + 1;
+  static constexpr int kHintRows = 32;
+  Link* hints = nullptr;
+  std::uint16_t hintLength[256];
+  std::uint8_t hintRow[256];
+  int hintRowsGiven = 0;
+  // Per first byte: how well guesses have paid in its tree. In trees whose short paths change at
+  // every key (text, runs) nearly every guided descent meets a wrong guess early, and keeping the
+  // path costs more than the guesses save; a descent that follows fewer than four guesses lowers
+  // the trust, one that follows more restores it, and a tree without trust is descended the plain
+  // way, every 8th time excepted to see whether its paths have begun to repeat.
+  std::uint8_t trust[256];
+  std::uint8_t unguided[256];
   int matchLength = 0;
   int matchPosition = 0;
 
@@ -304,6 +324,11 @@ struct BasicSearchTrees {
     std::memset(text + (N - F), 0, F + F - 1);
     for (int i = N + 1; i <= N + 256; ++i) Right(i) = kNil;
     std::memset(straight, 0, sizeof straight);
+    std::memset(hintLength, 0, sizeof hintLength);
+    std::memset(hintRow, 0, sizeof hintRow);
+    std::memset(trust, 3, sizeof trust);
+    std::memset(unguided, 0, sizeof unguided);
+    hintRowsGiven = 0;
     for (int i = 0; i < N; ++i) dad[i] = kNil;
   }
 
@@ -334,6 +359,21 @@ struct BasicSearchTrees {
     }
     return F;
   }
+  // A key equal to node p's in all F bytes: the longest match there is, and the new position
+  // takes the node's place in the tree.
+  inline void TakePlace(int r, unsigned p) {
+    matchPosition = static_cast<int>((r - p) & (N - 1)) - 1;
+    matchLength = F;
+    Replace(r, static_cast<int>(p));
+  }
+  // Node p's common length i against the best match so far: longer wins, then nearer.
+  __attribute__((always_inline)) static inline void KeepBetter(int r, unsigned p, int i, int& length, int& position) {
+    const int d = static_cast<int>((r - p) & (N - 1)) - 1;
+    const bool better = (i > kThreshold) & ((i > length) | ((i == length) & (d < position)));
+    length = better ? i : length;
+    position = better ? d : position;
+  }
+
   // Inserts position r and leaves the best match on its search path in matchLength and
   // matchPosition (distance back minus 1): longer wins, then nearer. A 29-byte match replaces the
   // older node.
@@ -348,8 +388,16 @@ struct BasicSearchTrees {
   inline void Insert(int r) {
     const int anchor = N + 1 + text[r];
     kid[r][0] = kid[r][1] = kNil;
-    if (straight[anchor - (N + 1)]) {
-      InsertAlong<true>(r, anchor);
+    const int b = anchor - (N + 1);
+    if (straight[b]) {
+      if (hintRow[b] == 0 && hints != nullptr && hintRowsGiven < kHintRows) {
+        hintRow[b] = static_cast<std::uint8_t>(++hintRowsGiven);
+      }
+      if (hintRow[b] != 0 && (trust[b] != 0 || (++unguided[b] & 7) == 0)) {
+        InsertOneWay(r, anchor, hints + (hintRow[b] - 1) * kHintRow);
+      } else {
+        InsertAlong<true>(r, anchor);
+      }
     } else {
       InsertAlong<false>(r, anchor);
     }
@@ -398,18 +446,13 @@ struct BasicSearchTrees {
       } else {
         i = CommonPrefixWords(words, &text[p], side);
         if (i >= F) {
-          matchPosition = static_cast<int>((r - p) & (N - 1)) - 1;
-          matchLength = F;
-          Replace(r, static_cast<int>(p));
+          TakePlace(r, p);
           straight[key[0]] = turns * 5 < visits && visits >= 8;
           return;
         }
       }
       turns += side != previousSide;
-      const int d = static_cast<int>((r - p) & (N - 1)) - 1;
-      const bool better = (i > kThreshold) & ((i > length) | ((i == length) & (d < position)));
-      length = better ? i : length;
-      position = better ? d : position;
+      KeepBetter(r, p, i, length, position);
       if constexpr (kPredictable) {
         if (side) {
           next = static_cast<std::uint16_t>(links >> 16);
@@ -426,6 +469,114 @@ struct BasicSearchTrees {
     matchLength = length;
     matchPosition = position;
     straight[key[0]] = turns * 5 < visits && visits >= 8;
+  }
+
+  // InsertAlong<true> with a guess of each next node. On a long one-way chain each step waits for
+  // the load of the next link, and keys that follow one another in a table of counters go down
+  // nearly the same path each time: the previous path of the same tree is taken as the guess, the
+  // step goes on from it at once, and the link loaded beside it only confirms it. The walk itself,
+  // and with it the match and the new node's place, is the same whatever the guesses; a wrong one
+  // costs a mispredicted branch, after which the walk follows the loaded links alone.
+  // The steps from node p, whose key parts from the new one at the second byte (a common length
+  // of 1 is no match): right when the new key's byte is greater. Kept apart and behind a branch,
+  // so that the load of the next link need not wait for the comparison.
+  __attribute__((always_inline)) inline unsigned TurnRight(unsigned p, int& side, int& turns) {
+    turns += side ^ 1;
+    side = 1;
+    const unsigned next = static_cast<std::uint16_t>(kid[p][1]);
+    asm volatile("" ::: "memory");
+    return next;
+  }
+  __attribute__((always_inline)) inline unsigned TurnLeft(unsigned p, int& side, int& turns) {
+    turns += side;
+    side = 0;
+    return static_cast<std::uint16_t>(kid[p][0]);
+  }
+
+  inline void InsertOneWay(int r, unsigned p, Link* const row) {
+    const std::uint8_t* key = &text[r];
+    const unsigned key0 = key[0];
+    const unsigned key1 = key[1];
+    const KeyWords words = WordsOf(key);
+    unsigned valid = hintLength[key0];  // row[0] .. row[valid - 1]: the last path, the guesses
+    unsigned followed = 0;                            // the guesses that held
+    unsigned at = 0;                    // the row index of the node visited next
+    int side = 1;
+    int length = 0;
+    int position = 0;
+    int turns = 0;
+    unsigned next = static_cast<std::uint16_t>(kid[p][1]);
+    while (next != kNil) {
+      p = next;
+      if (at < kHintSteps) row[at] = static_cast<Link>(p);
+      ++at;
+      unsigned loaded;
+      const unsigned second = text[p + 1];
+      if (second != key1) {
+        loaded = key1 > second ? TurnRight(p, side, turns) : TurnLeft(p, side, turns);
+      } else {
+        std::uint32_t links;
+        std::memcpy(&links, kid[p], sizeof links);
+        const int previousSide = side;
+        const std::uint64_t y = LoadBig(&text[p + 1]);
+        int i;
+        if (words.w[0] != y) {
+          i = 1 + (__builtin_clzll(words.w[0] ^ y) >> 3);
+          side = words.w[0] > y;
+        } else {
+          i = CommonPrefixWords(words, &text[p], side);
+        }
+        if (i >= F) {
+          TakePlace(r, p);
+          if (at <= kHintSteps) row[at - 1] = static_cast<Link>(r);
+          hintLength[key0] = static_cast<std::uint16_t>(at < kHintSteps ? at : kHintSteps);
+          straight[key0] = turns * 5 < static_cast<int>(at) && at >= 8;
+          return;
+        }
+        turns += side != previousSide;
+        KeepBetter(r, p, i, length, position);
+        if (side) {
+          loaded = static_cast<std::uint16_t>(links >> 16);
+          asm volatile("" ::: "memory");
+        } else {
+          loaded = static_cast<std::uint16_t>(links);
+        }
+      }
+      // Where the walk keeps to the last path past nodes that part at the second byte (nearly
+      // every step down a chain of counters), a step is only loads that need not wait for one
+      // another. The row already holds these nodes.
+      while (at < valid) {
+        const unsigned guess = static_cast<std::uint16_t>(row[at]);
+#if defined(__x86_64__) && defined(__GNUC__)
+        // The comparison is hidden from the compiler: knowing the two equal, it would take the
+        // loaded link for the next step, and the step would wait for the load again.
+        asm goto("cmpl %k0, %k1\n\tjne %l2" : : "r"(guess), "r"(loaded) : "cc" : missed);
+#else
+        if (guess != loaded) goto missed;
+#endif
+        const unsigned guessSecond = text[guess + 1];
+        if (guessSecond == key1) {
+          loaded = guess;  // a match of two bytes or more: the full step above
+          break;
+        }
+        ++at;
+        ++followed;
+        p = guess;
+        loaded = key1 > guessSecond ? TurnRight(guess, side, turns) : TurnLeft(guess, side, turns);
+      }
+      next = loaded;
+      continue;
+    missed:
+      valid = 0;
+      next = loaded;
+    }
+    kid[p][side] = static_cast<Link>(r);
+    dad[r] = static_cast<Link>(p);
+    matchLength = length;
+    matchPosition = position;
+    hintLength[key0] = static_cast<std::uint16_t>(at < kHintSteps ? at : kHintSteps);
+    straight[key0] = turns * 5 < static_cast<int>(at) && at >= 8;
+    trust[key0] = followed >= 4 ? 3 : trust[key0] - (trust[key0] != 0);
   }
 
   // r takes p's place; p leaves the tree.

@@ -284,6 +284,25 @@ TEST_F(CardFilesTest, FindFreeClusterAlwaysGivesTheLowestFreeCluster) {
   EXPECT_EQ(fs->CountFreeClusters(), fs->FreeClusters());
 }
 
+// The counts over a table held in memory take many entries a step: every kind of entry, at every
+// place up to the last cluster, must count as an entry read one by one does.
+TEST_F(CardFilesTest, FreeAndEndCountsAgreeWithAnEntryByEntryCount) {
+  const std::uint32_t last = fs->geometry().LastAllocatable;
+  std::mt19937 rng(7);
+  const std::uint16_t kinds[] = {kFatFree, 0x0001, 0x7FFF, 0xFFF7, 0xFFF8, 0xFFFE, kFatEndOfChain, 0x8000};
+  for (std::uint32_t c = 2; c <= last; ++c) fs->SetFatEntry(c, kinds[rng() % 8]);
+  // The ends of the table, where a step of many entries leaves some over.
+  for (std::uint32_t c = last - 9; c <= last; ++c) fs->SetFatEntry(c, c % 2 ? kFatFree : 0xFFF8);
+  std::uint32_t free = 0, ends = 0;
+  for (std::uint32_t c = 2; c <= last; ++c) {
+    free += fs->GetFatEntry(c) == kFatFree;
+    ends += IsEndOfChain(fs->GetFatEntry(c));
+  }
+  EXPECT_EQ(fs->CountFreeClusters(), free);
+  EXPECT_EQ(fs->CountChainEnds(), ends);
+  EXPECT_EQ(fs->FreeClusters(), free);
+}
+
 // A card that notes every read it is asked for.
 class ReadLogCard : public MemorySectorDevice {
  public:

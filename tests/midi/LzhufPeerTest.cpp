@@ -69,6 +69,26 @@ TEST_F(LzhufPeer, TheSharedVectorsAndEveryGeneratedKindGiveTheClassicStreams) {
   for (const CodecSample& s : GeneratedCodecSamples()) Compare(s.name, s.data);
 }
 
+// Keys that arrive in order make one-way chains, which the encoder descends following the
+// previous descent of the same tree: chains far longer than the path it keeps (records of a
+// counter that only grows), chains that go left (one that only falls), and whole 29-byte repeats
+// met on the way down (a counter that starts again every 700 records), which put the new position
+// in place of the old one.
+TEST_F(LzhufPeer, OrderedKeysGiveTheClassicStreams) {
+  Bytes rising, falling, restarting;
+  for (std::uint32_t i = 0; i < 20000; ++i) {
+    rising.insert(rising.end(), {0, static_cast<std::uint8_t>(i >> 8), static_cast<std::uint8_t>(i)});
+    const std::uint32_t j = 20000 - i;
+    falling.insert(falling.end(), {7, static_cast<std::uint8_t>(j >> 8), static_cast<std::uint8_t>(j), 0});
+    const std::uint32_t k = i % 700;
+    restarting.insert(restarting.end(),
+                      {static_cast<std::uint8_t>(k), static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(i / 700), 0});
+  }
+  Compare("rising", rising);
+  Compare("falling", falling);
+  Compare("restarting", restarting);
+}
+
 TEST_F(LzhufPeer, EveryCorpusSongPayloadGivesTheClassicStream) {
   session().noTextWarning = false;
   int compared = 0;

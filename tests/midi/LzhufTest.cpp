@@ -95,6 +95,13 @@ TEST(Lzhuf, LargerInputsRoundTrip) {
       midi.push_back(b);
   }
   inputs.push_back(midi);
+  Bytes counters;  // keys in order: long one-way chains in the encoder's search trees
+  for (std::uint32_t i = 0; i < 30000; ++i) {
+    const std::uint32_t k = i % 5000;
+    counters.insert(counters.end(), {0, static_cast<std::uint8_t>(k >> 8), static_cast<std::uint8_t>(k),
+                                     static_cast<std::uint8_t>(i < 15000 ? 1 : 0)});
+  }
+  inputs.push_back(counters);
   for (const Bytes& in : inputs) {
     const Bytes z = LzhufCompress(in);
     ASSERT_GE(z.size(), 4u);
