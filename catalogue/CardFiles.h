@@ -42,7 +42,8 @@ class CardFiles {
   virtual void RequestConnect() {}
   virtual void ReleaseAccess() {}
 
-  // The whole file; false when it is absent or cannot be read.
+  // The whole file; false when it is absent or cannot be read. `out` may keep its room: a buffer
+  // passed again is reused.
   virtual bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) = 0;
   // At most `count` bytes from the start of the file.
   virtual bool ReadFileStart(int folder, const std::string& name, std::size_t count,

@@ -18,14 +18,16 @@ int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
   return std::memcmp(a.data(), b.data(), N);
 }
 
-// At most 27 characters, up to the first NUL.
+// At most 27 characters, up to the first NUL. A list text is already at most 27 characters and
+// zero-filled after them: one copy of its field, unless it holds a NUL of its own.
 template <std::size_t N>
-void SetField(std::array<char, N>& field, const std::string& text) {
-  field.fill(0);
-  const std::size_t limit = std::min(text.size(), kCatalogueTextMax);
-  const void* nul = std::memchr(text.data(), 0, limit);
-  const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : limit;
-  std::memcpy(field.data(), text.data(), n);
+void SetField(std::array<char, N>& field, const SongText& text) {
+  static_assert(N == SongText::kMax + 1);
+  std::memcpy(field.data(), text.field(), N);
+  if (const void* nul = std::memchr(text.data(), 0, text.size())) {
+    const std::size_t n = static_cast<std::size_t>(static_cast<const char*>(nul) - text.data());
+    std::memset(field.data() + n, 0, N - n);
+  }
 }
 
 // Records are written straight from the zero-filled fields: a field holds at most 27 characters,

@@ -6,6 +6,7 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 
@@ -43,35 +44,69 @@ void ReaderCardFiles::NoteIndex(int folder, const std::string& name) {
 
 bool ReaderCardFiles::IndexChangedByOthers() const { return indexNoted_ && IndexStamp() != indexStamp_; }
 
+namespace {
+// An open for reading that never blocks (a FIFO with no writer would hang a plain open) and
+// refuses anything but a regular file; -1 otherwise. A regular file's reads ignore O_NONBLOCK, so
+// it is left set.
+int OpenForReading(const std::string& path, struct stat& st) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Reads at most `count` bytes into `out`, whose room is reused: a buffer that is read again at
+// every load is neither allocated nor zero-filled again, only its new bytes are.
+bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::uint8_t>& out) {
+  std::size_t have = 0;
+  // A byte more than the file holds: a read that fills it tells a file grown under us.
+  std::size_t room = std::min(expected + 1, count);
+  if (out.size() < room) out.resize(room);
+  bool ok = true;
+  while (have < count) {
+    if (have == out.size()) out.resize(std::min(count, std::max<std::size_t>(2 * out.size(), 65536)));
+    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    have += static_cast<std::size_t>(n);
+  }
+  ::close(fd);
+  out.resize(ok ? have : 0);
+  return ok;
+}
+}  // namespace
+
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
-  out.clear();
   NoteIndex(folder, name);
-  // The read itself refuses what is not a regular file: no look before it.
-  return ReadWholeFile(PathOf(folder, name), out);
+  struct stat st {};
+  const int fd = OpenForReading(PathOf(folder, name), st);
+  if (fd < 0 || static_cast<std::uint64_t>(st.st_size) > kReadCap) {
+    if (fd >= 0) ::close(fd);
+    out.clear();
+    return false;
+  }
+  // Checked while reading, not from the size alone: a file may grow under us.
+  if (!ReadInto(fd, static_cast<std::size_t>(st.st_size), kReadCap + 1, out) || out.size() > kReadCap) {
+    out.clear();
+    return false;
+  }
+  return true;
 }
 
 bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::size_t count,
                                     std::vector<std::uint8_t>& out) {
-  out.clear();
   NoteIndex(folder, name);
-  const int fd = ::open(PathOf(folder, name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  const int fd = OpenForReading(PathOf(folder, name), st);
+  if (fd < 0) {
+    out.clear();
     return false;
   }
-  out.resize(count);
-  std::size_t got = 0;
-  while (got < count) {
-    const ssize_t n = ::read(fd, out.data() + got, count - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  out.resize(got);
-  return true;
+  return ReadInto(fd, static_cast<std::size_t>(st.st_size), count, out);
 }
 
 bool ReaderCardFiles::WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) {

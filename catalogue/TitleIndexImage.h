@@ -2,6 +2,7 @@
 // INDEX0.DAT held in memory: the playlists refer to songs by their record position in it.
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 #include "catalogue/CatalogueRecords.h"
@@ -17,6 +18,8 @@ class TitleIndexImage {
   void Assign(std::vector<std::uint8_t>&& fileBytes);
   void Assign(const std::vector<std::uint8_t>& fileBytes) { Assign(std::vector<std::uint8_t>(fileBytes)); }
   void Clear() { bytes_.clear(); }
+  // Empties the image and gives its bytes, whose room the next read reuses.
+  std::vector<std::uint8_t> TakeBytes() { return std::move(bytes_); }
 
   // Records held, the terminator included.
   std::size_t count() const { return bytes_.size() / kCatalogueRecordSize; }

@@ -65,8 +65,9 @@ CardList GeneratedCard(std::size_t songs) {
 std::uint64_t ListChecksum(const CardList& list) {
   std::uint64_t h = kFnvStart;
   for (const SongEntry& e : list) {
-    for (const std::string* s : {&e.numberText, &e.path, &e.title, &e.performer, &e.category}) {
-      h = Fnv1a(h, s->data(), s->size());
+    for (const std::string_view s : {e.numberText.view(), std::string_view(e.path), e.title.view(),
+                                     e.performer.view(), e.category.view()}) {
+      h = Fnv1a(h, s.data(), s.size());
       h = Fnv1a(h, "|", 1);
     }
     for (std::uint32_t v : {std::uint32_t{e.listIndex}, std::uint32_t{e.edited}, e.fileSize,
