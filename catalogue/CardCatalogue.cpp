@@ -241,7 +241,7 @@ int RebuildCardCatalogue(Catalogue& cat) {
   CardFiles& files = cat.files();
   s.progress().ProgressSetLine1("Update index");
 
-  CatalogueFileSet set;
+  CatalogueFileSet& set = cat.workStore().output();
   if (!cat.workStore().Build(s.card, set)) {
     s.ShowBox(Format("The card catalogue holds at most %zu songs: the index files were not written.",
                      kMaxCatalogueSongs),
@@ -251,13 +251,15 @@ int RebuildCardCatalogue(Catalogue& cat) {
 
   // One set: a card that cannot take the new index files whole keeps the old ones whole, so the
   // player never reads letter jumps of one catalogue over the titles of another.
+  constexpr IndexFile kOrder[] = {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0,
+                                  IndexFile::Alpha1, IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4};
   std::vector<CardFiles::NamedFile> named;
-  for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1,
-                      IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4}) {
-    named.emplace_back(IndexFileName(f), std::move(set[f]));
-  }
+  named.reserve(std::size(kOrder));
+  for (IndexFile f : kOrder) named.emplace_back(IndexFileName(f), std::move(set[f]));
   s.progress().ProgressSetLine1("Update Index Titles");
-  if (!files.ReplaceRootFilesTogether(named)) {
+  const bool written = files.ReplaceRootFilesTogether(named);
+  for (std::size_t i = 0; i < named.size(); ++i) set[kOrder[i]] = std::move(named[i].second);
+  if (!written) {
     s.ShowBox(FormatText(s.Text(12), CataloguePath(cat, "INDEX0.DAT - INDEX4.DAT, ALPHA0.DAT - ALPHA2.DAT").c_str()) +
                   "\nThe card keeps its old index files, all of them.",
               25, BoxIcon::Stop, BoxButtons::Ok);

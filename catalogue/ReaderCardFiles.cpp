@@ -62,7 +62,6 @@ int OpenForReading(const std::string& path, struct stat& st) {
 // every load is neither allocated nor zero-filled again, only its new bytes are.
 bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::uint8_t>& out) {
   std::size_t have = 0;
-  // A byte more than the file holds: a read that fills it tells a file grown under us.
   std::size_t room = std::min(expected + 1, count);
   if (out.size() < room) out.resize(room);
   bool ok = true;
@@ -73,6 +72,9 @@ bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::
     if (n < 0) ok = false;
     if (n <= 0) break;
     have += static_cast<std::size_t>(n);
+    // The size the file had when it was opened is what is read: one read, not a second one that
+    // finds the end.
+    if (have == expected) break;
   }
   ::close(fd);
   out.resize(ok ? have : 0);
@@ -89,7 +91,6 @@ bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<
     out.clear();
     return false;
   }
-  // Checked while reading, not from the size alone: a file may grow under us.
   if (!ReadInto(fd, static_cast<std::size_t>(st.st_size), kReadCap + 1, out) || out.size() > kReadCap) {
     out.clear();
     return false;
@@ -166,8 +167,12 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
     if (data.size() >= kEarlyWriteBytes) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   }
+  // One wait for the whole set: a sync of the card's file system takes every temporary to the
+  // card at once, where a sync per file would flush the card's FAT and its cache once a file.
+  // Where that sync is refused, each file is synced on its own.
+  const bool setSynced = ::syncfs(dir) == 0;
   for (int& fd : fds) {
-    const bool ok = ::fsync(fd) == 0;
+    const bool ok = setSynced || ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     fd = -1;
     if (!ok || !closed) return cleanUp();
