@@ -196,24 +196,14 @@ CatalogueAgreement CompareCatalogueWithFolders(Catalogue& cat) {
   // One bit per song number: listed by the index, and present in its folder. Compared a word at
   // a time, since the check runs at every load.
   constexpr std::size_t kWords = (kSongNumberLimit + 63) / 64;
-  std::array<std::uint64_t, kWords> listed{}, present{};
+  std::array<std::uint64_t, kWords> listed{};
   for (const SongEntry& e : s.card) {
     const unsigned n = e.songNumber();
     if (n < kSongNumberLimit) listed[n / 64] |= std::uint64_t{1} << (n % 64);
   }
-  std::vector<CardFolderItem> items;
-  for (int folder = 0; folder < kSongFolderCount; ++folder) {
-    items.clear();
-    if (!files.ListFolderNames(folder, items)) {
-      result.folderUnreadable = true;
-      continue;
-    }
-    for (const CardFolderItem& item : items) {
-      if (item.isFolder || item.deleted) continue;
-      const int number = RecoverableSongNumber(item.name, folder);
-      if (number >= 0) present[static_cast<std::size_t>(number) / 64] |= std::uint64_t{1} << (number % 64);
-    }
-  }
+  std::vector<std::uint64_t> present;
+  result.folderUnreadable = !files.FindSongFiles(present);
+  present.resize(kWords, 0);
   auto collect = [](std::uint64_t bits, std::size_t word, std::vector<unsigned>& out) {
     for (; bits != 0; bits &= bits - 1) out.push_back(static_cast<unsigned>(word * 64 + std::countr_zero(bits)));
   };

@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
+#include "catalogue/CatalogueCheck.h"
 
 namespace sondesk {
 
@@ -252,6 +254,46 @@ bool ReaderCardFiles::List(int folder, std::vector<CardFolderItem>& out, bool wi
   }
   ::closedir(dir);
   return true;
+}
+
+bool ReaderCardFiles::FindSongFiles(std::vector<std::uint64_t>& present) {
+  present.assign((kSongNumberLimit + 63) / 64, 0);
+  // The folders' raw listings, each opened from the root: no entry is made for a name, and only a
+  // name of a song file's form, whose kind the listing does not tell, is looked at.
+  const int root = ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (root < 0) return false;
+  bool readable = true;
+  alignas(dirent64) char buffer[32768];
+  for (int folder = 0; folder < kSongFolderCount; ++folder) {
+    char folderName[4];
+    std::snprintf(folderName, sizeof folderName, "%d", folder);
+    const int fd = ::openat(root, folderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      readable = false;
+      continue;
+    }
+    for (;;) {
+      const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) readable = false;
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* d = reinterpret_cast<const dirent64*>(buffer + at);
+        at += d->d_reclen;
+        if (d->d_type == DT_DIR || ::strnlen(d->d_name, 10) != 9) continue;
+        const int number = RecoverableSongNumber(d->d_name, folder);
+        if (number < 0) continue;
+        if (d->d_type != DT_REG) {
+          struct stat st {};
+          if (::fstatat(fd, d->d_name, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+        }
+        present[static_cast<std::size_t>(number) / 64] |= std::uint64_t{1} << (number % 64);
+      }
+    }
+    ::close(fd);
+  }
+  ::close(root);
+  return readable;
 }
 
 void ReaderCardFiles::Commit() {
