@@ -5,7 +5,8 @@
 // with its texts in place that is one block of memory and no allocation per song.
 //
 // It reads like a std::string (size, c_str, comparisons, +, conversion to std::string and
-// std::string_view); a longer text given to it keeps its first N characters, as a record would.
+// std::string_view); a longer text given to it keeps its first N characters and a text with a NUL
+// ends there, as in every record that holds it.
 // The N + 1 bytes of its field are zero after the text, as a record's field is, so that a record
 // is written from it with one copy.
 
@@ -38,15 +39,16 @@ class InlineText {
   InlineText& operator=(const std::string& text) noexcept { return *this = std::string_view(text); }
   InlineText& operator=(const char* text) noexcept { return *this = std::string_view(text); }
 
-  // The first min(n, N) bytes at `p`.
+  // The first min(n, N) bytes at `p`, up to the first NUL.
   void assign(const char* p, std::size_t n) noexcept {
     n = std::min(n, N);
+    if (const void* nul = std::memchr(p, 0, n)) n = static_cast<std::size_t>(static_cast<const char*>(nul) - p);
     std::memmove(chars_, p, n);
     std::memset(chars_ + n, 0, N + 1 - n);
     size_ = static_cast<std::uint8_t>(n);
   }
-  // Sets the text from a field of at least N + 1 readable bytes whose text is `n` <= N long: the
-  // whole field is copied at once, which is quicker than a copy of `n` bytes.
+  // Sets the text from a field of at least N + 1 readable bytes whose text is `n` <= N long and
+  // holds no NUL: the whole field is copied at once, which is quicker than a copy of `n` bytes.
   void AssignFromField(const char* field, std::size_t n) noexcept {
     std::memcpy(chars_, field, N + 1);
     std::memset(chars_ + n, 0, N + 1 - n);
@@ -56,7 +58,7 @@ class InlineText {
     std::memset(chars_, 0, N + 1);
     size_ = 0;
   }
-  // The text and the zeros after it.
+  // The text and the zeros after it: N + 1 bytes laid out as a record's field.
   const char* field() const noexcept { return chars_; }
 
   std::size_t size() const noexcept { return size_; }

@@ -73,6 +73,10 @@ TEST(SongEntry, ListTextsKeep27CharactersAndNothingAfterThem) {
   EXPECT_EQ(asString, "Sh");
   e.title.clear();
   EXPECT_EQ(std::string(e.title.field(), SongText::kMax + 1), std::string(28, '\0'));
+  // A text ends at a NUL of its own, as every record that holds it does.
+  e.category = std::string("AB\0CD", 5);
+  EXPECT_EQ(e.category, "AB");
+  EXPECT_EQ(std::string(e.category.field(), SongText::kMax + 1), "AB" + std::string(26, '\0'));
 }
 
 TEST(SongList, HoldsAtMost16384Songs) {
