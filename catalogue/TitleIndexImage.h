@@ -2,6 +2,7 @@
 // INDEX0.DAT held in memory: the playlists refer to songs by their record position in it.
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -39,7 +40,9 @@ class TitlePositionLookup {
   int Find(std::uint16_t songNumber) const { return first_[songNumber]; }
 
  private:
-  std::vector<std::int32_t> first_;
+  // Positions stay below the image's capacity, so half the table a wider type would take.
+  static_assert(TitleIndexImage::kCapacity <= 32768);
+  std::unique_ptr<std::int16_t[]> first_;
 };
 
 }  // namespace sondesk
