@@ -74,7 +74,10 @@ bool SongList::push_back(SongEntry entry) {
 void SongList::Renumber() {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     entries_[i].listIndex = static_cast<std::uint16_t>(i);
-    entries_[i].numberText = FormatNumberText(static_cast<int>(i));
+    char text[kNumberTextMax + 1] = "      ";
+    std::size_t at = kNumberTextMax;
+    for (std::size_t n = i; at == kNumberTextMax || n != 0; n /= 10) text[--at] = static_cast<char>('0' + n % 10);
+    entries_[i].numberText.AssignFromField(text, kNumberTextMax);
   }
 }
 

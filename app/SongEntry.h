@@ -6,19 +6,25 @@
 #include <string>
 #include <vector>
 
+#include "app/InlineText.h"
+
 namespace sondesk {
 
 inline constexpr std::size_t kSongEntrySize = 308;
 inline constexpr std::size_t kSongTextMax = 27;   // title, performer, category in a list
 inline constexpr std::size_t kSongPathField = 128;
 inline constexpr std::size_t kMaxListSongs = 16384;
+inline constexpr std::size_t kNumberTextMax = 6;  // "%6d" of a position below 16,384
+
+// A list text kept in the entry itself.
+using SongText = InlineText<kSongTextMax>;
 
 struct SongEntry {
-  std::string numberText;  // the position in the list, "%6d"
-  std::string path;        // the whole path in memory; cut to 127 only where the record is written
-  std::string title;       // at most 27 characters
-  std::string performer;
-  std::string category;
+  InlineText<kNumberTextMax> numberText;  // the position in the list, "%6d"
+  std::string path;  // the whole path in memory; cut to 127 only where the record is written
+  SongText title;
+  SongText performer;
+  SongText category;
   std::uint16_t listIndex = 0;
   std::uint16_t edited = 0;
   std::uint32_t fileSize = 0;

@@ -176,7 +176,7 @@ void BM_CarryOverPlaylists(benchmark::State& state) {
 BENCHMARK(BM_CarryOverPlaylists)->Unit(benchmark::kMillisecond);
 
 // The loading as a scan of the whole list per group record: the reference the load must agree with.
-void ScanGroups(const std::vector<std::uint8_t>& bytes, CardList& list, std::string SongEntry::*field) {
+void ScanGroups(const std::vector<std::uint8_t>& bytes, CardList& list, SongText SongEntry::*field) {
   std::string current;
   for (std::size_t r = 0; r + 1 < bytes.size() / 32; ++r) {
     const std::uint8_t* rec = bytes.data() + r * 32;

@@ -23,6 +23,8 @@ void ReportUnreadable(Catalogue& cat, const std::string& name) {
 // shorter than a record), or -1. A number listed twice in INDEX0.DAT gives both songs its groups.
 // Only the slots of INDEX0.DAT's numbers are made ready: the others may be written by the walk of
 // a grouped index but are never read, so the table is never cleared whole.
+static_assert(SongText::kMax == kCatalogueTextMax && SongText::kMax + 1 <= kCatalogueRecordSize - 2);
+
 class GroupsByNumber {
  public:
   struct Slot {
@@ -55,21 +57,16 @@ class GroupsByNumber {
   std::unique_ptr<Slot[]> slots_;
 };
 
-// Sets `text` to `n` bytes at `p` in place: a string that already has the room keeps it.
-inline void SetText(std::string& text, const char* p, std::size_t n) {
-  text.resize(n);
-  std::memcpy(text.data(), p, n);
-}
-
 // A group's name found by GroupsByNumber; empty when a song was not listed or the index was not
-// read.
-inline void GiveGroup(const std::vector<std::uint8_t>* bytes, std::int32_t at, std::string& text) {
+// read. The name's whole field is copied at once: the texts live in the entry, not on the heap.
+inline void GiveGroup(const std::vector<std::uint8_t>* bytes, std::int32_t at, SongText& text) {
   if (bytes == nullptr || at < 0) {
     text.clear();
     return;
   }
   const std::size_t length = static_cast<std::size_t>(at) % kCatalogueRecordSize;
-  SetText(text, reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2), length);
+  text.AssignFromField(reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2),
+                       length);
 }
 
 // Writes `value` right-aligned in `width` characters ending at `end`, zero- or space-padded; the
@@ -83,24 +80,29 @@ void PutDecimal(char* end, int width, unsigned value, char pad) {
   while (p > end - width) *--p = pad;
 }
 
-// Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The songs
-// of the old list lend their strings' storage: a list loaded over another allocates next to
-// nothing, and each text is written in place.
+// Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The old
+// list lends its storage (only the paths are on the heap, and they fit a string's own room): a
+// list loaded over another allocates nothing.
 void FillCardList(CardList& card, std::vector<SongEntry>& reuse, const TitleIndexImage& image,
                   std::size_t songCount, const GroupsByNumber& groups,
                   const std::vector<std::uint8_t>* categories, const std::vector<std::uint8_t>* performers) {
-  reuse.resize(songCount);
+  // New songs are made where they are filled, while their memory is at hand, rather than all made
+  // empty first and written again; as copies of one empty song, which is quicker than making each.
+  if (reuse.size() > songCount) reuse.resize(songCount);
+  reuse.reserve(songCount);
+  const SongEntry blank;
   for (std::size_t r = 0; r < songCount; ++r) {
-    SongEntry& e = reuse[r];
+    SongEntry& e = r < reuse.size() ? reuse[r] : reuse.emplace_back(blank);
     const std::uint8_t* record = image.RecordAt(r);
     const std::uint16_t number = GetLe16(record);
-    e.numberText.resize(6);  // "%6d": positions stay below 16,384
-    PutDecimal(e.numberText.data() + 6, 6, static_cast<unsigned>(r), ' ');
+    char numberText[kNumberTextMax + 1];  // "%6d": positions stay below 16,384
+    PutDecimal(numberText + kNumberTextMax, kNumberTextMax, static_cast<unsigned>(r), ' ');
+    e.numberText.AssignFromField(numberText, kNumberTextMax);
     e.path.resize(9);  // "%05u.MF3": numbers stay below 65,536
     PutDecimal(e.path.data() + 5, 5, number, '0');
     std::memcpy(e.path.data() + 5, ".MF3", 4);
     const char* title = reinterpret_cast<const char*>(record + 2);
-    SetText(e.title, title, ::strnlen(title, kCatalogueTextMax));
+    e.title.AssignFromField(title, ::strnlen(title, kCatalogueTextMax));
     const GroupsByNumber::Slot& slot = groups[number];
     GiveGroup(categories, slot.category, e.category);
     GiveGroup(performers, slot.performer, e.performer);
@@ -149,7 +151,7 @@ int LoadCardCatalogue(Catalogue& cat) {
   // The songs of the old list lend their storage to the new one; those not reused go with it.
   std::vector<SongEntry> reuse = std::move(s.card.entries());
   s.card.clear();
-  cat.titleIndex.Clear();
+  std::vector<std::uint8_t> bytes = cat.titleIndex.TakeBytes();
   if (!cat.linkMode() && !s.CardDriveUsable()) {
     cat.listOutdated = false;
     return 1;
@@ -181,7 +183,6 @@ int LoadCardCatalogue(Catalogue& cat) {
     return result;
   };
 
-  std::vector<std::uint8_t> bytes;
   if (!ReadRootFile(cat, "INDEX0.DAT", bytes)) {
     ReportUnreadable(cat, "INDEX0.DAT");
     return finish(0);
@@ -196,7 +197,8 @@ int LoadCardCatalogue(Catalogue& cat) {
   // Every record but the terminator is a song, in file order.
   const std::size_t songCount = std::min(records - 1, CardList::kCapacity);
   GroupsByNumber groups(cat.titleIndex, songCount);
-  std::vector<std::uint8_t> categoryBytes, performerBytes;
+  std::vector<std::uint8_t>& categoryBytes = cat.categoryIndexBytes;
+  std::vector<std::uint8_t>& performerBytes = cat.performerIndexBytes;
   // What could be read stays in the list when a later index cannot be.
   if (!ReadRootFile(cat, "INDEX1.DAT", categoryBytes)) {
     FillCardList(s.card, reuse, cat.titleIndex, songCount, groups, nullptr, nullptr);
@@ -217,13 +219,12 @@ int LoadCardCatalogue(Catalogue& cat) {
 
 int ReadTitleIndexImage(Catalogue& cat) {
   Session& s = cat.session();
-  cat.titleIndex.Clear();
+  std::vector<std::uint8_t> bytes = cat.titleIndex.TakeBytes();
   if (!cat.linkMode() && !s.CardDriveUsable()) return 0;
   s.BusyCursorOn();
   Progress& progress = s.progress();
   progress.ProgressStartTimed(RootFileUnits(cat, "INDEX0.DAT"));
   progress.ProgressSetLine1("Lettura INDEX0.DAT");
-  std::vector<std::uint8_t> bytes;
   const bool ok = ReadRootFile(cat, "INDEX0.DAT", bytes);
   if (ok) {
     cat.titleIndex.Assign(std::move(bytes));
@@ -240,7 +241,7 @@ int RebuildCardCatalogue(Catalogue& cat) {
   CardFiles& files = cat.files();
   s.progress().ProgressSetLine1("Update index");
 
-  CatalogueFileSet set;
+  CatalogueFileSet& set = cat.workStore().output();
   if (!cat.workStore().Build(s.card, set)) {
     s.ShowBox(Format("The card catalogue holds at most %zu songs: the index files were not written.",
                      kMaxCatalogueSongs),
@@ -250,13 +251,15 @@ int RebuildCardCatalogue(Catalogue& cat) {
 
   // One set: a card that cannot take the new index files whole keeps the old ones whole, so the
   // player never reads letter jumps of one catalogue over the titles of another.
+  constexpr IndexFile kOrder[] = {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0,
+                                  IndexFile::Alpha1, IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4};
   std::vector<CardFiles::NamedFile> named;
-  for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1,
-                      IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4}) {
-    named.emplace_back(IndexFileName(f), std::move(set[f]));
-  }
+  named.reserve(std::size(kOrder));
+  for (IndexFile f : kOrder) named.emplace_back(IndexFileName(f), std::move(set[f]));
   s.progress().ProgressSetLine1("Update Index Titles");
-  if (!files.ReplaceRootFilesTogether(named)) {
+  const bool written = files.ReplaceRootFilesTogether(named);
+  for (std::size_t i = 0; i < named.size(); ++i) set[kOrder[i]] = std::move(named[i].second);
+  if (!written) {
     s.ShowBox(FormatText(s.Text(12), CataloguePath(cat, "INDEX0.DAT - INDEX4.DAT, ALPHA0.DAT - ALPHA2.DAT").c_str()) +
                   "\nThe card keeps its old index files, all of them.",
               25, BoxIcon::Stop, BoxButtons::Ok);

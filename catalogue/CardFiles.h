@@ -42,7 +42,8 @@ class CardFiles {
   virtual void RequestConnect() {}
   virtual void ReleaseAccess() {}
 
-  // The whole file; false when it is absent or cannot be read.
+  // The whole file; false when it is absent or cannot be read. `out` may keep its room: a buffer
+  // passed again is reused.
   virtual bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) = 0;
   // At most `count` bytes from the start of the file.
   virtual bool ReadFileStart(int folder, const std::string& name, std::size_t count,
@@ -72,6 +73,11 @@ class CardFiles {
   // The same where only names and kinds are wanted: the sizes may be left 0, which spares a
   // look at every file where the listing does not carry them.
   virtual bool ListFolderNames(int folder, std::vector<CardFolderItem>& out) { return ListFolder(folder, out); }
+  // Marks in `present` (one bit per song number, 64 to a word, kSongNumberLimit bits) every song
+  // file that stands in the folder of its number, as the player finds it. False when a song folder
+  // cannot be read (the others are still looked at). The default walks the folder listings; a
+  // reader looks at the names alone, since the card's catalogue check does this at every load.
+  virtual bool FindSongFiles(std::vector<std::uint64_t>& present);
   // Pending allocation changes go to the card.
   virtual void Commit() {}
   // Gives the card a fresh, empty file system; 1 done, 0 not possible this way (a reader's card is

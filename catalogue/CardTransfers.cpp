@@ -123,7 +123,7 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     progress.ProgressSetLine1(Format("Copy to Flash: %s\n(%zu:%zu)", source.title.c_str(), k + 1, n));
     if (!IsFile(source.path) || !ReadWholeFile(source.path, data)) {
       s.ShowOpenError(source.path);
-      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      notCopied.push_back(source.title.empty() ? source.path : source.title.str());
       continue;
     }
     // The player would choke on a damaged song and nothing on the card could mend it: it stays
@@ -131,7 +131,7 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     if (std::string why; CheckMf3Song(data, why) != Mf3Status::Ok) {
       s.ShowBox(Format("%s is not a whole MF3 song (%s) and is not copied", source.path.c_str(), why.c_str()), 21,
                 BoxIcon::Stop, BoxButtons::Ok);
-      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      notCopied.push_back(source.title.empty() ? source.path : source.title.str());
       continue;
     }
     // A number whose file is already in its folder belongs to a song the catalogue has lost (a
@@ -140,7 +140,7 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     while (songNumber < kSongNumberLimit && files.FileExists(SongFolderOf(songNumber), SongFileName(songNumber)))
       ++songNumber;
     if (songNumber >= kSongNumberLimit) {
-      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      notCopied.push_back(source.title.empty() ? source.path : source.title.str());
       continue;
     }
     const int folder = SongFolderOf(songNumber);
@@ -159,7 +159,7 @@ int CopySongsToCard(Catalogue& cat, const std::vector<std::size_t>& selected) {
     number = static_cast<int>(songNumber);
     if (!ok) {
       if (cat.linkMode()) files.DeleteFile(folder, name);
-      notCopied.push_back(source.title.empty() ? source.path : source.title);
+      notCopied.push_back(source.title.empty() ? source.path : source.title.str());
       continue;
     }
     SongEntry copy = source;

@@ -32,6 +32,10 @@ class Catalogue {
   TitleIndexImage previousTitleIndex;
   void KeepPreviousTitleIndex() { previousTitleIndex = titleIndex; }
 
+  // INDEX1.DAT and INDEX2.DAT as the last load read them: kept so that the next load reads into
+  // memory already there.
+  std::vector<std::uint8_t> categoryIndexBytes, performerIndexBytes;
+
   PlaylistTable playlists;
   // Set when another program changed the card after the card list was read: the list no longer
   // names what is on the card, and a write made from it (a rebuilt index, a song number, a

@@ -18,14 +18,11 @@ int CompareField(const std::array<char, N>& a, const std::array<char, N>& b) {
   return std::memcmp(a.data(), b.data(), N);
 }
 
-// At most 27 characters, up to the first NUL.
+// A list text is already a record's field: at most 27 characters, no NUL among them, zeros after.
 template <std::size_t N>
-void SetField(std::array<char, N>& field, const std::string& text) {
-  field.fill(0);
-  const std::size_t limit = std::min(text.size(), kCatalogueTextMax);
-  const void* nul = std::memchr(text.data(), 0, limit);
-  const std::size_t n = nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - text.data()) : limit;
-  std::memcpy(field.data(), text.data(), n);
+void SetField(std::array<char, N>& field, const SongText& text) {
+  static_assert(N == SongText::kMax + 1);
+  std::memcpy(field.data(), text.field(), N);
 }
 
 // Records are written straight from the zero-filled fields: a field holds at most 27 characters,
@@ -201,10 +198,15 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
     titleKeys_[i] = {BigEndianPrefix(entries_[i].title.data()), static_cast<std::uint32_t>(i)};
   // A stable radix sort on the first 8 bytes keeps equal prefixes in list order; only titles
   // sharing them are then compared whole.
+  // The counts of all eight bytes are taken in one walk over the keys.
   titleScratch_.resize(titleKeys_.size());
-  for (int shift = 0; shift < 64; shift += 8) {
-    std::array<std::uint32_t, 257> count{};
-    for (const TitleKey& k : titleKeys_) ++count[((k.prefix >> shift) & 0xFF) + 1];
+  std::array<std::array<std::uint32_t, 257>, 8> counts{};
+  for (const TitleKey& k : titleKeys_) {
+    for (int b = 0; b < 8; ++b) ++counts[static_cast<std::size_t>(b)][((k.prefix >> (8 * b)) & 0xFF) + 1];
+  }
+  for (int b = 0; b < 8; ++b) {
+    const int shift = 8 * b;
+    std::array<std::uint32_t, 257>& count = counts[static_cast<std::size_t>(b)];
     if (count[((titleKeys_.empty() ? 0 : titleKeys_[0].prefix >> shift) & 0xFF) + 1] == titleKeys_.size()) continue;
     for (std::size_t d = 1; d < count.size(); ++d) count[d] += count[d - 1];
     for (const TitleKey& k : titleKeys_) titleScratch_[count[(k.prefix >> shift) & 0xFF]++] = k;

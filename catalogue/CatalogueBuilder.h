@@ -42,6 +42,10 @@ class CatalogueWorkStore {
   // catalogue can (16,000).
   bool Build(const CardList& list, CatalogueFileSet& out);
 
+  // The files of the last rebuild, whose buffers the next rebuild writes over: lent to the write
+  // and given back, they are neither allocated nor zero-filled again.
+  CatalogueFileSet& output() { return output_; }
+
  private:
   struct Entry {
     std::uint16_t number;
@@ -68,6 +72,7 @@ class CatalogueWorkStore {
   std::vector<std::uint16_t> groups_;      // one entry index per distinct group, in group order
   std::vector<std::uint32_t> groupSlots_;  // open addressing: group number by name, or empty
   std::vector<std::uint32_t> rankScratch_;
+  CatalogueFileSet output_;
 };
 
 }  // namespace sondesk

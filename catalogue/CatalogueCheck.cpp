@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cctype>
 #include <cstring>
 
@@ -192,27 +193,23 @@ CatalogueAgreement CompareCatalogueWithFolders(Catalogue& cat) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
   CatalogueAgreement result;
-  // Bit 1: listed, bit 2: present.
-  std::vector<std::uint8_t> seen(kSongNumberLimit, 0);
+  // One bit per song number: listed by the index, and present in its folder. Compared a word at
+  // a time, since the check runs at every load.
+  constexpr std::size_t kWords = (kSongNumberLimit + 63) / 64;
+  std::array<std::uint64_t, kWords> listed{};
   for (const SongEntry& e : s.card) {
-    if (e.songNumber() < kSongNumberLimit) seen[e.songNumber()] = 1;
+    const unsigned n = e.songNumber();
+    if (n < kSongNumberLimit) listed[n / 64] |= std::uint64_t{1} << (n % 64);
   }
-  std::vector<CardFolderItem> items;
-  for (int folder = 0; folder < kSongFolderCount; ++folder) {
-    items.clear();
-    if (!files.ListFolderNames(folder, items)) {
-      result.folderUnreadable = true;
-      continue;
-    }
-    for (const CardFolderItem& item : items) {
-      if (item.isFolder || item.deleted) continue;
-      const int number = RecoverableSongNumber(item.name, folder);
-      if (number >= 0) seen[static_cast<std::size_t>(number)] |= 2;
-    }
-  }
-  for (unsigned n = 0; n < kSongNumberLimit; ++n) {
-    if (seen[n] == 2) result.unlisted.push_back(n);
-    if (seen[n] == 1) result.missing.push_back(n);
+  std::vector<std::uint64_t> present;
+  result.folderUnreadable = !files.FindSongFiles(present);
+  present.resize(kWords, 0);
+  auto collect = [](std::uint64_t bits, std::size_t word, std::vector<unsigned>& out) {
+    for (; bits != 0; bits &= bits - 1) out.push_back(static_cast<unsigned>(word * 64 + std::countr_zero(bits)));
+  };
+  for (std::size_t w = 0; w < kWords; ++w) {
+    collect(present[w] & ~listed[w], w, result.unlisted);
+    collect(listed[w] & ~present[w], w, result.missing);
   }
   return result;
 }

@@ -6,11 +6,14 @@
 #include <sys/statvfs.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 #include "app/AtomicFile.h"
 #include "app/Paths.h"
+#include "catalogue/CatalogueCheck.h"
 
 namespace sondesk {
 
@@ -43,35 +46,70 @@ void ReaderCardFiles::NoteIndex(int folder, const std::string& name) {
 
 bool ReaderCardFiles::IndexChangedByOthers() const { return indexNoted_ && IndexStamp() != indexStamp_; }
 
+namespace {
+// An open for reading that never blocks (a FIFO with no writer would hang a plain open) and
+// refuses anything but a regular file; -1 otherwise. A regular file's reads ignore O_NONBLOCK, so
+// it is left set.
+int OpenForReading(const std::string& path, struct stat& st) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) return -1;
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+// Reads at most `count` bytes into `out`, whose room is reused: a buffer that is read again at
+// every load is neither allocated nor zero-filled again, only its new bytes are.
+bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::uint8_t>& out) {
+  std::size_t have = 0;
+  std::size_t room = std::min(expected + 1, count);
+  if (out.size() < room) out.resize(room);
+  bool ok = true;
+  while (have < count) {
+    if (have == out.size()) out.resize(std::min(count, std::max<std::size_t>(2 * out.size(), 65536)));
+    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    have += static_cast<std::size_t>(n);
+    // The size the file had when it was opened is what is read: one read, not a second one that
+    // finds the end.
+    if (have == expected) break;
+  }
+  ::close(fd);
+  out.resize(ok ? have : 0);
+  return ok;
+}
+}  // namespace
+
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
-  out.clear();
   NoteIndex(folder, name);
-  // The read itself refuses what is not a regular file: no look before it.
-  return ReadWholeFile(PathOf(folder, name), out);
+  struct stat st {};
+  const int fd = OpenForReading(PathOf(folder, name), st);
+  if (fd < 0 || static_cast<std::uint64_t>(st.st_size) > kReadCap) {
+    if (fd >= 0) ::close(fd);
+    out.clear();
+    return false;
+  }
+  if (!ReadInto(fd, static_cast<std::size_t>(st.st_size), kReadCap + 1, out) || out.size() > kReadCap) {
+    out.clear();
+    return false;
+  }
+  return true;
 }
 
 bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::size_t count,
                                     std::vector<std::uint8_t>& out) {
-  out.clear();
   NoteIndex(folder, name);
-  const int fd = ::open(PathOf(folder, name).c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  const int fd = OpenForReading(PathOf(folder, name), st);
+  if (fd < 0) {
+    out.clear();
     return false;
   }
-  out.resize(count);
-  std::size_t got = 0;
-  while (got < count) {
-    const ssize_t n = ::read(fd, out.data() + got, count - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += static_cast<std::size_t>(n);
-  }
-  ::close(fd);
-  out.resize(got);
-  return true;
+  return ReadInto(fd, static_cast<std::size_t>(st.st_size), count, out);
 }
 
 bool ReaderCardFiles::WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) {
@@ -131,8 +169,12 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
     if (data.size() >= kEarlyWriteBytes) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
   }
+  // One wait for the whole set: a sync of the card's file system takes every temporary to the
+  // card at once, where a sync per file would flush the card's FAT and its cache once a file.
+  // Where that sync is refused, each file is synced on its own.
+  const bool setSynced = ::syncfs(dir) == 0;
   for (int& fd : fds) {
-    const bool ok = ::fsync(fd) == 0;
+    const bool ok = setSynced || ::fsync(fd) == 0;
     const bool closed = ::close(fd) == 0;
     fd = -1;
     if (!ok || !closed) return cleanUp();
@@ -212,6 +254,46 @@ bool ReaderCardFiles::List(int folder, std::vector<CardFolderItem>& out, bool wi
   }
   ::closedir(dir);
   return true;
+}
+
+bool ReaderCardFiles::FindSongFiles(std::vector<std::uint64_t>& present) {
+  present.assign((kSongNumberLimit + 63) / 64, 0);
+  // The folders' raw listings, each opened from the root: no entry is made for a name, and only a
+  // name of a song file's form, whose kind the listing does not tell, is looked at.
+  const int root = ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (root < 0) return false;
+  bool readable = true;
+  alignas(dirent64) char buffer[32768];
+  for (int folder = 0; folder < kSongFolderCount; ++folder) {
+    char folderName[4];
+    std::snprintf(folderName, sizeof folderName, "%d", folder);
+    const int fd = ::openat(root, folderName, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+      readable = false;
+      continue;
+    }
+    for (;;) {
+      const ssize_t n = ::getdents64(fd, buffer, sizeof buffer);
+      if (n < 0 && errno == EINTR) continue;
+      if (n < 0) readable = false;
+      if (n <= 0) break;
+      for (ssize_t at = 0; at < n;) {
+        const auto* d = reinterpret_cast<const dirent64*>(buffer + at);
+        at += d->d_reclen;
+        if (d->d_type == DT_DIR || ::strnlen(d->d_name, 10) != 9) continue;
+        const int number = RecoverableSongNumber(d->d_name, folder);
+        if (number < 0) continue;
+        if (d->d_type != DT_REG) {
+          struct stat st {};
+          if (::fstatat(fd, d->d_name, &st, 0) != 0 || S_ISDIR(st.st_mode)) continue;
+        }
+        present[static_cast<std::size_t>(number) / 64] |= std::uint64_t{1} << (number % 64);
+      }
+    }
+    ::close(fd);
+  }
+  ::close(root);
+  return readable;
 }
 
 void ReaderCardFiles::Commit() {

@@ -28,6 +28,7 @@ class ReaderCardFiles : public CardFiles {
   bool CreateFolder(int folder) override;
   bool ListFolder(int folder, std::vector<CardFolderItem>& out) override;
   bool ListFolderNames(int folder, std::vector<CardFolderItem>& out) override;
+  bool FindSongFiles(std::vector<std::uint64_t>& present) override;
   void Commit() override;
   bool FreeSpace(std::uint64_t& freeBytes, std::uint32_t& roundingUnit) override;
   std::string DisplayName(int folder, const std::string& name) const override { return PathOf(folder, name); }

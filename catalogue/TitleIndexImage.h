@@ -2,6 +2,8 @@
 // INDEX0.DAT held in memory: the playlists refer to songs by their record position in it.
 
 #include <cstdint>
+#include <memory>
+#include <utility>
 #include <vector>
 
 #include "catalogue/CatalogueRecords.h"
@@ -17,6 +19,8 @@ class TitleIndexImage {
   void Assign(std::vector<std::uint8_t>&& fileBytes);
   void Assign(const std::vector<std::uint8_t>& fileBytes) { Assign(std::vector<std::uint8_t>(fileBytes)); }
   void Clear() { bytes_.clear(); }
+  // Empties the image and gives its bytes, whose room the next read reuses.
+  std::vector<std::uint8_t> TakeBytes() { return std::move(bytes_); }
 
   // Records held, the terminator included.
   std::size_t count() const { return bytes_.size() / kCatalogueRecordSize; }
@@ -36,7 +40,9 @@ class TitlePositionLookup {
   int Find(std::uint16_t songNumber) const { return first_[songNumber]; }
 
  private:
-  std::vector<std::int32_t> first_;
+  // Positions stay below the image's capacity, so half the table a wider type would take.
+  static_assert(TitleIndexImage::kCapacity <= 32768);
+  std::unique_ptr<std::int16_t[]> first_;
 };
 
 }  // namespace sondesk

@@ -69,9 +69,13 @@ bool LoadCardList(CliContext& ctx, CardForList& card) {
 }
 
 // A text in printable ASCII reads the same in every charset involved; only others are converted.
-void AppendOut(std::string& line, const std::string& text) {
+void AppendOut(std::string& line, std::string_view text) {
   const bool plain = std::all_of(text.begin(), text.end(), [](char c) { return c >= 0x20 && c < 0x7F; });
-  line += plain ? text : ShownText(text);
+  if (plain) {
+    line += text;
+  } else {
+    line += ShownText(std::string(text));
+  }
 }
 
 // One line a song, built in a buffer kept from song to song: a list of 16,384 songs is printed
@@ -81,7 +85,7 @@ void PrintLibrarySong(const SongEntry& e) {
   line = std::to_string(e.listIndex);
   line += '\t';
   line += e.path;
-  for (const std::string* text : {&e.title, &e.performer, &e.category}) {
+  for (const SongText* text : {&e.title, &e.performer, &e.category}) {
     line += '\t';
     AppendOut(line, *text);
   }

@@ -7,7 +7,7 @@ namespace sondesk {
 
 namespace {
 
-const std::string& ColumnText(const SongEntry& e, int column) {
+std::string_view ColumnText(const SongEntry& e, int column) {
   switch (column) {
     case 0:
       return e.title;
@@ -21,7 +21,7 @@ const std::string& ColumnText(const SongEntry& e, int column) {
 }
 
 // Byte by byte, as unsigned bytes, so accented Windows-1252 letters sort after plain ones.
-int CompareBytes(const std::string& a, const std::string& b) {
+int CompareBytes(std::string_view a, std::string_view b) {
   const std::size_t n = std::min(a.size(), b.size());
   for (std::size_t i = 0; i < n; ++i) {
     const auto ca = static_cast<unsigned char>(a[i]);

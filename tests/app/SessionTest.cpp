@@ -54,6 +54,31 @@ TEST(SongEntry, TheRecordHasItsFieldsAtTheirOffsets) {
   EXPECT_EQ(SongEntry::CutText(std::string(40, 'x')).size(), 27u);
 }
 
+// The list texts live in the entry: at most 27 characters, and the bytes after the text zero, so
+// that a record is written from the field whole.
+TEST(SongEntry, ListTextsKeep27CharactersAndNothingAfterThem) {
+  SongEntry e;
+  e.title = std::string(40, 'L');
+  EXPECT_EQ(e.title, std::string(27, 'L'));
+  e.title = "Sh";
+  EXPECT_EQ(e.title.size(), 2u);
+  EXPECT_EQ(std::string(e.title.field(), SongText::kMax + 1), "Sh" + std::string(26, '\0'));
+  EXPECT_STREQ(e.title.c_str(), "Sh");
+  const SongEntry copy = e;
+  EXPECT_EQ(copy.title, e.title);
+  EXPECT_TRUE(e.performer.empty());
+  EXPECT_LT(e.performer, e.title);
+  EXPECT_EQ(e.title + " and " + std::string("more"), "Sh and more");
+  const std::string asString = e.title;
+  EXPECT_EQ(asString, "Sh");
+  e.title.clear();
+  EXPECT_EQ(std::string(e.title.field(), SongText::kMax + 1), std::string(28, '\0'));
+  // A text ends at a NUL of its own, as every record that holds it does.
+  e.category = std::string("AB\0CD", 5);
+  EXPECT_EQ(e.category, "AB");
+  EXPECT_EQ(std::string(e.category.field(), SongText::kMax + 1), "AB" + std::string(26, '\0'));
+}
+
 TEST(SongList, HoldsAtMost16384Songs) {
   SongList list;
   for (std::size_t i = 0; i < kMaxListSongs; ++i) ASSERT_TRUE(list.push_back(SongEntry{}));

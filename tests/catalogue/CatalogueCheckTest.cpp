@@ -138,5 +138,25 @@ TEST_F(CatalogueCheckTest, LookalikesInTheRootLeaveTheCatalogueIncomplete) {
   EXPECT_EQ(CatalogueComplete(*cat), 0);
 }
 
+// The index against the folders, at the edges of the check's words of bits: the first and last
+// numbers, and those beside a multiple of 64.
+TEST_F(CatalogueCheckTest, TheFoldersAgainstTheIndexAtEveryEdge) {
+  MakeFreshCard();
+  const unsigned listedOnly[] = {0, 63, 64, kSongNumberLimit - 1};
+  const unsigned presentOnly[] = {1, 127, 128, kSongNumberLimit - 2};
+  const unsigned both[] = {62, 65, 4000};
+  for (unsigned n : listedOnly) session->card.push_back(CardSong(n, "L"));
+  for (unsigned n : both) session->card.push_back(CardSong(n, "B"));
+  for (unsigned n : presentOnly) WriteFile(CardPath(SongFolderOf(n), SongFileName(n)), MakeSong("P"));
+  for (unsigned n : both) WriteFile(CardPath(SongFolderOf(n), SongFileName(n)), MakeSong("B"));
+  const CatalogueAgreement agreement = CompareCatalogueWithFolders(*cat);
+  EXPECT_EQ(agreement.missing, std::vector<unsigned>(std::begin(listedOnly), std::end(listedOnly)));
+  std::vector<unsigned> unlisted(std::begin(presentOnly), std::end(presentOnly));
+  std::sort(unlisted.begin(), unlisted.end());
+  EXPECT_EQ(agreement.unlisted, unlisted);
+  EXPECT_FALSE(agreement.folderUnreadable);
+  EXPECT_FALSE(agreement.Agrees());
+}
+
 }  // namespace
 }  // namespace sondesk::test

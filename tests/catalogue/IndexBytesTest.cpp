@@ -65,8 +65,9 @@ CardList GeneratedCard(std::size_t songs) {
 std::uint64_t ListChecksum(const CardList& list) {
   std::uint64_t h = kFnvStart;
   for (const SongEntry& e : list) {
-    for (const std::string* s : {&e.numberText, &e.path, &e.title, &e.performer, &e.category}) {
-      h = Fnv1a(h, s->data(), s->size());
+    for (const std::string_view s : {e.numberText.view(), std::string_view(e.path), e.title.view(),
+                                     e.performer.view(), e.category.view()}) {
+      h = Fnv1a(h, s.data(), s.size());
       h = Fnv1a(h, "|", 1);
     }
     for (std::uint32_t v : {std::uint32_t{e.listIndex}, std::uint32_t{e.edited}, e.fileSize,
@@ -222,6 +223,75 @@ TEST_F(IndexBytesLoadTest, GroupsGoByNumberToEverySongThatCarriesIt) {
   }
   EXPECT_EQ(session->card[1].path, "00005.MF3");
   EXPECT_EQ(session->card[2].path, "00009.MF3");
+}
+
+// The load reads into the buffers of the load before and the rebuild writes over the files of the
+// rebuild before: after a large card, a small one with names of other makers (bytes after a
+// name's end, a name without its end) must come back as a fresh program reads and writes it.
+TEST_F(IndexBytesLoadTest, ASmallCardAfterALargeOneLeavesNothingOfIt) {
+  MakeFreshCard();
+  session->card = GeneratedCard(3000);
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+
+  // The rebuild's files match those of a store that never built anything. A name with a NUL of
+  // its own ends there in every index.
+  session->card = GeneratedCard(40);
+  session->card[7].title = std::string("AB\0CD", 5);
+  session->card[7].category = std::string("\0X", 2);
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  CatalogueWorkStore fresh;
+  CatalogueFileSet expected;
+  ASSERT_TRUE(fresh.Build(session->card, expected));
+  for (int f = 0; f < kIndexFileCount; ++f) {
+    EXPECT_EQ(CardBytes(IndexFileName(static_cast<IndexFile>(f))), expected.files[f]) << f;
+  }
+  const auto index0 = CardBytes("INDEX0.DAT");
+  const std::string cut = "AB" + std::string(kCatalogueTextField - 2, '\0');
+  EXPECT_NE(std::search(index0.begin(), index0.end(), cut.begin(), cut.end()), index0.end());
+  const auto index1 = CardBytes("INDEX1.DAT");
+  EXPECT_EQ(std::search(index1.begin(), index1.end(), std::begin("\0X"), std::end("\0X") - 1), index1.end());
+
+  auto record = [](std::uint16_t number, const std::string& field) {
+    std::vector<std::uint8_t> r(kCatalogueRecordSize, 0);
+    r[0] = static_cast<std::uint8_t>(number);
+    r[1] = static_cast<std::uint8_t>(number >> 8);
+    std::copy(field.begin(), field.end(), r.begin() + 2);
+    return r;
+  };
+  auto file = [](std::initializer_list<std::vector<std::uint8_t>> records) {
+    std::vector<std::uint8_t> bytes;
+    for (const auto& r : records) bytes.insert(bytes.end(), r.begin(), r.end());
+    bytes.resize(bytes.size() + kCatalogueRecordSize, 0);
+    return bytes;
+  };
+  const std::string garbage = std::string("Short\0", 6) + std::string(22, 'G');  // 28 bytes
+  const std::string unended(30, 'U');  // no end within the record: cut at 27
+  WriteFile(CardPath(kRootFolder, "INDEX0.DAT"), file({record(3, garbage), record(4, unended)}));
+  WriteFile(CardPath(kRootFolder, "INDEX1.DAT"),
+            file({record(kGroupHeaderMark, garbage), record(3, ""), record(kGroupHeaderMark, unended), record(4, "")}));
+  WriteFile(CardPath(kRootFolder, "INDEX2.DAT"), file({record(kGroupHeaderMark, "P"), record(4, "")}));
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  ASSERT_EQ(session->card.size(), 2u);
+  const SongEntry& a = session->card[0];
+  const SongEntry& b = session->card[1];
+  EXPECT_EQ(a.title, "Short");
+  EXPECT_EQ(a.category, "Short");
+  EXPECT_EQ(a.performer, "");
+  EXPECT_EQ(b.title, std::string(27, 'U'));
+  EXPECT_EQ(b.category, std::string(27, 'U'));
+  EXPECT_EQ(b.performer, "P");
+  EXPECT_EQ(b.numberText, "     1");
+  // What is held past a text's end is zero, as the record the next rebuild writes from it.
+  for (const SongText* t : {&a.title, &a.category, &a.performer}) {
+    EXPECT_EQ(std::string(t->field(), SongText::kMax + 1), std::string(t->data(), t->size()) +
+                                                              std::string(SongText::kMax + 1 - t->size(), '\0'));
+  }
+  // A second load of the same files gives the same list.
+  const std::uint64_t once = ListChecksum(session->card);
+  ASSERT_EQ(LoadCardCatalogue(*cat), 1);
+  EXPECT_EQ(ListChecksum(session->card), once);
+  EXPECT_EQ(cat->titleIndex.count(), 3u);
 }
 
 }  // namespace
