@@ -31,8 +31,10 @@ int LanguageOfLocale() {
 
 FirstStartKeys SetUpFirstStart(const Paths& paths, int language) {
   const std::string ini = paths.IniPath();
-  auto lacks = [&ini](const char* section, const char* key) {
-    return GetPrivateProfileString(ini, section, key, "", 4096).empty();
+  // One read for the three keys; only a first start writes, and only keys this read found missing.
+  const ProfileSnapshot before(ini);
+  auto lacks = [&before](const char* section, const char* key) {
+    return before.GetString(section, key, "", 4096).empty();
   };
   FirstStartKeys wrote;
   const bool noProgramFolder = lacks("Settings", "Installpath");
