@@ -83,7 +83,7 @@ out="$BIN/screenshots/fresh-user"
 rm -rf "$out"
 (cd "$work/launch" && as_new_user timeout 300 xvfb-run -a -s "-screen 0 1600x1000x24" "$SONDESK" --screenshots "$out") \
   >"$work/second.log" 2>&1 || { cat "$work/second.log"; fail "second start"; }
-[ -s "$out/main.png" ] || fail "no picture of the second start"
+[ -s "$out/main.png" ] || { cat "$work/second.log"; fail "no picture of the second start"; }
 [ "$(as_new_user "$CLI" --quiet library list | wc -l)" -eq 1 ] || fail "the library list after a second start"
 [ -z "$(ls -A "$work/launch")" ] || { ls -la "$work/launch"; fail "files appeared in the launch folder"; }
 echo "desktop program, fresh user: ok ($out)"

@@ -12,7 +12,9 @@ command -v xvfb-run >/dev/null || { echo "xvfb-run missing"; exit 1; }
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 out="$BIN/screenshots"
-rm -rf "$out"
+# Only its own pictures go: other tests (the fresh user, the playlists, playback) keep theirs in
+# this folder and may be running at the same time.
+rm -rf "$out"/lang[0-9]*
 mkdir -p "$out"
 
 shots=(question-connect main SettingsDlg SEARCHDLG FileInfoDlg DbInfoDlg DupFileDlg MessageDlg ExportDialog
