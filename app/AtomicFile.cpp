@@ -60,9 +60,13 @@ bool WriteFileAtomically(const std::string& path, const std::vector<std::uint8_t
 }
 
 int OpenRegularFileForReading(const std::string& path) {
+  struct stat st {};
+  return OpenRegularFileForReading(path, st);
+}
+
+int OpenRegularFileForReading(const std::string& path, struct stat& st) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
-  struct stat st {};
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);
     errno = EINVAL;
@@ -119,10 +123,10 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 bool ReadWholeFile(const std::string& path, std::vector<std::uint8_t>& out, std::size_t maxBytes) {
   // Straight into the vector, sized from the file: songs and streams are read whole on every
   // import and conversion.
-  const int fd = OpenRegularFileForReading(path);
-  if (fd < 0) return false;
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || static_cast<std::uint64_t>(st.st_size) > maxBytes) {
+  const int fd = OpenRegularFileForReading(path, st);
+  if (fd < 0) return false;
+  if (static_cast<std::uint64_t>(st.st_size) > maxBytes) {
     ::close(fd);
     return false;
   }

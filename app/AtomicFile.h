@@ -2,6 +2,8 @@
 // Whole-file writes that never leave half a file: the data goes to a temporary file in the same
 // folder, is flushed, and then replaces the target by a rename.
 
+#include <sys/stat.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -34,6 +36,8 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 // A file descriptor open for reading, or -1. The open never blocks (a FIFO with no writer would hang
 // a plain open) and anything but a regular file is closed again before a byte is read.
 int OpenRegularFileForReading(const std::string& path);
+// The same, with the file's status as the open found it.
+int OpenRegularFileForReading(const std::string& path, struct stat& st);
 
 // The same as a stdio stream ("rb"), or nullptr.
 std::FILE* OpenRegularFile(const std::string& path);

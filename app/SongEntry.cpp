@@ -74,9 +74,8 @@ bool SongList::push_back(SongEntry entry) {
 void SongList::Renumber() {
   for (std::size_t i = 0; i < entries_.size(); ++i) {
     entries_[i].listIndex = static_cast<std::uint16_t>(i);
-    char text[kNumberTextMax + 1] = "      ";
-    std::size_t at = kNumberTextMax;
-    for (std::size_t n = i; at == kNumberTextMax || n != 0; n /= 10) text[--at] = static_cast<char>('0' + n % 10);
+    char text[kNumberTextMax + 1] = {};
+    PutDecimal(text + kNumberTextMax, kNumberTextMax, static_cast<unsigned>(i), ' ');
     entries_[i].numberText.AssignFromField(text, kNumberTextMax);
   }
 }
@@ -86,11 +85,7 @@ std::string FormatNumberText(int n) {
   // is renumbered after each read.
   if (n >= 0 && n <= 999999) {
     std::string text(6, ' ');
-    std::size_t at = 6;
-    do {
-      text[--at] = static_cast<char>('0' + n % 10);
-      n /= 10;
-    } while (n != 0);
+    PutDecimal(text.data() + 6, 6, static_cast<unsigned>(n), ' ');
     return text;
   }
   char buf[16];

@@ -78,4 +78,16 @@ using CardList = SongList;
 // "%6d"
 std::string FormatNumberText(int n);
 
+// Writes `value` right-aligned in `width` characters ending at `end`, padded with `pad` (blanks for
+// list positions, zeros for song file names); a value wider than `width` keeps its last digits.
+// Lists of 16,384 songs are numbered on every load, and the general formatter would be most of it.
+inline void PutDecimal(char* end, int width, unsigned value, char pad) {
+  char* p = end;
+  do {
+    *--p = static_cast<char>('0' + value % 10);
+    value /= 10;
+  } while (value != 0 && p > end - width);
+  while (p > end - width) *--p = pad;
+}
+
 }  // namespace sondesk

@@ -82,12 +82,11 @@ std::uint32_t CardFileSystem::CountFreeClusters() {
 
 std::uint32_t CardFileSystem::CountChainEnds() {
   if (!mounted_) return 0;
-  const bool held = LoadWholeFat();
-  if (held) return TallyHeldFat(fat_.data(), 2, geometry_.LastAllocatable).ends;
+  if (LoadWholeFat()) return TallyHeldFat(fat_.data(), 2, geometry_.LastAllocatable).ends;
   std::uint32_t ends = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
-    if (IsEndOfChain(held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c))) ++ends;
-    if (!held && device_->Aborted()) break;
+    if (IsEndOfChain(GetFatEntry(c))) ++ends;
+    if (device_->Aborted()) break;
   }
   return ends;
 }
@@ -95,15 +94,14 @@ std::uint32_t CardFileSystem::CountChainEnds() {
 std::uint32_t CardFileSystem::FreeClusters() {
   if (!mounted_) return 0;
   if (freeCount_ >= 0) return static_cast<std::uint32_t>(freeCount_);
-  const bool held = LoadWholeFat();
-  if (held) {
+  if (LoadWholeFat()) {
     freeCount_ = TallyHeldFat(fat_.data(), 2, geometry_.LastAllocatable).free;
     return static_cast<std::uint32_t>(freeCount_);
   }
   std::uint32_t free = 0;
   for (std::uint32_t c = 2; c <= geometry_.LastAllocatable; ++c) {
-    if ((held ? GetLe16(fat_.data() + 2 * static_cast<std::size_t>(c)) : GetFatEntry(c)) == kFatFree) ++free;
-    if (!held && device_->Aborted()) return free;
+    if (GetFatEntry(c) == kFatFree) ++free;
+    if (device_->Aborted()) return free;
   }
   freeCount_ = free;
   return free;

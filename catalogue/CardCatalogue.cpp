@@ -69,17 +69,6 @@ inline void GiveGroup(const std::vector<std::uint8_t>* bytes, std::int32_t at, S
                        length);
 }
 
-// Writes `value` right-aligned in `width` characters ending at `end`, zero- or space-padded; the
-// load formats two numbers per song and the general formatter would be most of its work.
-void PutDecimal(char* end, int width, unsigned value, char pad) {
-  char* p = end;
-  do {
-    *--p = static_cast<char>('0' + value % 10);
-    value /= 10;
-  } while (value != 0 && p > end - width);
-  while (p > end - width) *--p = pad;
-}
-
 // Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The old
 // list lends its storage (only the paths are on the heap, and they fit a string's own room): a
 // list loaded over another allocates nothing.

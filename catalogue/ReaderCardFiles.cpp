@@ -47,19 +47,6 @@ void ReaderCardFiles::NoteIndex(int folder, const std::string& name) {
 bool ReaderCardFiles::IndexChangedByOthers() const { return indexNoted_ && IndexStamp() != indexStamp_; }
 
 namespace {
-// An open for reading that never blocks (a FIFO with no writer would hang a plain open) and
-// refuses anything but a regular file; -1 otherwise. A regular file's reads ignore O_NONBLOCK, so
-// it is left set.
-int OpenForReading(const std::string& path, struct stat& st) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-  if (fd < 0) return -1;
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    return -1;
-  }
-  return fd;
-}
-
 // Reads at most `count` bytes into `out`, whose room is reused: a buffer that is read again at
 // every load is neither allocated nor zero-filled again, only its new bytes are.
 bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::uint8_t>& out) {
@@ -87,7 +74,7 @@ bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
   NoteIndex(folder, name);
   struct stat st {};
-  const int fd = OpenForReading(PathOf(folder, name), st);
+  const int fd = OpenRegularFileForReading(PathOf(folder, name), st);
   if (fd < 0 || static_cast<std::uint64_t>(st.st_size) > kReadCap) {
     if (fd >= 0) ::close(fd);
     out.clear();
@@ -104,7 +91,7 @@ bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::si
                                     std::vector<std::uint8_t>& out) {
   NoteIndex(folder, name);
   struct stat st {};
-  const int fd = OpenForReading(PathOf(folder, name), st);
+  const int fd = OpenRegularFileForReading(PathOf(folder, name), st);
   if (fd < 0) {
     out.clear();
     return false;

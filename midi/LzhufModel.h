@@ -366,6 +366,9 @@ struct BasicSearchTrees {
     matchLength = F;
     Replace(r, static_cast<int>(p));
   }
+  // Whether tree b's next descent is taken as one-way: this one visited at least 8 nodes and turned
+  // at fewer than a fifth of them.
+  inline void NoteDescent(unsigned b, int turns, int visits) { straight[b] = turns * 5 < visits && visits >= 8; }
   // Node p's common length i against the best match so far: longer wins, then nearer.
   __attribute__((always_inline)) static inline void KeepBetter(int r, unsigned p, int i, int& length, int& position) {
     const int d = static_cast<int>((r - p) & (N - 1)) - 1;
@@ -447,7 +450,7 @@ struct BasicSearchTrees {
         i = CommonPrefixWords(words, &text[p], side);
         if (i >= F) {
           TakePlace(r, p);
-          straight[key[0]] = turns * 5 < visits && visits >= 8;
+          NoteDescent(key[0], turns, visits);
           return;
         }
       }
@@ -468,7 +471,7 @@ struct BasicSearchTrees {
     dad[r] = static_cast<Link>(p);
     matchLength = length;
     matchPosition = position;
-    straight[key[0]] = turns * 5 < visits && visits >= 8;
+    NoteDescent(key[0], turns, visits);
   }
 
   // InsertAlong<true> with a guess of each next node. On a long one-way chain each step waits for
@@ -499,7 +502,7 @@ struct BasicSearchTrees {
     const unsigned key1 = key[1];
     const KeyWords words = WordsOf(key);
     unsigned valid = hintLength[key0];  // row[0] .. row[valid - 1]: the last path, the guesses
-    unsigned followed = 0;                            // the guesses that held
+    unsigned followed = 0;              // the guesses that held
     unsigned at = 0;                    // the row index of the node visited next
     int side = 1;
     int length = 0;
@@ -530,7 +533,7 @@ struct BasicSearchTrees {
           TakePlace(r, p);
           if (at <= kHintSteps) row[at - 1] = static_cast<Link>(r);
           hintLength[key0] = static_cast<std::uint16_t>(at < kHintSteps ? at : kHintSteps);
-          straight[key0] = turns * 5 < static_cast<int>(at) && at >= 8;
+          NoteDescent(key0, turns, static_cast<int>(at));
           return;
         }
         turns += side != previousSide;
@@ -575,7 +578,7 @@ struct BasicSearchTrees {
     matchLength = length;
     matchPosition = position;
     hintLength[key0] = static_cast<std::uint16_t>(at < kHintSteps ? at : kHintSteps);
-    straight[key0] = turns * 5 < static_cast<int>(at) && at >= 8;
+    NoteDescent(key0, turns, static_cast<int>(at));
     trust[key0] = followed >= 4 ? 3 : trust[key0] - (trust[key0] != 0);
   }
 
