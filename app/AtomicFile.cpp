@@ -65,7 +65,11 @@ int OpenRegularFileForReading(const std::string& path) {
 }
 
 int OpenRegularFileForReading(const std::string& path, struct stat& st) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  return OpenRegularFileForReadingAt(AT_FDCWD, path.c_str(), st);
+}
+
+int OpenRegularFileForReadingAt(int dirFd, const char* name, struct stat& st) {
+  const int fd = ::openat(dirFd, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return -1;
   if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
     ::close(fd);

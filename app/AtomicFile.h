@@ -38,6 +38,8 @@ bool ReadWholeFile(const std::string& path, std::string& out, std::size_t maxByt
 int OpenRegularFileForReading(const std::string& path);
 // The same, with the file's status as the open found it.
 int OpenRegularFileForReading(const std::string& path, struct stat& st);
+// The same for `name` under the folder open as `dirFd` (AT_FDCWD for the working folder).
+int OpenRegularFileForReadingAt(int dirFd, const char* name, struct stat& st);
 
 // The same as a stdio stream ("rb"), or nullptr.
 std::FILE* OpenRegularFile(const std::string& path);

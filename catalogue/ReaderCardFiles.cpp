@@ -29,6 +29,30 @@ namespace {
 constexpr const char* kIndexName = "INDEX0.DAT";
 }  // namespace
 
+ReaderCardFiles::~ReaderCardFiles() {
+  if (rootFd_ >= 0) ::close(rootFd_);
+}
+
+void ReaderCardFiles::RequestAccess() {
+  // Claims nest; the folder opened by the outermost is kept. A root that cannot be opened leaves
+  // every call to find its files by path, as without a claim.
+  if (accessDepth_++ == 0 && rootFd_ < 0) rootFd_ = ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+void ReaderCardFiles::ReleaseAccess() {
+  if (accessDepth_ > 0 && --accessDepth_ == 0 && rootFd_ >= 0) {
+    ::close(rootFd_);
+    rootFd_ = -1;
+  }
+}
+
+int ReaderCardFiles::OpenForReading(int folder, const std::string& name, struct stat& st) const {
+  if (folder == kRootFolder && rootFd_ >= 0 && name.find('/') == std::string::npos) {
+    return OpenRegularFileForReadingAt(rootFd_, name.c_str(), st);
+  }
+  return OpenRegularFileForReading(PathOf(folder, name), st);
+}
+
 std::string ReaderCardFiles::IndexStamp() const {
   struct stat st {};
   if (::stat(PathOf(kRootFolder, kIndexName).c_str(), &st) != 0) return "none";
@@ -56,7 +80,8 @@ bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::
   bool ok = true;
   while (have < count) {
     if (have == out.size()) out.resize(std::min(count, std::max<std::size_t>(2 * out.size(), 65536)));
-    const ssize_t n = ::read(fd, out.data() + have, out.size() - have);
+    // A buffer larger than `count` from an earlier read is filled no further than `count`.
+    const ssize_t n = ::read(fd, out.data() + have, std::min(out.size(), count) - have);
     if (n < 0 && errno == EINTR) continue;
     if (n < 0) ok = false;
     if (n <= 0) break;
@@ -74,7 +99,7 @@ bool ReadInto(int fd, std::size_t expected, std::size_t count, std::vector<std::
 bool ReaderCardFiles::ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) {
   NoteIndex(folder, name);
   struct stat st {};
-  const int fd = OpenRegularFileForReading(PathOf(folder, name), st);
+  const int fd = OpenForReading(folder, name, st);
   if (fd < 0 || static_cast<std::uint64_t>(st.st_size) > kReadCap) {
     if (fd >= 0) ::close(fd);
     out.clear();
@@ -91,7 +116,7 @@ bool ReaderCardFiles::ReadFileStart(int folder, const std::string& name, std::si
                                     std::vector<std::uint8_t>& out) {
   NoteIndex(folder, name);
   struct stat st {};
-  const int fd = OpenRegularFileForReading(PathOf(folder, name), st);
+  const int fd = OpenForReading(folder, name, st);
   if (fd < 0) {
     out.clear();
     return false;
@@ -127,9 +152,13 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
   // rename: a full card or a pulled card leaves the old set, and a cut among the renames at most
   // one rename short of the new one. The temporaries are synced together and the root once after
   // the renames, rather than one wait per file; all of it relative to the root, which is walked
-  // to once.
-  const int dir = ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  // to once (or is already held open).
+  const bool held = rootFd_ >= 0;
+  const int dir = held ? rootFd_ : ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (dir < 0) return false;
+  auto closeDir = [&] {
+    if (!held) ::close(dir);
+  };
   std::vector<std::string> temps;
   std::vector<int> fds;
   temps.reserve(files.size());
@@ -139,7 +168,7 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
       if (fd >= 0) ::close(fd);
     }
     for (const std::string& t : temps) ::unlinkat(dir, t.c_str(), 0);
-    ::close(dir);
+    closeDir();
     return false;
   };
   for (const auto& [name, data] : files) {
@@ -175,7 +204,7 @@ bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& fil
   }
   // The renames themselves reach the card.
   ::fsync(dir);
-  ::close(dir);
+  closeDir();
   for (const auto& file : files) NoteIndex(kRootFolder, file.first);
   return true;
 }

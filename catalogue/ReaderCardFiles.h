@@ -2,6 +2,8 @@
 // The card through a card reader: its files are plain files under the folder where it is mounted,
 // the song folders are sub-folders "0" to "30".
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "catalogue/CardFiles.h"
@@ -11,8 +13,15 @@ namespace sondesk {
 class ReaderCardFiles : public CardFiles {
  public:
   explicit ReaderCardFiles(std::string cardDrive) : drive_(std::move(cardDrive)) {}
+  ~ReaderCardFiles() override;
+  ReaderCardFiles(const ReaderCardFiles&) = delete;
+  ReaderCardFiles& operator=(const ReaderCardFiles&) = delete;
 
   LinkMode mode() const override { return LinkMode::CardReader; }
+  // While access is claimed the card's root folder is held open: the root files of a catalogue
+  // load or a playlist carry-over are reached from it, not by walking the drive's path each time.
+  void RequestAccess() override;
+  void ReleaseAccess() override;
   const std::string& drive() const { return drive_; }
 
   bool ReadFile(int folder, const std::string& name, std::vector<std::uint8_t>& out) override;
@@ -51,7 +60,12 @@ class ReaderCardFiles : public CardFiles {
   void NoteIndex(int folder, const std::string& name);
   std::string IndexStamp() const;
 
+  // A root file open for reading through the held root folder when there is one; -1 otherwise.
+  int OpenForReading(int folder, const std::string& name, struct stat& st) const;
+
   std::string drive_;
+  int rootFd_ = -1;  // the root folder while access is claimed
+  int accessDepth_ = 0;
   std::string indexStamp_;
   bool indexNoted_ = false;
 };
