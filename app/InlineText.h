@@ -18,6 +18,10 @@
 #include <string>
 #include <string_view>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace sondesk {
 
 template <std::size_t N>
@@ -53,6 +57,33 @@ class InlineText {
     std::memcpy(chars_, field, N + 1);
     std::memset(chars_ + n, 0, N + 1 - n);
     size_ = static_cast<std::uint8_t>(n);
+  }
+  // Sets the text from a record's field of N + 1 readable bytes: up to its first NUL, at most N
+  // characters, whatever bytes follow the NUL. A catalogue load sets three of these per song for
+  // 16,000 songs: with SSE2 the field is measured and its tail cleared in a few instructions,
+  // without a call to strnlen or memset.
+  void AssignFromRecordField(const char* field) noexcept {
+#if defined(__SSE2__)
+    if constexpr (N + 1 >= 16 && N + 1 <= 32) {
+      constexpr int kHigh = static_cast<int>(N + 1 - 16);  // the second half overlaps the first
+      const __m128i zero = _mm_setzero_si128();
+      const __m128i lo = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field));
+      const __m128i hi = _mm_loadu_si128(reinterpret_cast<const __m128i*>(field + kHigh));
+      const unsigned nuls = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(lo, zero))) |
+                            (static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(hi, zero))) << kHigh) |
+                            (1u << N);
+      const int n = __builtin_ctz(nuls);
+      const __m128i length = _mm_set1_epi8(static_cast<char>(n));
+      const __m128i at = _mm_setr_epi8(0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15);
+      const __m128i atHigh = _mm_add_epi8(at, _mm_set1_epi8(static_cast<char>(kHigh)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(chars_), _mm_and_si128(lo, _mm_cmpgt_epi8(length, at)));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(chars_ + kHigh), _mm_and_si128(hi, _mm_cmpgt_epi8(length, atHigh)));
+      size_ = static_cast<std::uint8_t>(n);
+      return;
+    }
+#endif
+    const void* nul = std::memchr(field, 0, N);
+    AssignFromField(field, nul != nullptr ? static_cast<std::size_t>(static_cast<const char*>(nul) - field) : N);
   }
   void clear() noexcept {
     std::memset(chars_, 0, N + 1);

@@ -19,8 +19,7 @@ void ReportUnreadable(Catalogue& cat, const std::string& name) {
 }
 
 // Per song number, the group header a song of that number falls under in INDEX1.DAT and in
-// INDEX2.DAT (the last listing wins): the header's byte offset plus the name's length (names are
-// shorter than a record), or -1. A number listed twice in INDEX0.DAT gives both songs its groups.
+// INDEX2.DAT (the last listing wins): the header's byte offset, or -1. A number listed twice in INDEX0.DAT gives both songs its groups.
 // Only the slots of INDEX0.DAT's numbers are made ready: the others may be written by the walk of
 // a grouped index but are never read, so the table is never cleared whole.
 static_assert(SongText::kMax == kCatalogueTextMax && SongText::kMax + 1 <= kCatalogueRecordSize - 2);
@@ -43,8 +42,7 @@ class GroupsByNumber {
       const std::uint8_t* rec = bytes.data() + r * kCatalogueRecordSize;
       const std::uint16_t number = GetLe16(rec);
       if (number == kGroupHeaderMark) {
-        const auto length = ::strnlen(reinterpret_cast<const char*>(rec + 2), kCatalogueTextMax);
-        current = static_cast<std::int32_t>(r * kCatalogueRecordSize + length);
+        current = static_cast<std::int32_t>(r * kCatalogueRecordSize);
         continue;
       }
       slots_[number].*which = current;
@@ -58,15 +56,52 @@ class GroupsByNumber {
 };
 
 // A group's name found by GroupsByNumber; empty when a song was not listed or the index was not
-// read. The name's whole field is copied at once: the texts live in the entry, not on the heap.
+// read. The texts live in the entry, not on the heap.
 inline void GiveGroup(const std::vector<std::uint8_t>* bytes, std::int32_t at, SongText& text) {
   if (bytes == nullptr || at < 0) {
     text.clear();
     return;
   }
-  const std::size_t length = static_cast<std::size_t>(at) % kCatalogueRecordSize;
-  text.AssignFromField(reinterpret_cast<const char*>(bytes->data() + (static_cast<std::size_t>(at) - length) + 2),
-                       length);
+  text.AssignFromRecordField(reinterpret_cast<const char*>(bytes->data() + at + 2));
+}
+
+// "%6d" of list positions counted up one at a time: the next text is the last one with its
+// digits carried, which is most often one byte written.
+class PositionText {
+ public:
+  explicit PositionText(unsigned first) {
+    PutDecimal(text_ + kNumberTextMax, kNumberTextMax, first, ' ');
+  }
+  const char* text() const { return text_; }
+  void Next() {
+    for (int i = kNumberTextMax - 1; i >= 0; --i) {
+      if (text_[i] == ' ') {
+        text_[i] = '1';
+        return;
+      }
+      if (text_[i] != '9') {
+        ++text_[i];
+        return;
+      }
+      text_[i] = '0';
+    }
+  }
+
+ private:
+  char text_[kNumberTextMax + 1] = {};
+};
+
+// "%05u.MF3" of a song number below 65,536, two digits at a time.
+inline void PutSongFileName(char* out, unsigned number) {
+  static constexpr char kPairs[] =
+      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+      "8081828384858687888990919293949596979899";
+  out[0] = static_cast<char>('0' + number / 10000 % 10);
+  const unsigned low = number % 10000;
+  std::memcpy(out + 1, kPairs + 2 * (low / 100), 2);
+  std::memcpy(out + 3, kPairs + 2 * (low % 100), 2);
+  std::memcpy(out + 5, ".MF3", 4);
 }
 
 // Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The old
@@ -80,18 +115,15 @@ void FillCardList(CardList& card, std::vector<SongEntry>& reuse, const TitleInde
   if (reuse.size() > songCount) reuse.resize(songCount);
   reuse.reserve(songCount);
   const SongEntry blank;
-  for (std::size_t r = 0; r < songCount; ++r) {
+  PositionText position(0);  // positions stay below 16,384: "%6d" never needs a seventh character
+  for (std::size_t r = 0; r < songCount; ++r, position.Next()) {
     SongEntry& e = r < reuse.size() ? reuse[r] : reuse.emplace_back(blank);
     const std::uint8_t* record = image.RecordAt(r);
     const std::uint16_t number = GetLe16(record);
-    char numberText[kNumberTextMax + 1];  // "%6d": positions stay below 16,384
-    PutDecimal(numberText + kNumberTextMax, kNumberTextMax, static_cast<unsigned>(r), ' ');
-    e.numberText.AssignFromField(numberText, kNumberTextMax);
-    e.path.resize(9);  // "%05u.MF3": numbers stay below 65,536
-    PutDecimal(e.path.data() + 5, 5, number, '0');
-    std::memcpy(e.path.data() + 5, ".MF3", 4);
-    const char* title = reinterpret_cast<const char*>(record + 2);
-    e.title.AssignFromField(title, ::strnlen(title, kCatalogueTextMax));
+    e.numberText.AssignFromField(position.text(), kNumberTextMax);
+    e.path.resize(9);
+    PutSongFileName(e.path.data(), number);
+    e.title.AssignFromRecordField(reinterpret_cast<const char*>(record + 2));
     const GroupsByNumber::Slot& slot = groups[number];
     GiveGroup(categories, slot.category, e.category);
     GiveGroup(performers, slot.performer, e.performer);

@@ -79,6 +79,23 @@ TEST(SongEntry, ListTextsKeep27CharactersAndNothingAfterThem) {
   EXPECT_EQ(std::string(e.category.field(), SongText::kMax + 1), "AB" + std::string(26, '\0'));
 }
 
+// A record's field read straight into a list text: the text ends at the field's first NUL, or
+// after 27 characters, whatever bytes follow; the bytes after it are zero in the entry.
+TEST(SongEntry, ATextFromARecordFieldEndsAtItsNulWhateverFollows) {
+  for (std::size_t length = 0; length <= SongText::kMax + 1; ++length) {
+    char field[SongText::kMax + 1];
+    for (std::size_t i = 0; i < sizeof field; ++i) field[i] = static_cast<char>(i < length ? 'a' + i % 26 : 0x80 | i);
+    if (length <= SongText::kMax) field[length] = 0;
+    SongText text = "previous text, longer than any";
+    text.AssignFromRecordField(field);
+    const std::size_t kept = std::min(length, SongText::kMax);
+    ASSERT_EQ(text.size(), kept) << length;
+    EXPECT_EQ(std::string(text.field(), SongText::kMax + 1),
+              std::string(field, kept) + std::string(SongText::kMax + 1 - kept, '\0'))
+        << length;
+  }
+}
+
 TEST(SongList, HoldsAtMost16384Songs) {
   SongList list;
   for (std::size_t i = 0; i < kMaxListSongs; ++i) ASSERT_TRUE(list.push_back(SongEntry{}));
