@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 
 #include "app/Endian.h"
 #include "catalogue/CatalogueCheck.h"
@@ -257,30 +259,96 @@ int ReadTitleIndexImage(Catalogue& cat) {
   return ok ? 1 : 0;
 }
 
-int RebuildCardCatalogue(Catalogue& cat) {
+namespace {
+// The index files made, handed from the rebuild to the thread that writes them.
+class FilesMade {
+ public:
+  void Put(IndexFile f) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      made_.push_back(f);
+    }
+    changed_.notify_one();
+  }
+  void Close() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      closed_ = true;
+    }
+    changed_.notify_one();
+  }
+  // The next file made, or false once all were taken and no more will come.
+  bool Take(IndexFile& f) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return taken_ < made_.size() || closed_; });
+    if (taken_ == made_.size()) return false;
+    f = made_[taken_++];
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<IndexFile> made_;
+  std::size_t taken_ = 0;
+  bool closed_ = false;
+};
+
+// Builds the index files and writes them as one set. Where the card's files are written as they
+// are handed over (a card reader), each large file goes to the card while the next is built: the
+// writing and the building, of about equal length, then take little more than one of them. The
+// set is still replaced whole, as the card takes it, in the same order.
+bool BuildAndWriteIndexFiles(Catalogue& cat, CatalogueFileSet& set) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
-  s.progress().ProgressSetLine1("Update index");
+  if (!files.WritesRootFilesAsAdded() || s.card.size() < 2048) {
+    cat.workStore().Build(s.card, set);
+    s.progress().ProgressSetLine1("Update Index Titles");
+    std::unique_ptr<CardFiles::RootFileSet> out = files.BeginRootFileSet();
+    bool added = true;
+    for (IndexFile f : {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1,
+                        IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4}) {
+      added = added && out->Add(IndexFileName(f), set[f]);
+    }
+    return added && out->Commit();
+  }
+  std::unique_ptr<CardFiles::RootFileSet> out = files.BeginRootFileSet();
+  FilesMade made;
+  bool added = true;
+  cat.sideWorker().RunBeside(
+      [&] {
+        // Every file made is taken, also after a failure, so that the builder never waits on a
+        // writer that stopped.
+        for (IndexFile f; made.Take(f);) added = added && out->Add(IndexFileName(f), set[f]);
+      },
+      [&] {
+        struct CloseAtEnd {
+          FilesMade& made;
+          ~CloseAtEnd() { made.Close(); }
+        } closeAtEnd{made};
+        bool first = true;
+        cat.workStore().Build(s.card, set, [&](IndexFile f) {
+          if (first) s.progress().ProgressSetLine1("Update Index Titles");
+          first = false;
+          made.Put(f);
+        });
+      });
+  return added && out->Commit();
+}
+}  // namespace
 
-  CatalogueFileSet& set = cat.workStore().output();
-  if (!cat.workStore().Build(s.card, set)) {
+int RebuildCardCatalogue(Catalogue& cat) {
+  Session& s = cat.session();
+  s.progress().ProgressSetLine1("Update index");
+  if (s.card.size() > kMaxCatalogueSongs) {
     s.ShowBox(Format("The card catalogue holds at most %zu songs: the index files were not written.",
                      kMaxCatalogueSongs),
               22, BoxIcon::Warning, BoxButtons::Ok);
     return 0;
   }
-
   // One set: a card that cannot take the new index files whole keeps the old ones whole, so the
   // player never reads letter jumps of one catalogue over the titles of another.
-  constexpr IndexFile kOrder[] = {IndexFile::Index0, IndexFile::Index1, IndexFile::Index2, IndexFile::Alpha0,
-                                  IndexFile::Alpha1, IndexFile::Alpha2, IndexFile::Index3, IndexFile::Index4};
-  std::vector<CardFiles::NamedFile> named;
-  named.reserve(std::size(kOrder));
-  for (IndexFile f : kOrder) named.emplace_back(IndexFileName(f), std::move(set[f]));
-  s.progress().ProgressSetLine1("Update Index Titles");
-  const bool written = files.ReplaceRootFilesTogether(named);
-  for (std::size_t i = 0; i < named.size(); ++i) set[kOrder[i]] = std::move(named[i].second);
-  if (!written) {
+  if (!BuildAndWriteIndexFiles(cat, cat.workStore().output())) {
     s.ShowBox(FormatText(s.Text(12), CataloguePath(cat, "INDEX0.DAT - INDEX4.DAT, ALPHA0.DAT - ALPHA2.DAT").c_str()) +
                   "\nThe card keeps its old index files, all of them.",
               25, BoxIcon::Stop, BoxButtons::Ok);

@@ -5,6 +5,7 @@
 // FAT16 that the program keeps itself over the link.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -61,6 +62,22 @@ class CardFiles {
     }
     return true;
   }
+  // A set of root files replaced together, handed over one at a time as they are made: each is
+  // written as it comes (under a temporary name where the medium allows) and Commit puts the whole
+  // set in place, as ReplaceRootFilesTogether does. A set dropped without Commit, or one that
+  // failed, leaves the old files as they were. Add may be called on another thread than the one
+  // that began the set, one call at a time, before Commit.
+  class RootFileSet {
+   public:
+    virtual ~RootFileSet() = default;
+    virtual bool Add(const std::string& name, const std::vector<std::uint8_t>& data) = 0;
+    virtual bool Commit() = 0;
+  };
+  // The default gathers copies of the files and replaces them at Commit.
+  virtual std::unique_ptr<RootFileSet> BeginRootFileSet();
+  // Whether Add itself writes the file, so that handing the files over while the next is made
+  // saves time; false where they are only gathered.
+  virtual bool WritesRootFilesAsAdded() const { return false; }
   virtual bool DeleteFile(int folder, const std::string& name) = 0;
   virtual bool FileExists(int folder, const std::string& name) = 0;
   // Size in bytes; -1 when the file is absent.

@@ -7,6 +7,11 @@ CatalogueWorkStore& Catalogue::workStore() {
   return *work_;
 }
 
+SideWorker& Catalogue::sideWorker() {
+  if (!side_) side_ = std::make_unique<SideWorker>();
+  return *side_;
+}
+
 bool Catalogue::BeginWrite(std::unique_ptr<WriteLock>& lock, bool listNeeded) {
   if (!writeGuard_) return true;
   std::string error;

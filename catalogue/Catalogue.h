@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/Session.h"
+#include "app/SideWorker.h"
 #include "app/WriteLock.h"
 #include "catalogue/CardFiles.h"
 #include "catalogue/CatalogueBuilder.h"
@@ -45,6 +46,8 @@ class Catalogue {
 
   // Made on first use and kept.
   CatalogueWorkStore& workStore();
+  // The second thread that loads and rebuilds share their work with; made on first use and kept.
+  SideWorker& sideWorker();
 
   // What a change of the card's files must pass first: the owner of the way to the card (the card
   // service) holds the card's write lock in `lock` for as long as the caller keeps it and checks
@@ -62,6 +65,7 @@ class Catalogue {
   Session* session_;
   CardFiles* files_;
   std::unique_ptr<CatalogueWorkStore> work_;
+  std::unique_ptr<SideWorker> side_;
   WriteGuard writeGuard_;
 };
 

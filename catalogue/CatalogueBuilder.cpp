@@ -188,7 +188,11 @@ void CatalogueWorkStore::WriteGrouped(bool byPerformer, std::vector<std::uint8_t
   table.WriteTo(letters);
 }
 
-bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
+bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out,
+                               const std::function<void(IndexFile)>& ready) {
+  auto tell = [&](IndexFile f) {
+    if (ready) ready(f);
+  };
   if (list.size() > kMaxCatalogueSongs) return false;
   FillEntries(list);
 
@@ -236,9 +240,14 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out) {
   }
   std::memset(at, 0, kCatalogueRecordSize);
   titles.WriteTo(out[IndexFile::Alpha0]);
-
+  tell(IndexFile::Index0);
   WriteGrouped(false, out[IndexFile::Index1], out[IndexFile::Index3], out[IndexFile::Alpha1]);
+  tell(IndexFile::Index1);
   WriteGrouped(true, out[IndexFile::Index2], out[IndexFile::Index4], out[IndexFile::Alpha2]);
+  for (IndexFile f : {IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1, IndexFile::Alpha2, IndexFile::Index3,
+                      IndexFile::Index4}) {
+    tell(f);
+  }
   return true;
 }
 

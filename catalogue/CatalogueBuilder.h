@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <string_view>
 #include <vector>
 
@@ -39,8 +40,10 @@ class CatalogueWorkStore {
   CatalogueWorkStore();
 
   // Builds all eight files. False, with nothing built, when the list holds more songs than a card
-  // catalogue can (16,000).
-  bool Build(const CardList& list, CatalogueFileSet& out);
+  // catalogue can (16,000). `ready`, when given, is told of each file as soon as it is whole and
+  // will not be touched again by this build, in the order the card takes them: INDEX0, INDEX1 and
+  // INDEX2 as they are made, then the five small files.
+  bool Build(const CardList& list, CatalogueFileSet& out, const std::function<void(IndexFile)>& ready = {});
 
   // The files of the last rebuild, whose buffers the next rebuild writes over: lent to the write
   // and given back, they are neither allocated nor zero-filled again.

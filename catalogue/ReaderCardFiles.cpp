@@ -147,66 +147,98 @@ namespace {
 constexpr std::size_t kEarlyWriteBytes = 64 * 1024;
 }  // namespace
 
-bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
-  // Every file whole under a temporary name first, all of them on the card before the first
-  // rename: a full card or a pulled card leaves the old set, and a cut among the renames at most
-  // one rename short of the new one. The temporaries are synced together and the root once after
-  // the renames, rather than one wait per file; all of it relative to the root, which is walked
-  // to once (or is already held open).
-  const bool held = rootFd_ >= 0;
-  const int dir = held ? rootFd_ : ::open(drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) return false;
-  auto closeDir = [&] {
-    if (!held) ::close(dir);
-  };
-  std::vector<std::string> temps;
-  std::vector<int> fds;
-  temps.reserve(files.size());
-  fds.reserve(files.size());
-  auto cleanUp = [&] {
-    for (const int fd : fds) {
-      if (fd >= 0) ::close(fd);
+// Every file whole under a temporary name first, all of them on the card before the first
+// rename: a full card or a pulled card leaves the old set, and a cut among the renames at most one
+// rename short of the new one. The temporaries are synced together and the root once after the
+// renames, rather than one wait per file; all of it relative to the root, which is walked to once
+// (or is already held open).
+class ReaderCardFiles::ReaderRootFiles : public CardFiles::RootFileSet {
+ public:
+  explicit ReaderRootFiles(ReaderCardFiles& files)
+      : files_(files),
+        held_(files.rootFd_ >= 0),
+        dir_(held_ ? files.rootFd_ : ::open(files.drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+  ~ReaderRootFiles() override {
+    // Not committed: the temporaries go and the old files stay.
+    for (const Temporary& t : temps_) {
+      if (t.fd >= 0) ::close(t.fd);
+      if (dir_ >= 0) ::unlinkat(dir_, t.name.c_str(), 0);
     }
-    for (const std::string& t : temps) ::unlinkat(dir, t.c_str(), 0);
-    closeDir();
-    return false;
-  };
-  for (const auto& [name, data] : files) {
+    if (dir_ >= 0 && !held_) ::close(dir_);
+  }
+
+  bool Add(const std::string& name, const std::vector<std::uint8_t>& data) override {
+    if (dir_ < 0 || failed_) return Fail();
     // A target a file cannot replace (a folder of that name) is found before anything is renamed.
     struct stat st {};
-    if (::fstatat(dir, name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) return cleanUp();
-    temps.push_back(TemporarySibling(name));
-    const int fd = ::openat(dir, temps.back().c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-    fds.push_back(fd);
-    if (fd < 0 || !WriteFully(fd, data.data(), data.size())) return cleanUp();
+    if (::fstatat(dir_, name.c_str(), &st, 0) == 0 && S_ISDIR(st.st_mode)) return Fail();
+    Temporary& t = temps_.emplace_back();
+    t.target = name;
+    t.name = TemporarySibling(name);
+    t.fd = ::openat(dir_, t.name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (t.fd < 0 || !WriteFully(t.fd, data.data(), data.size())) return Fail();
 #ifdef SYNC_FILE_RANGE_WRITE
-    // The card starts on a large file while the next is written; the syncs below then mostly wait
-    // on writes already under way. A file of a few sectors goes with its sync at no extra call.
-    if (data.size() >= kEarlyWriteBytes) ::sync_file_range(fd, 0, 0, SYNC_FILE_RANGE_WRITE);
+    // The card starts on a large file while the next is written; the sync at the commit then
+    // mostly waits on writes already under way. A file of a few sectors goes with that sync at no
+    // extra call.
+    if (data.size() >= kEarlyWriteBytes) ::sync_file_range(t.fd, 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
+    return true;
   }
-  // One wait for the whole set: a sync of the card's file system takes every temporary to the
-  // card at once, where a sync per file would flush the card's FAT and its cache once a file.
-  // Where that sync is refused, each file is synced on its own.
-  const bool setSynced = ::syncfs(dir) == 0;
-  for (int& fd : fds) {
-    const bool ok = setSynced || ::fsync(fd) == 0;
-    const bool closed = ::close(fd) == 0;
-    fd = -1;
-    if (!ok || !closed) return cleanUp();
-  }
-  for (std::size_t i = 0; i < files.size(); ++i) {
-    if (::renameat(dir, temps[i].c_str(), dir, files[i].first.c_str()) != 0) {
-      // Those renamed are in place; the others' temporaries go.
-      temps.erase(temps.begin(), temps.begin() + static_cast<std::ptrdiff_t>(i));
-      return cleanUp();
+
+  bool Commit() override {
+    if (dir_ < 0 || failed_) return false;
+    // One wait for the whole set: a sync of the card's file system takes every temporary to the
+    // card at once, where a sync per file would flush the card's FAT and its cache once a file.
+    // Where that sync is refused, each file is synced on its own.
+    const bool setSynced = ::syncfs(dir_) == 0;
+    for (Temporary& t : temps_) {
+      const bool ok = setSynced || ::fsync(t.fd) == 0;
+      const bool closed = ::close(t.fd) == 0;
+      t.fd = -1;
+      if (!ok || !closed) return false;
     }
+    for (std::size_t i = 0; i < temps_.size(); ++i) {
+      if (::renameat(dir_, temps_[i].name.c_str(), dir_, temps_[i].target.c_str()) != 0) {
+        // Those renamed are in place; the others' temporaries go.
+        temps_.erase(temps_.begin(), temps_.begin() + static_cast<std::ptrdiff_t>(i));
+        return false;
+      }
+    }
+    // The renames themselves reach the card.
+    ::fsync(dir_);
+    for (const Temporary& t : temps_) files_.NoteIndex(kRootFolder, t.target);
+    temps_.clear();
+    return true;
   }
-  // The renames themselves reach the card.
-  ::fsync(dir);
-  closeDir();
-  for (const auto& file : files) NoteIndex(kRootFolder, file.first);
-  return true;
+
+ private:
+  struct Temporary {
+    std::string target, name;
+    int fd = -1;
+  };
+  bool Fail() {
+    failed_ = true;
+    return false;
+  }
+
+  ReaderCardFiles& files_;
+  const bool held_;
+  const int dir_;
+  std::vector<Temporary> temps_;
+  bool failed_ = false;
+};
+
+std::unique_ptr<CardFiles::RootFileSet> ReaderCardFiles::BeginRootFileSet() {
+  return std::make_unique<ReaderRootFiles>(*this);
+}
+
+bool ReaderCardFiles::ReplaceRootFilesTogether(const std::vector<NamedFile>& files) {
+  ReaderRootFiles set(*this);
+  for (const auto& [name, data] : files) {
+    if (!set.Add(name, data)) return false;
+  }
+  return set.Commit();
 }
 
 bool ReaderCardFiles::DeleteFile(int folder, const std::string& name) {

@@ -29,6 +29,8 @@ class ReaderCardFiles : public CardFiles {
                      std::vector<std::uint8_t>& out) override;
   bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool ReplaceRootFilesTogether(const std::vector<NamedFile>& files) override;
+  std::unique_ptr<RootFileSet> BeginRootFileSet() override;
+  bool WritesRootFilesAsAdded() const override { return true; }
   bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool DeleteFile(int folder, const std::string& name) override;
   bool FileExists(int folder, const std::string& name) override;
@@ -55,6 +57,7 @@ class ReaderCardFiles : public CardFiles {
   static std::uint32_t RoundingUnitForTotal(std::uint64_t totalBytes);
 
  private:
+  class ReaderRootFiles;
   bool List(int folder, std::vector<CardFolderItem>& out, bool withSizes);
   // Called before INDEX0.DAT is read and after this program replaced it.
   void NoteIndex(int folder, const std::string& name);

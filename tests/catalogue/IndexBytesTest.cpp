@@ -294,5 +294,46 @@ TEST_F(IndexBytesLoadTest, ASmallCardAfterALargeOneLeavesNothingOfIt) {
   EXPECT_EQ(cat->titleIndex.count(), 3u);
 }
 
+// A large card's index files go to the card while the next is built: what lands there is what a
+// build on its own gives, byte for byte, also the second time over the files of the first.
+TEST_F(IndexBytesLoadTest, ALargeCardsFilesWrittenWhileBuiltAreTheBuiltFiles) {
+  MakeFreshCard();
+  for (const std::size_t songs : {std::size_t{3000}, std::size_t{2500}}) {
+    session->card = GeneratedCard(songs);
+    ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+    CatalogueWorkStore fresh;
+    CatalogueFileSet expected;
+    ASSERT_TRUE(fresh.Build(session->card, expected));
+    for (int f = 0; f < kIndexFileCount; ++f) {
+      EXPECT_EQ(CardBytes(IndexFileName(static_cast<IndexFile>(f))), expected.files[f]) << songs << " " << f;
+    }
+  }
+  EXPECT_TRUE(ui.boxes.empty());
+}
+
+// A file of the set that cannot be written while the others are being built stops the set: the
+// files already handed over stay temporaries and go, and every old file stays, the first included.
+TEST_F(IndexBytesLoadTest, ALargeSetFailingMidwayLeavesEveryOldFile) {
+  MakeFreshCard();
+  session->card = GeneratedCard(3000);
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  const auto oldIndex0 = CardBytes("INDEX0.DAT");
+  const auto oldAlpha2 = CardBytes("ALPHA2.DAT");
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX2.DAT"));
+  std::filesystem::create_directory(CardPath(kRootFolder, "INDEX2.DAT"));
+  session->card = GeneratedCard(2500);
+  EXPECT_EQ(RebuildCardCatalogue(*cat), 0);
+  EXPECT_EQ(CardBytes("INDEX0.DAT"), oldIndex0);
+  EXPECT_EQ(CardBytes("ALPHA2.DAT"), oldAlpha2);
+  EXPECT_TRUE(ui.ShownContaining("keeps its old index files"));
+  for (const auto& entry : std::filesystem::directory_iterator(cardDir)) {
+    EXPECT_EQ(entry.path().filename().string().find(".tmp"), std::string::npos) << entry.path();
+  }
+  // With the way clear again the next rebuild writes the whole set.
+  std::filesystem::remove(CardPath(kRootFolder, "INDEX2.DAT"));
+  ASSERT_EQ(RebuildCardCatalogue(*cat), 1);
+  EXPECT_NE(CardBytes("INDEX0.DAT"), oldIndex0);
+}
+
 }  // namespace
 }  // namespace sondesk::test
