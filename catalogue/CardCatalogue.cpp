@@ -21,9 +21,10 @@ void ReportUnreadable(Catalogue& cat, const std::string& name) {
 }
 
 // Per song number, the group header a song of that number falls under in INDEX1.DAT and in
-// INDEX2.DAT (the last listing wins): the header's byte offset, or -1. A number listed twice in INDEX0.DAT gives both songs its groups.
-// Only the slots of INDEX0.DAT's numbers are made ready: the others may be written by the walk of
-// a grouped index but are never read, so the table is never cleared whole.
+// INDEX2.DAT (the last listing wins): the header's byte offset, or -1. A number listed twice in
+// INDEX0.DAT gives both songs its groups. Only the slots of INDEX0.DAT's numbers are made ready:
+// the others may be written by the walk of a grouped index but are never read, so the table is
+// never cleared whole.
 static_assert(SongText::kMax == kCatalogueTextMax && SongText::kMax + 1 <= kCatalogueRecordSize - 2);
 
 class GroupsByNumber {
@@ -93,19 +94,6 @@ class PositionText {
   char text_[kNumberTextMax + 1] = {};
 };
 
-// "%05u.MF3" of a song number below 65,536, two digits at a time.
-inline void PutSongFileName(char* out, unsigned number) {
-  static constexpr char kPairs[] =
-      "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
-      "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
-      "8081828384858687888990919293949596979899";
-  out[0] = static_cast<char>('0' + number / 10000 % 10);
-  const unsigned low = number % 10000;
-  std::memcpy(out + 1, kPairs + 2 * (low / 100), 2);
-  std::memcpy(out + 3, kPairs + 2 * (low % 100), 2);
-  std::memcpy(out + 5, ".MF3", 4);
-}
-
 // Makes the card list from INDEX0.DAT and the groups found, in one walk front to back. The old
 // list lends its storage (only the paths are on the heap, and they fit a string's own room): a
 // list loaded over another allocates nothing.
@@ -123,8 +111,9 @@ void FillCardList(CardList& card, std::vector<SongEntry>& reuse, const TitleInde
     const std::uint8_t* record = image.RecordAt(r);
     const std::uint16_t number = GetLe16(record);
     e.numberText.AssignFromField(position.text(), kNumberTextMax);
-    e.path.resize(9);
-    PutSongFileName(e.path.data(), number);
+    e.path.resize(9);  // "%05u.MF3": numbers stay below 65,536
+    PutDecimal(e.path.data() + 5, 5, number, '0');
+    std::memcpy(e.path.data() + 5, ".MF3", 4);
     e.title.AssignFromRecordField(reinterpret_cast<const char*>(record + 2));
     const GroupsByNumber::Slot& slot = groups[number];
     GiveGroup(categories, slot.category, e.category);
