@@ -1,6 +1,7 @@
 #include "catalogue/CatalogueBuilder.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
 #include "app/Endian.h"
@@ -90,22 +91,25 @@ std::uint64_t FieldHash(const std::array<char, kCatalogueTextField>& field) {
 }
 
 std::uint64_t BigEndianPrefix(const char* p) {
-  std::uint64_t k = 0;
-  for (int i = 0; i < 8; ++i) k = (k << 8) | static_cast<unsigned char>(p[i]);
+  std::uint64_t k;
+  std::memcpy(&k, p, 8);
+  if constexpr (std::endian::native == std::endian::little) k = __builtin_bswap64(k);
   return k;
 }
 }  // namespace
 
 void CatalogueWorkStore::FillEntries(const CardList& list) {
+  // The title sort's keys are taken in the same walk, while each title is at hand.
   entries_.resize(list.size());
   sorted_.resize(list.size());
+  titleKeys_.resize(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {
-    sorted_[i] = static_cast<std::uint16_t>(i);
     Entry& e = entries_[i];
     e.number = list[i].songNumber();
     SetField(e.title, list[i].title);
     SetField(e.category, list[i].category);
     SetField(e.performer, list[i].performer);
+    titleKeys_[i] = {BigEndianPrefix(e.title.data()), static_cast<std::uint32_t>(i)};
   }
 }
 
@@ -197,9 +201,6 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out,
   FillEntries(list);
 
   // Title pass: equal titles keep the order of the card list.
-  titleKeys_.resize(entries_.size());
-  for (std::size_t i = 0; i < entries_.size(); ++i)
-    titleKeys_[i] = {BigEndianPrefix(entries_[i].title.data()), static_cast<std::uint32_t>(i)};
   // A stable radix sort on the first 8 bytes keeps equal prefixes in list order; only titles
   // sharing them are then compared whole.
   // The counts of all eight bytes are taken in one walk over the keys.
@@ -241,13 +242,15 @@ bool CatalogueWorkStore::Build(const CardList& list, CatalogueFileSet& out,
   std::memset(at, 0, kCatalogueRecordSize);
   titles.WriteTo(out[IndexFile::Alpha0]);
   tell(IndexFile::Index0);
+  tell(IndexFile::Alpha0);
   WriteGrouped(false, out[IndexFile::Index1], out[IndexFile::Index3], out[IndexFile::Alpha1]);
   tell(IndexFile::Index1);
+  tell(IndexFile::Index3);
+  tell(IndexFile::Alpha1);
   WriteGrouped(true, out[IndexFile::Index2], out[IndexFile::Index4], out[IndexFile::Alpha2]);
-  for (IndexFile f : {IndexFile::Index2, IndexFile::Alpha0, IndexFile::Alpha1, IndexFile::Alpha2, IndexFile::Index3,
-                      IndexFile::Index4}) {
-    tell(f);
-  }
+  tell(IndexFile::Index2);
+  tell(IndexFile::Index4);
+  tell(IndexFile::Alpha2);
   return true;
 }
 

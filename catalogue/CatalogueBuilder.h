@@ -27,6 +27,13 @@ inline constexpr int kIndexFileCount = 8;
 // "INDEX0.DAT" ... "ALPHA2.DAT"
 const char* IndexFileName(IndexFile file);
 
+// The order in which a rebuild hands the files to the card, which also renames them into place in
+// this order: each index with the directory and letter table that point into it, the title index
+// first. After a cut among the renames, an index and its tables are of one catalogue.
+inline constexpr IndexFile kIndexFileOrder[kIndexFileCount] = {
+    IndexFile::Index0, IndexFile::Alpha0, IndexFile::Index1, IndexFile::Index3,
+    IndexFile::Alpha1, IndexFile::Index2, IndexFile::Index4, IndexFile::Alpha2};
+
 struct CatalogueFileSet {
   std::array<std::vector<std::uint8_t>, kIndexFileCount> files;
   std::vector<std::uint8_t>& operator[](IndexFile f) { return files[static_cast<int>(f)]; }
@@ -41,8 +48,7 @@ class CatalogueWorkStore {
 
   // Builds all eight files. False, with nothing built, when the list holds more songs than a card
   // catalogue can (16,000). `ready`, when given, is told of each file as soon as it is whole and
-  // will not be touched again by this build, in the order the card takes them: INDEX0, INDEX1 and
-  // INDEX2 as they are made, then the five small files.
+  // will not be touched again by this build, in the order of kIndexFileOrder.
   bool Build(const CardList& list, CatalogueFileSet& out, const std::function<void(IndexFile)>& ready = {});
 
   // The files of the last rebuild, whose buffers the next rebuild writes over: lent to the write
