@@ -25,6 +25,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -73,8 +74,16 @@ class QuietUi : public ScriptedUi {
   void DebugLine(const std::string&) override {}
 };
 
+// SONDESK_BENCH_LZHUF_DIR names a folder to write the input files into and keep, so that a run of
+// single commands (perf stat, strace) can repeat a measurement on the very same files.
+const char* KeptDir() { return std::getenv("SONDESK_BENCH_LZHUF_DIR"); }
+
 std::string& WorkDir() {
   static std::string dir = [] {
+    if (const char* kept = KeptDir(); kept != nullptr && *kept != '\0') {
+      std::filesystem::create_directories(kept);
+      return std::string(kept);
+    }
     char pattern[] = "/tmp/sondesk-bench-lzhuf-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) std::abort();
     return std::string(pattern);
@@ -368,6 +377,6 @@ int main(int argc, char** argv) {
               sizeof(lzhuf_detail::DecodingTree) + static_cast<std::size_t>(lzhuf_detail::N));
   benchmark::Shutdown();
   std::error_code ec;
-  std::filesystem::remove_all(WorkDir(), ec);
+  if (KeptDir() == nullptr || *KeptDir() == '\0') std::filesystem::remove_all(WorkDir(), ec);
   return 0;
 }

@@ -1,4 +1,10 @@
 #include <CLI/CLI.hpp>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string_view>
@@ -41,17 +47,94 @@ void AddInOut(CLI::App* cmd, Mf3Args& a, const char* inName, const char* outName
   cmd->add_option(outName, a.out)->required();
 }
 
+// A stream coded file to file, as scripts call it once per file: the input read whole into memory
+// left uninitialised (it is overwritten at once), the output coded chunk by chunk straight into a
+// temporary file beside OUT and renamed onto it only when whole. Memory stays the input's size
+// plus a fixed window however large the output grows.
+enum class LzhufFileResult { Ok, CannotRead, CannotCode, CannotWrite };
+
+class FileSink final : public LzhufSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  bool Write(const std::uint8_t* data, std::size_t size) override { return WriteFully(fd_, data, size); }
+
+ private:
+  int fd_;
+};
+
+// The whole regular file `path` in `data`, `size` bytes; false when it cannot be read, is no
+// regular file, is larger than the read cap or grew while it was read.
+bool ReadInput(const char* path, std::unique_ptr<std::uint8_t[]>& data, std::size_t& size) {
+  struct stat st {};
+  const int fd = OpenRegularFileForReading(path, st);
+  if (fd < 0) return false;
+  bool ok = static_cast<std::uint64_t>(st.st_size) <= kReadCap;
+  // One byte more than the status gave, to see the end of the file rather than assume it.
+  const std::size_t room = ok ? static_cast<std::size_t>(st.st_size) + 1 : 0;
+  if (ok) data.reset(new std::uint8_t[room]);
+  size = 0;
+  while (ok) {
+    const ssize_t n = ::read(fd, data.get() + size, room - size);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) ok = false;
+    if (n <= 0) break;
+    size += static_cast<std::size_t>(n);
+    if (size == room) ok = false;  // grew under us: the reader of whole files copes with that
+  }
+  ::close(fd);
+  return ok;
+}
+
+LzhufFileResult CodeLzhufFile(bool compress, const char* in, const std::string& out, LzhufStatus& status) {
+  std::unique_ptr<std::uint8_t[]> data;
+  std::size_t size = 0;
+  if (!ReadInput(in, data, size)) return LzhufFileResult::CannotRead;
+  const std::span<const std::uint8_t> input(data.get(), size);
+  const std::string tmp = TemporarySibling(out);
+  const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) return LzhufFileResult::CannotWrite;
+  FileSink sink(fd);
+  status = compress ? LzhufCompress(input, sink) : LzhufDecompress(input, sink);
+  const bool closed = ::close(fd) == 0;
+  LzhufFileResult result = LzhufFileResult::Ok;
+  if (status == LzhufStatus::WriteFailed || !closed) {
+    result = LzhufFileResult::CannotWrite;
+  } else if (status != LzhufStatus::Ok) {
+    // Nothing is written: half a payload would pass for a song.
+    result = LzhufFileResult::CannotCode;
+  } else if (::rename(tmp.c_str(), out.c_str()) != 0) {
+    result = LzhufFileResult::CannotWrite;
+  }
+  if (result != LzhufFileResult::Ok) ::unlink(tmp.c_str());
+  return result;
+}
+
+// The full command line's form: the same coding, with the reason told when it fails.
+void RunLzhufCommand(CliContext& ctx, bool compress, const std::string& in, const std::string& out) {
+  LzhufStatus status = LzhufStatus::Ok;
+  switch (CodeLzhufFile(compress, in.c_str(), out, status)) {
+    case LzhufFileResult::Ok:
+      return;
+    case LzhufFileResult::CannotRead:
+      ctx.session().ShowOpenError(in);
+      return ctx.Fail(in + ": cannot be read");
+    case LzhufFileResult::CannotCode:
+      if (!compress) ctx.session().ShowOpenError(in);
+      return ctx.Fail(in + ": " + LzhufStatusText(status));
+    case LzhufFileResult::CannotWrite:
+      ctx.session().ShowCreateError(out);
+      return ctx.Fail(out + ": cannot be written");
+  }
+}
+
 }  // namespace
 
 int RunBareLzhufCommand(int argc, char** argv) {
   if (argc != 5 || std::string_view(argv[1]) != "lzhuf") return -1;
   const std::string_view mode = argv[2];
   if (mode != "compress" && mode != "decompress") return -1;
-  std::vector<std::uint8_t> in, out;
-  if (!ReadWholeFile(argv[3], in)) return -1;
-  const LzhufStatus s = mode == "compress" ? LzhufCompress(in, out) : LzhufDecompress(in, out);
-  if (s != LzhufStatus::Ok || !WriteFileReplacing(argv[4], out)) return -1;
-  return 0;
+  LzhufStatus status = LzhufStatus::Ok;
+  return CodeLzhufFile(mode == "compress", argv[3], argv[4], status) == LzhufFileResult::Ok ? 0 : -1;
 }
 
 void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
@@ -100,42 +183,11 @@ void RegisterMf3Commands(CLI::App& app, CliContext& ctx) {
   // The bare stream commands make no session unless they fail: a settings file and a message table
   // are not needed to code a file, and starting without them keeps one call per file cheap. Their
   // outputs are whole or absent, but not synced: they are made again by running the command again.
-  compress->callback([&ctx, args] {
-    std::vector<std::uint8_t> input;
-    if (!ReadWholeFile(args->in, input)) {
-      ctx.session().ShowOpenError(args->in);
-      return ctx.Fail(args->in + ": cannot be read");
-    }
-    std::vector<std::uint8_t> stream;
-    if (LzhufCompress(input, stream) != LzhufStatus::Ok) {
-      return ctx.Fail(args->in + ": " + LzhufStatusText(LzhufStatus::TooLarge));
-    }
-    if (!WriteFileReplacing(args->out, stream)) {
-      ctx.session().ShowCreateError(args->out);
-      return ctx.Fail(args->out + ": cannot be written");
-    }
-  });
+  compress->callback([&ctx, args] { RunLzhufCommand(ctx, true, args->in, args->out); });
 
   auto* decompress = lzhuf->add_subcommand("decompress", "decompress the stream IN into OUT");
   AddInOut(decompress, *args, "IN", "OUT");
-  decompress->callback([&ctx, args] {
-    std::vector<std::uint8_t> stream;
-    if (!ReadWholeFile(args->in, stream)) {
-      ctx.session().ShowOpenError(args->in);
-      return ctx.Fail(args->in + ": cannot be read");
-    }
-    std::vector<std::uint8_t> output;
-    const LzhufStatus s = LzhufDecompress(stream, output);
-    if (s != LzhufStatus::Ok) {
-      // Nothing is written: half a payload would pass for a song.
-      ctx.session().ShowOpenError(args->in);
-      return ctx.Fail(args->in + ": " + LzhufStatusText(s));
-    }
-    if (!WriteFileReplacing(args->out, output)) {
-      ctx.session().ShowCreateError(args->out);
-      return ctx.Fail(args->out + ": cannot be written");
-    }
-  });
+  decompress->callback([&ctx, args] { RunLzhufCommand(ctx, false, args->in, args->out); });
 }
 
 }  // namespace sondesk
