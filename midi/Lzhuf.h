@@ -41,8 +41,9 @@ std::vector<std::uint8_t> LzhufCompress(std::span<const std::uint8_t> input);
 // `out`. Memory grows with what the bits really give, never with a size word alone.
 LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<std::uint8_t>& out);
 
-// Where the streaming forms put their bytes, in order, a chunk of up to kLzhufSinkChunk bytes at a
-// time. A file written this way needs memory for neither the whole input's output nor its growth.
+// Where the streaming forms put their bytes, in order, in chunks of about kLzhufSinkChunk bytes (the
+// decoder's may be a match longer). A file written this way needs memory for neither the whole
+// output nor its growth.
 inline constexpr std::size_t kLzhufSinkChunk = 64 * 1024;
 class LzhufSink {
  public:
