@@ -14,6 +14,7 @@ using namespace lzhuf_detail;
 namespace {
 
 static_assert(kLzhufRingSize == N && kLzhufLookAhead == F && kLzhufThreshold == kThreshold);
+static_assert(kLzhufSinkChunk % 4 == 0, "the encoder fills its chunk a 32-bit word at a time");
 
 // Bits most significant first, gathered in a chunk that goes to the sink whenever it fills, so
 // that the output never has to be held whole or grown.
