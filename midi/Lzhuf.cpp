@@ -98,13 +98,21 @@ inline void EncodeSymbol(HuffmanTree& h, BitWriter& w, int symbol) {
   int path[T];
   std::uint64_t code = 0;
   int len = 0;
-  int k = h.prnt[symbol + T];
-  do {
-    path[T - 1 - len] = k;
+  // Two levels a step: a slot's parent and grandparent are loaded together.
+  unsigned k = static_cast<unsigned>(h.prnt[symbol + T]);
+  for (;;) {
+    const unsigned p = static_cast<unsigned>(h.prnt[k]);
+    const unsigned g = static_cast<unsigned>(h.grand[k]);
+    path[T - 1 - len] = static_cast<int>(k);
     code |= static_cast<std::uint64_t>(k & 1) << (len & 63);
     ++len;
-    k = h.prnt[k];
-  } while (k != R);
+    if (p == R) break;
+    path[T - 1 - len] = static_cast<int>(p);
+    code |= static_cast<std::uint64_t>(p & 1) << (len & 63);
+    ++len;
+    if (g == R) break;
+    k = g;
+  }
   if (len > 32) w.Put(static_cast<std::uint32_t>(code >> 32), len - 32);
   w.Put(static_cast<std::uint32_t>(code), len > 32 ? 32 : len);
   h.UpdateAlong(symbol, path + T - len, len);
