@@ -3,13 +3,16 @@
 //  - in process: our LzhufCompress/LzhufDecompress on memory buffers against the classic program's
 //    own Encode and Decode on stdio streams over the same memory;
 //  - whole process: `sondesk-cli lzhuf compress|decompress IN OUT` against `lzhuf e|d IN OUT`,
-//    file to file, each started anew for every file.
+//    file to file, each started anew for every file, the two in turn on each file.
 // Inputs: the payloads of the corpus songs (each song its own stream), a 5 MB mix, and 1 MiB each
 // of MIDI payloads, text, random bytes, runs and table-like binary records. Every run checks that
 // both programs give the same bytes. Rates are MB/s of uncompressed bytes over CPU time (this
 // thread's in process, the child's user and system time for whole processes), which a shared
-// machine's load does not skew; after the runs a table gives them with the ratio ours / classic
-// (above 1: ours is faster).
+// machine's load skews less than the wall clock; after the runs a table gives them with the ratio
+// ours / classic (above 1: ours is faster).
+//
+// SONDESK_BENCH_LZHUF_DIR=DIR keeps the input files (NAME_K.raw and our streams NAME_K.lzh) in DIR,
+// for single commands under perf or strace.
 //
 //   cmake --build --preset default --target bench_lzhuf
 //   build/default/bench/bench_lzhuf --benchmark_repetitions=5 --benchmark_report_aggregates_only
@@ -25,6 +28,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <map>
@@ -73,8 +77,16 @@ class QuietUi : public ScriptedUi {
   void DebugLine(const std::string&) override {}
 };
 
+// SONDESK_BENCH_LZHUF_DIR names a folder to write the input files into and keep, so that a run of
+// single commands (perf stat, strace) can repeat a measurement on the very same files.
+const char* KeptDir() { return std::getenv("SONDESK_BENCH_LZHUF_DIR"); }
+
 std::string& WorkDir() {
   static std::string dir = [] {
+    if (const char* kept = KeptDir(); kept != nullptr && *kept != '\0') {
+      std::filesystem::create_directories(kept);
+      return std::string(kept);
+    }
     char pattern[] = "/tmp/sondesk-bench-lzhuf-XXXXXX";
     if (::mkdtemp(pattern) == nullptr) std::abort();
     return std::string(pattern);
@@ -258,22 +270,38 @@ void PeerDecompressBench(benchmark::State& state, std::size_t i) {
   Finish(state, in);
 }
 
-template <bool kOurs, bool kCompress>
+// Ours and the classic program side by side on every file, the first of the two alternating, so
+// that a neighbour's load on the shared machine meets both alike instead of whichever ran while it
+// lasted. The iteration's time is ours; the counter x is the classic program's time over ours for
+// the whole run (above 1: ours is faster), which the table shows.
+template <bool kCompress>
 void ProcessBench(benchmark::State& state, std::size_t i) {
   const Input& in = Inputs()[i];
-  const std::string out = WorkDir() + "/out.bin";
+  const std::string ourOut = WorkDir() + "/ours.out", peerOut = WorkDir() + "/classic.out";
   bool ok = true;
+  double ours = 0, peer = 0;
+  std::size_t turn = 0;
   for (auto _ : state) {
-    double cpu = 0;
+    double oursNow = 0;
     for (std::size_t k = 0; k < in.parts.size(); ++k) {
       const std::string& from = kCompress ? in.rawFiles[k] : in.lzhFiles[k];
-      ok = RunProcess(kOurs ? OurCommand(kCompress, from, out) : PeerCommand(kCompress, from, out), cpu) && ok;
+      const bool oursFirst = (turn++ & 1) == 0;
+      for (const bool runOurs : {oursFirst, !oursFirst}) {
+        if (runOurs) {
+          ok = RunProcess(OurCommand(kCompress, from, ourOut), oursNow) && ok;
+        } else if (kHavePeer) {
+          ok = RunProcess(PeerCommand(kCompress, from, peerOut), peer) && ok;
+        }
+      }
     }
-    state.SetIterationTime(cpu);
+    ours += oursNow;
+    state.SetIterationTime(oursNow);
   }
   if (!ok) state.SkipWithError("a process failed");
-  if (ok && !in.parts.empty() && Load(out) != (kCompress ? in.packed.back() : in.parts.back()))
-    state.SkipWithError("the output file differs");
+  const Bytes& expected = in.parts.empty() ? Bytes() : kCompress ? in.packed.back() : in.parts.back();
+  if (ok && !in.parts.empty() && (Load(ourOut) != expected || (kHavePeer && Load(peerOut) != expected)))
+    state.SkipWithError("an output file differs");
+  if (kHavePeer && ours > 0) state.counters["x"] = peer / ours;
   Finish(state, in);
 }
 
@@ -287,10 +315,8 @@ const Kind kKinds[] = {
     {"classic_compress", PeerCompressBench, true},
     {"ours_decompress", OursDecompress, false},
     {"classic_decompress", PeerDecompressBench, true},
-    {"process_ours_compress", ProcessBench<true, true>, false},
-    {"process_classic_compress", ProcessBench<false, true>, true},
-    {"process_ours_decompress", ProcessBench<true, false>, false},
-    {"process_classic_decompress", ProcessBench<false, false>, true},
+    {"process_compress", ProcessBench<true>, false},
+    {"process_decompress", ProcessBench<false>, false},
 };
 
 void RegisterAll() {
@@ -308,13 +334,21 @@ void RegisterAll() {
 
 // Keeps each benchmark's rate for the table: the best single run when the runs are reported (the
 // machine is shared, and a slow run measures the neighbours), else the median of the repetitions
-// (with --benchmark_report_aggregates_only only the aggregates reach a reporter).
+// (with --benchmark_report_aggregates_only only the aggregates reach a reporter). For the whole
+// processes, the ratio x of each run (measured side by side), its median over the repetitions.
 class TableReporter : public benchmark::ConsoleReporter {
  public:
   std::map<std::string, double> best, median;  // name -> MB/s
+  std::map<std::string, std::vector<double>> ratios;
+  std::map<std::string, double> medianRatio;
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
+      if (const auto x = run.counters.find("x"); x != run.counters.end()) {
+        const std::string name = run.run_name.function_name;
+        if (run.run_type == Run::RT_Iteration) ratios[name].push_back(x->second.value);
+        if (run.run_type != Run::RT_Iteration && run.aggregate_name == "median") medianRatio[name] = x->second.value;
+      }
       const auto bps = run.counters.find("bytes_per_second");
       if (bps == run.counters.end()) continue;
       const double rate = bps->second.value / 1e6;
@@ -326,6 +360,15 @@ class TableReporter : public benchmark::ConsoleReporter {
       }
     }
     ConsoleReporter::ReportRuns(runs);
+  }
+  double Ratio(const std::string& name) const {
+    if (auto it = ratios.find(name); it != ratios.end() && !it->second.empty()) {
+      std::vector<double> v = it->second;
+      std::nth_element(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(v.size() / 2), v.end());
+      return v[v.size() / 2];
+    }
+    if (auto it = medianRatio.find(name); it != medianRatio.end()) return it->second;
+    return 0;
   }
   double Rate(const std::string& name) const {
     if (auto it = best.find(name); it != best.end()) return it->second;
@@ -347,7 +390,8 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   auto x = [](double a, double b) { return a > 0 && b > 0 ? a / b : 0.0; };
-  std::printf("\nMB/s of uncompressed bytes; x = ours / classic (in process, then whole process)\n");
+  std::printf("\nMB/s of uncompressed bytes; x = ours / classic (in process), then classic time / ours (whole\n"
+              "processes run side by side)\n");
   std::printf("%-13s %9s %6s | %8s %8s %6s | %8s %8s %6s | %6s %6s\n", "input", "bytes", "lzh", "comp", "classic",
               "x", "decomp", "classic", "x", "x comp", "x dec");
   for (const Input& in : Inputs()) {
@@ -358,16 +402,18 @@ int main(int argc, char** argv) {
                  cd = r("classic_decompress");
     std::printf("%-13s %9zu %6.3f | %8.2f %8.2f %6.2f | %8.2f %8.2f %6.2f | %6.2f %6.2f\n", in.name.c_str(),
                 in.bytes, in.bytes ? static_cast<double>(packed) / static_cast<double>(in.bytes) : 0.0, c, cc,
-                x(c, cc), d, cd, x(d, cd), x(r("process_ours_compress"), r("process_classic_compress")),
-                x(r("process_ours_decompress"), r("process_classic_decompress")));
+                x(c, cc), d, cd, x(d, cd), reporter.Ratio("process_compress/" + in.name),
+                reporter.Ratio("process_decompress/" + in.name));
   }
-  std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size\n",
+  std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size; streaming to a file adds a\n"
+              "%zu-byte chunk (encoder) or a %zu-byte window (decoder)\n",
               sizeof(lzhuf_detail::HuffmanTree) + sizeof(lzhuf_detail::SearchTrees) +
                   lzhuf_detail::SearchTrees::kHintRows * lzhuf_detail::SearchTrees::kHintRow *
                       sizeof(lzhuf_detail::SearchTrees::LinkType),
-              sizeof(lzhuf_detail::DecodingTree) + static_cast<std::size_t>(lzhuf_detail::N));
+              sizeof(lzhuf_detail::DecodingTree) + static_cast<std::size_t>(lzhuf_detail::N), kLzhufSinkChunk,
+              static_cast<std::size_t>(lzhuf_detail::N) + kLzhufSinkChunk + lzhuf_detail::F + 8);
   benchmark::Shutdown();
   std::error_code ec;
-  std::filesystem::remove_all(WorkDir(), ec);
+  if (KeptDir() == nullptr || *KeptDir() == '\0') std::filesystem::remove_all(WorkDir(), ec);
   return 0;
 }

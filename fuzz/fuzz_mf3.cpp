@@ -1,5 +1,5 @@
-// Outside bytes read as an MF3 song and as a bare LZHUF stream: every input must end cleanly,
-// inside its buffers, with no more output than its size word allows. Any input is also a payload,
+// Outside bytes read as an MF3 song and as a bare LZHUF stream (in memory and streamed): every
+// input must end cleanly, inside its buffers, with no more output than its size word allows. Any input is also a payload,
 // and compressing it must give a stream that decodes back to it.
 
 #include <algorithm>
@@ -14,6 +14,18 @@
 
 using namespace sondesk;
 
+namespace {
+// Collects what the streaming decoder hands on, to compare with the in-memory form.
+class Collect final : public LzhufSink {
+ public:
+  std::vector<std::uint8_t> bytes;
+  bool Write(const std::uint8_t* d, std::size_t n) override {
+    bytes.insert(bytes.end(), d, d + n);
+    return true;
+  }
+};
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   const std::span<const std::uint8_t> bytes(data, size);
 
@@ -26,6 +38,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else if (s != LzhufStatus::NoSizeWord) {
     __builtin_trap();
   }
+  // The command line decodes files through a window it hands on chunk by chunk: the same status
+  // and the same bytes.
+  Collect streamed;
+  if (LzhufDecompress(bytes, streamed) != s || streamed.bytes != out) __builtin_trap();
 
   Mf3Header header;
   if (Mf3Header::Parse(bytes, header)) {

@@ -1,6 +1,7 @@
 #include "midi/Lzhuf.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
 #include <memory>
 
@@ -13,11 +14,14 @@ using namespace lzhuf_detail;
 namespace {
 
 static_assert(kLzhufRingSize == N && kLzhufLookAhead == F && kLzhufThreshold == kThreshold);
+static_assert(kLzhufSinkChunk % 4 == 0, "the encoder fills its chunk a 32-bit word at a time");
 
-// Bits most significant first; whole bytes go out as soon as 32 bits are pending.
+// Bits most significant first, gathered in a chunk that goes to the sink whenever it fills, so
+// that the output never has to be held whole or grown.
 class BitWriter {
  public:
-  explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+  explicit BitWriter(LzhufSink& sink)
+      : sink_(sink), chunk_(new std::uint8_t[kLzhufSinkChunk]), p_(chunk_.get()), full_(p_ + kLzhufSinkChunk) {}
 
   // `count` (at most 32) low bits of `value`.
   inline void Put(std::uint32_t value, int count) {
@@ -25,28 +29,60 @@ class BitWriter {
     pending_ += count;
     if (pending_ >= 32) {
       pending_ -= 32;
-      const std::uint32_t w = static_cast<std::uint32_t>(acc_ >> pending_);
-      const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(w >> 24), static_cast<std::uint8_t>(w >> 16),
-                                     static_cast<std::uint8_t>(w >> 8), static_cast<std::uint8_t>(w)};
-      out_.insert(out_.end(), bytes, bytes + 4);
+      const std::uint32_t w = __builtin_bswap32(static_cast<std::uint32_t>(acc_ >> pending_));
+      std::memcpy(p_, &w, 4);
+      p_ += 4;
+      if (p_ == full_) Drain();  // the chunk holds whole words
     }
   }
 
-  // The pending bits, the last byte padded with zero bits; nothing when none are pending.
-  void Flush() {
+  // The pending bits, the last byte padded with zero bits (nothing when none are pending), and
+  // whatever the chunk still holds. False when the sink refused bytes, now or before.
+  bool Finish() {
     while (pending_ >= 8) {
       pending_ -= 8;
-      out_.push_back(static_cast<std::uint8_t>(acc_ >> pending_));
+      PutByte(static_cast<std::uint8_t>(acc_ >> pending_));
     }
-    if (pending_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
+    if (pending_ > 0) PutByte(static_cast<std::uint8_t>(acc_ << (8 - pending_)));
     pending_ = 0;
     acc_ = 0;
+    Drain();
+    return !failed_;
+  }
+
+  bool failed() const { return failed_; }
+
+ private:
+  void PutByte(std::uint8_t b) {
+    *p_++ = b;
+    if (p_ == full_) Drain();
+  }
+  void Drain() {
+    const std::size_t n = static_cast<std::size_t>(p_ - chunk_.get());
+    if (n > 0 && !failed_) failed_ = !sink_.Write(chunk_.get(), n);
+    p_ = chunk_.get();
+  }
+
+  LzhufSink& sink_;
+  const std::unique_ptr<std::uint8_t[]> chunk_;  // left uninitialised: only written bytes leave it
+  std::uint8_t* p_;
+  std::uint8_t* const full_;
+  std::uint64_t acc_ = 0;
+  int pending_ = 0;
+  bool failed_ = false;
+};
+
+// The in-memory forms: the sink appends to the caller's vector.
+class VectorSink final : public LzhufSink {
+ public:
+  explicit VectorSink(std::vector<std::uint8_t>& out) : out_(out) {}
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    out_.insert(out_.end(), data, data + size);
+    return true;
   }
 
  private:
   std::vector<std::uint8_t>& out_;
-  std::uint64_t acc_ = 0;
-  int pending_ = 0;
 };
 
 struct EncoderState {
@@ -62,13 +98,21 @@ inline void EncodeSymbol(HuffmanTree& h, BitWriter& w, int symbol) {
   int path[T];
   std::uint64_t code = 0;
   int len = 0;
-  int k = h.prnt[symbol + T];
-  do {
-    path[T - 1 - len] = k;
+  // Two levels a step: a slot's parent and grandparent are loaded together.
+  unsigned k = static_cast<unsigned>(h.prnt[symbol + T]);
+  for (;;) {
+    const unsigned p = static_cast<unsigned>(h.prnt[k]);
+    const unsigned g = static_cast<unsigned>(h.grand[k]);
+    path[T - 1 - len] = static_cast<int>(k);
     code |= static_cast<std::uint64_t>(k & 1) << (len & 63);
     ++len;
-    k = h.prnt[k];
-  } while (k != R);
+    if (p == R) break;
+    path[T - 1 - len] = static_cast<int>(p);
+    code |= static_cast<std::uint64_t>(p & 1) << (len & 63);
+    ++len;
+    if (g == R) break;
+    k = g;
+  }
   if (len > 32) w.Put(static_cast<std::uint32_t>(code >> 32), len - 32);
   w.Put(static_cast<std::uint32_t>(code), len > 32 ? 32 : len);
   h.UpdateAlong(symbol, path + T - len, len);
@@ -93,6 +137,8 @@ const char* LzhufStatusText(LzhufStatus status) {
       return "damaged stream: no size word";
     case LzhufStatus::Truncated:
       return "damaged stream: the bits end before the stored size";
+    case LzhufStatus::WriteFailed:
+      return "the output could not be written";
   }
   return "unknown";
 }
@@ -106,14 +152,20 @@ bool LzhufStoredSize(std::span<const std::uint8_t> stream, std::uint32_t& size) 
 
 LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& out) {
   if (input.size() > std::numeric_limits<std::uint32_t>::max()) return LzhufStatus::TooLarge;
+  // Typical songs compress to about half; reserving that avoids most regrowth.
+  out.reserve(out.size() + input.size() / 2 + 64);
+  VectorSink sink(out);
+  return LzhufCompress(input, sink);
+}
+
+LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, LzhufSink& sink) {
+  if (input.size() > std::numeric_limits<std::uint32_t>::max()) return LzhufStatus::TooLarge;
   const auto size = static_cast<std::uint32_t>(input.size());
   const std::uint8_t sizeWord[4] = {static_cast<std::uint8_t>(size), static_cast<std::uint8_t>(size >> 8),
                                     static_cast<std::uint8_t>(size >> 16),
                                     static_cast<std::uint8_t>(size >> 24)};
-  out.insert(out.end(), sizeWord, sizeWord + 4);
+  if (!sink.Write(sizeWord, sizeof sizeWord)) return LzhufStatus::WriteFailed;
   if (size == 0) return LzhufStatus::Ok;
-  // Typical songs compress to about half; reserving that avoids most regrowth.
-  out.reserve(out.size() + input.size() / 2 + 64);
 
   auto state = std::make_unique<EncoderState>();
   HuffmanTree& h = state->huff;
@@ -124,7 +176,7 @@ LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, std::vector<std::
   const std::unique_ptr<SearchTrees::LinkType[]> hints(
       new SearchTrees::LinkType[SearchTrees::kHintRows * SearchTrees::kHintRow]);
   t.hints = hints.get();
-  BitWriter w(out);
+  BitWriter w(sink);
 
   const std::uint8_t* in = input.data();
   const std::uint8_t* const end = in + input.size();
@@ -160,10 +212,9 @@ LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, std::vector<std::
       r = (r + 1) & (N - 1);
       if (--len > 0) t.Insert(r);
     }
-  } while (len > 0);
+  } while (len > 0 && !w.failed());
 
-  w.Flush();
-  return LzhufStatus::Ok;
+  return w.Finish() ? LzhufStatus::Ok : LzhufStatus::WriteFailed;
 }
 
 std::vector<std::uint8_t> LzhufCompress(std::span<const std::uint8_t> input) {
@@ -224,24 +275,42 @@ class BitReader {
 
 }  // namespace
 
-LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<std::uint8_t>& out) {
-  std::uint32_t size = 0;
-  if (!LzhufStoredSize(stream, size)) return LzhufStatus::NoSizeWord;
-  if (size == 0) return LzhufStatus::Ok;
+namespace {
 
-  // Each symbol takes at least one bit and a match of at most 29 bytes at least ten, so the bits
-  // bound what a stream can give; a size word beyond that bound is damage and must not decide how
-  // much memory is taken.
-  const std::uint64_t streamBits = (stream.size() - kLzhufSizeWordBytes) * std::uint64_t{8};
-  const std::uint64_t limit = std::min<std::uint64_t>(size, streamBits * 3 + F);
-  const std::size_t base = out.size();
-  // Matches are copied 8 bytes at a time and may write up to 7 bytes behind their end; those
-  // bytes are overwritten by what follows or cut off at the end.
-  constexpr std::size_t kCopySlack = 8;
-  out.resize(base + static_cast<std::size_t>(limit) + kCopySlack);
-  std::uint8_t* const o = out.data() + base;
-  std::size_t produced = 0;
+// Where the decoder puts its bytes: from `start` on, and whenever the next byte's place reaches
+// `flushAt`, Flush hands on what lies more than N bytes back and moves the rest to make room, so
+// that every match still finds the N bytes before it.
+//
+// The whole output in the caller's vector, sized beforehand: never full.
+struct WholeOutput {
+  std::uint8_t* start;
+  std::uint8_t* flushAt;  // past the last byte the output can reach
+  bool Flush(std::uint8_t*&) { return true; }
+};
 
+// A window of N bytes of history and a chunk, handed to a sink.
+struct WindowOutput {
+  // Matches are copied 8 bytes at a time and may write up to 7 bytes behind their end; the
+  // longest starts just below flushAt.
+  static constexpr std::size_t kSize = N + kLzhufSinkChunk + F + 8;
+  LzhufSink& sink;
+  std::uint8_t* start;
+  std::uint8_t* flushAt = start + N + kLzhufSinkChunk;
+
+  bool Flush(std::uint8_t*& at) {
+    const bool ok = sink.Write(start, static_cast<std::size_t>(at - N - start));
+    std::memmove(start, at - N, N);
+    at = start + N;
+    return ok;
+  }
+  bool Finish(const std::uint8_t* at) { return at == start || sink.Write(start, static_cast<std::size_t>(at - start)); }
+};
+
+// Decodes at most `limit` bytes of `stream` (size word included) into `output`. `produced` gets how
+// many the bits gave before they ended or went wrong, `end` the place after the last of them.
+template <typename Output>
+LzhufStatus DecodeInto(std::span<const std::uint8_t> stream, std::uint64_t limit, Output& output,
+                       std::size_t& produced, std::uint8_t*& end) {
   auto huff = std::make_unique<DecodingTree>();
   DecodingTree& h = *huff;
   h.Start();
@@ -256,6 +325,8 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
   int path[T];
   BitReader in(stream.data() + kLzhufSizeWordBytes, stream.data() + stream.size());
   LzhufStatus status = LzhufStatus::Ok;
+  produced = 0;
+  std::uint8_t* at = output.start;
   while (produced < limit) {
     const std::size_t before = produced;
     in.EnsureForSymbol();
@@ -296,7 +367,8 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
     h.UpdateAlong(c, path, used);
     if (c < 256) {
       if (produced < N) ring[ringAt(produced)] = static_cast<std::uint8_t>(c);
-      o[produced++] = static_cast<std::uint8_t>(c);
+      *at++ = static_cast<std::uint8_t>(c);
+      ++produced;
     } else {
       if (in.count() < 14) in.Refill();
       const std::uint64_t b = in.bits();
@@ -305,7 +377,7 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
       const int q = (kPositionDecode.upper[top] << 6) | static_cast<int>((b >> (58 - codeLen)) & 63);
       in.Consume(codeLen + 6);
       const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(c - 253), limit - produced);
-      std::uint8_t* const to = o + produced;
+      std::uint8_t* const to = at;
       if (static_cast<std::size_t>(q) < produced) {
         const std::uint8_t* const from = to - q - 1;
         if (q >= 7) {
@@ -329,16 +401,62 @@ LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<st
         }
       }
       produced += n;
+      at += n;
     }
     if (in.count() < 0 || in.Overrun()) {
       // The symbol was read partly from the zero bits behind the end: its bytes are not the song's.
+      at -= produced - before;
       produced = before;
       status = LzhufStatus::Truncated;
       break;
     }
+    if (at >= output.flushAt && !output.Flush(at)) {
+      status = LzhufStatus::WriteFailed;
+      break;
+    }
   }
+  end = at;
+  return status;
+}
+
+// Each symbol takes at least one bit and a match of at most 29 bytes at least ten, so the bits
+// bound what a stream can give; a size word beyond that bound is damage and must not decide how
+// much memory is taken.
+std::uint64_t DecodeLimit(std::span<const std::uint8_t> stream, std::uint32_t size) {
+  const std::uint64_t streamBits = (stream.size() - kLzhufSizeWordBytes) * std::uint64_t{8};
+  return std::min<std::uint64_t>(size, streamBits * 3 + F);
+}
+
+}  // namespace
+
+LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<std::uint8_t>& out) {
+  std::uint32_t size = 0;
+  if (!LzhufStoredSize(stream, size)) return LzhufStatus::NoSizeWord;
+  if (size == 0) return LzhufStatus::Ok;
+  const std::uint64_t limit = DecodeLimit(stream, size);
+  const std::size_t base = out.size();
+  out.resize(base + static_cast<std::size_t>(limit) + 8);  // the copies' 7 bytes of slack
+  WholeOutput output{out.data() + base, out.data() + base + limit + 1};
+  std::size_t produced = 0;
+  std::uint8_t* end = nullptr;
+  LzhufStatus status = DecodeInto(stream, limit, output, produced, end);
   if (status == LzhufStatus::Ok && produced < size) status = LzhufStatus::Truncated;
   out.resize(base + produced);
+  return status;
+}
+
+LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, LzhufSink& sink) {
+  std::uint32_t size = 0;
+  if (!LzhufStoredSize(stream, size)) return LzhufStatus::NoSizeWord;
+  if (size == 0) return LzhufStatus::Ok;
+  // Left uninitialised: only bytes the decoder wrote are read or handed on.
+  const std::unique_ptr<std::uint8_t[]> window(new std::uint8_t[WindowOutput::kSize]);
+  WindowOutput output{sink, window.get()};
+  std::size_t produced = 0;
+  std::uint8_t* end = nullptr;
+  LzhufStatus status = DecodeInto(stream, DecodeLimit(stream, size), output, produced, end);
+  if (status != LzhufStatus::WriteFailed && !output.Finish(end)) status = LzhufStatus::WriteFailed;
+  if (status == LzhufStatus::Ok && produced < size) status = LzhufStatus::Truncated;
   return status;
 }
 

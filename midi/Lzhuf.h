@@ -25,6 +25,7 @@ enum class LzhufStatus {
   TooLarge,    // compress: the input does not fit the 32-bit size word
   NoSizeWord,  // decompress: fewer than 4 bytes
   Truncated,   // decompress: the bits end before the size word's count of bytes is produced
+  WriteFailed, // a sink refused its bytes (a full disk, a closed pipe)
 };
 
 // A short English diagnostic ("damaged stream: ..."), for logs and the command line.
@@ -39,6 +40,23 @@ std::vector<std::uint8_t> LzhufCompress(std::span<const std::uint8_t> input);
 // stream are ignored. A damaged stream stops with Truncated; what it decoded up to there stays in
 // `out`. Memory grows with what the bits really give, never with a size word alone.
 LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, std::vector<std::uint8_t>& out);
+
+// Where the streaming forms put their bytes, in order, in chunks of about kLzhufSinkChunk bytes (the
+// decoder's may be a match longer). A file written this way needs memory for neither the whole
+// output nor its growth.
+inline constexpr std::size_t kLzhufSinkChunk = 64 * 1024;
+class LzhufSink {
+ public:
+  virtual ~LzhufSink() = default;
+  // False stops the coder, which then returns WriteFailed.
+  virtual bool Write(const std::uint8_t* data, std::size_t size) = 0;
+};
+
+// The same streams as above, handed to `sink` as they are made. The decoder's damage rules are
+// the same; what it decoded before the damage has been handed on, so a caller that keeps only whole
+// outputs must drop what it was given when the status is not Ok.
+LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, LzhufSink& sink);
+LzhufStatus LzhufDecompress(std::span<const std::uint8_t> stream, LzhufSink& sink);
 
 // The size word of a stream, or false when it has fewer than 4 bytes.
 bool LzhufStoredSize(std::span<const std::uint8_t> stream, std::uint32_t& size);

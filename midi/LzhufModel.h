@@ -73,6 +73,10 @@ struct BasicHuffmanTree {
   std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
+  // The parent's parent of each slot (0 above the root's children; kept by the encoder's tree
+  // only), so that the encoder's walk from a leaf to the root loads two levels at once: without
+  // it each level waits for the load of the one below.
+  std::int32_t grand[kTwoLevels ? 1 : T];
   // quad[x][b] for internal slot x and the next two bits b: the slot they lead to in the low half
   // and the slot passed on the way in the high half; or, when the first bit already reaches a
   // leaf, that leaf's slot with kOneBit set.
@@ -102,6 +106,7 @@ struct BasicHuffmanTree {
     }
     for (int i = T; i < T + 16; ++i) freq[i] = 0xFFFF;
     prnt[R] = 0;
+    BuildGrands();
     BuildQuads();
   }
 
@@ -136,6 +141,23 @@ struct BasicHuffmanTree {
         top[v] = static_cast<std::uint32_t>(slot) | (static_cast<std::uint32_t>(n) << 16);
       }
       topStale = false;
+    }
+  }
+
+  void BuildGrands() {
+    if constexpr (!kTwoLevels) {
+      for (int x = 0; x < R; ++x) grand[x] = prnt[prnt[x]];
+      grand[R] = 0;
+    }
+  }
+
+  // Slots `first` and first + 1 now hang from `parent`: their grandparent and their children's.
+  __attribute__((always_inline)) inline void Regrand(int first, int parent) {
+    if constexpr (!kTwoLevels) {
+      grand[first] = grand[first + 1] = prnt[parent];
+      const int a = son[first], b = son[first + 1];
+      if (a < T) grand[a] = grand[a + 1] = parent;
+      if (b < T) grand[b] = grand[b + 1] = parent;
     }
   }
 
@@ -181,6 +203,7 @@ struct BasicHuffmanTree {
         prnt[k] = prnt[k + 1] = i;
       }
     }
+    BuildGrands();
     BuildQuads();
   }
 
@@ -223,6 +246,8 @@ struct BasicHuffmanTree {
     prnt[j] = c;
     if (j < T) prnt[j + 1] = c;
     son[c] = j;
+    if (i < T) Regrand(i, l);
+    if (j < T) Regrand(j, c);
     if constexpr (kTwoLevels) {
       // What lies below c and l moved with them; their parents now find other slots below.
       std::uint32_t below[4];

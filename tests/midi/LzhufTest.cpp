@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <random>
 #include <string>
 #include <vector>
@@ -239,6 +240,90 @@ TEST(LzhufDamage, DamagedStreamsDecodeAsThePlainTreeWalkDoes) {
   }
   EXPECT_GT(stoppedEarly, 0);
   EXPECT_LT(stoppedEarly, 400);
+}
+
+// The streaming forms against the in-memory ones: the same bytes, whatever the chunk boundaries cut
+// (literals, matches that reach back across a handed-on chunk, the last partial chunk), the same
+// damage rules, and a sink that refuses bytes stops the coder with WriteFailed.
+class RecordingSink : public LzhufSink {
+ public:
+  Bytes bytes;
+  std::vector<std::size_t> chunks;
+  std::size_t refuseAfter = SIZE_MAX;  // refuse the write that would pass this many bytes
+  int refusals = 0;
+  int offersAfterRefusal = 0;
+  bool Write(const std::uint8_t* data, std::size_t size) override {
+    chunks.push_back(size);
+    offersAfterRefusal += refusals;
+    if (bytes.size() + size > refuseAfter) {
+      ++refusals;
+      return false;
+    }
+    bytes.insert(bytes.end(), data, data + size);
+    return true;
+  }
+};
+
+TEST(LzhufSink, StreamingGivesTheInMemoryBytesAcrossChunkBoundaries) {
+  std::mt19937 rng(5);
+  Bytes far;  // random blocks repeated 4000 bytes later: matches reach to the window's far end
+  while (far.size() < 3 * kLzhufSinkChunk + 777) {
+    Bytes block(4000);
+    for (auto& b : block) b = static_cast<std::uint8_t>(rng());
+    far.insert(far.end(), block.begin(), block.end());
+    far.insert(far.end(), block.begin(), block.begin() + 3000);
+  }
+  Bytes runs(2 * kLzhufSinkChunk + 5, 'r');  // 29-byte matches straddle every flush
+  Bytes random(kLzhufSinkChunk + lzhuf_detail::N + 1);
+  for (auto& b : random) b = static_cast<std::uint8_t>(rng());
+  for (const Bytes& in : {Bytes{}, Bytes{'x'}, far, runs, random, test::ReadBytes(kVectors + "text_150k.in")}) {
+    SCOPED_TRACE(in.size());
+    const Bytes z = LzhufCompress(in);
+    RecordingSink packed;
+    ASSERT_EQ(LzhufCompress(in, packed), LzhufStatus::Ok);
+    EXPECT_TRUE(packed.bytes == z);
+    RecordingSink unpacked;
+    ASSERT_EQ(LzhufDecompress(z, unpacked), LzhufStatus::Ok);
+    EXPECT_TRUE(unpacked.bytes == in);
+    for (std::size_t n : packed.chunks) EXPECT_LE(n, kLzhufSinkChunk);
+    for (std::size_t n : unpacked.chunks) EXPECT_LE(n, kLzhufSinkChunk + lzhuf_detail::F);
+  }
+}
+
+TEST(LzhufSink, DamagedStreamsHandOnWhatTheInMemoryFormKeeps) {
+  const Bytes lzh = test::ReadBytes(kVectors + "text_150k.lzh");
+  for (std::size_t cut : {std::size_t{4}, std::size_t{5}, std::size_t{20000}, std::size_t{40000}, lzh.size() - 1}) {
+    const Bytes shorter(lzh.begin(), lzh.begin() + static_cast<std::ptrdiff_t>(cut));
+    Bytes out;
+    RecordingSink sink;
+    EXPECT_EQ(LzhufDecompress(shorter, out), LzhufStatus::Truncated) << cut;
+    EXPECT_EQ(LzhufDecompress(shorter, sink), LzhufStatus::Truncated) << cut;
+    EXPECT_TRUE(sink.bytes == out) << cut;
+  }
+  RecordingSink none;
+  EXPECT_EQ(LzhufDecompress(Bytes{1, 2}, none), LzhufStatus::NoSizeWord);
+  EXPECT_EQ(LzhufDecompress(FromHex("00000000"), none), LzhufStatus::Ok);
+  EXPECT_TRUE(none.chunks.empty());
+}
+
+TEST(LzhufSink, ARefusedWriteStopsTheCoder) {
+  const Bytes in = test::ReadBytes(kVectors + "text_150k.in");
+  const Bytes z = LzhufCompress(in);
+  for (std::size_t refuseAfter : {std::size_t{0}, std::size_t{3}, kLzhufSinkChunk - 1, z.size() - 1}) {
+    RecordingSink sink;
+    sink.refuseAfter = refuseAfter;
+    EXPECT_EQ(LzhufCompress(in, sink), LzhufStatus::WriteFailed) << refuseAfter;
+    EXPECT_EQ(sink.refusals, 1) << refuseAfter;
+    EXPECT_EQ(sink.offersAfterRefusal, 0) << refuseAfter;
+  }
+  for (std::size_t refuseAfter : {std::size_t{0}, kLzhufSinkChunk, in.size() - 1}) {
+    RecordingSink sink;
+    sink.refuseAfter = refuseAfter;
+    EXPECT_EQ(LzhufDecompress(z, sink), LzhufStatus::WriteFailed) << refuseAfter;
+    EXPECT_EQ(sink.offersAfterRefusal, 0) << refuseAfter;
+    EXPECT_TRUE(std::equal(sink.bytes.begin(), sink.bytes.end(), in.begin()));
+  }
+  EXPECT_STREQ(LzhufStatusText(LzhufStatus::WriteFailed), "the output could not be written");
 }
 
 }  // namespace
