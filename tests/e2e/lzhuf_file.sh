@@ -63,7 +63,12 @@ mv big.lzh big.raw
 set +e
 "$CLI" lzhuf decompress big.raw old.out 2>err.txt &
 coder=$!
-sleep 0.3
+# Cut only once the stream is mapped: cut before the open, it would be read as a short stream.
+for _ in $(seq 200); do
+  grep -q "big.raw" "/proc/$coder/maps" 2>/dev/null && break
+  kill -0 "$coder" 2>/dev/null || break
+  sleep 0.01
+done
 truncate -s 4096 big.raw
 wait $coder
 rc=$?
