@@ -53,9 +53,9 @@ TEST(SideWorker, AnErrorOnEitherSideReachesTheCallerOnlyOnceBothAreDone) {
   } catch (const std::runtime_error&) {
   }
   // The worker serves on after errors.
-  int both = 0;
-  worker.RunBeside([&] { ++both; }, [&] { ++both; });
-  EXPECT_EQ(both, 2);
+  int side = 0, here = 0;
+  worker.RunBeside([&] { ++side; }, [&] { ++here; });
+  EXPECT_EQ(side + here, 2);
 }
 
 TEST(SideWorker, WithOneProcessorBothPiecesRunOnTheCaller) {
