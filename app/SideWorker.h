@@ -20,9 +20,10 @@ class SideWorker {
   SideWorker& operator=(const SideWorker&) = delete;
 
   // Runs `side` on the worker while `here` runs on the calling thread, and returns when both are
-  // done. With one processor only, or when the thread cannot be started, both run here, `here`
-  // first. An exception from either reaches the caller (the caller's own first), once both are
-  // done: neither piece is ever left running on data the caller may free.
+  // done. An exception from either reaches the caller (the caller's own first), once both are
+  // done: neither piece is ever left running on data the caller may free. With one processor
+  // only, or when the thread cannot be started, both run here, `here` first (an exception from it
+  // then leaves `side` unrun).
   void RunBeside(const std::function<void()>& side, const std::function<void()>& here);
 
   // Whether a second processor serves this process.
