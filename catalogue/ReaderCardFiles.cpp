@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <unistd.h>
@@ -147,6 +148,43 @@ namespace {
 constexpr std::size_t kEarlyWriteBytes = 64 * 1024;
 }  // namespace
 
+namespace {
+// The process number in a name TemporarySibling made ("<name>.tmp<pid>_<n>"), or 0.
+long TemporaryOwner(const char* name) {
+  const char* tmp = std::strstr(name, ".tmp");
+  if (tmp == nullptr || tmp == name) return 0;
+  const char* p = tmp + 4;
+  long pid = 0;
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9' && pid < 100000000) pid = pid * 10 + (*p++ - '0');
+  if (p == digits || *p++ != '_' || *p < '0' || *p > '9') return 0;
+  while (*p >= '0' && *p <= '9') ++p;
+  return *p == '\0' ? pid : 0;
+}
+}  // namespace
+
+// A set cut short by a pulled card or a killed program leaves its temporaries in the root; before
+// the first set a session writes, those of a program that no longer runs are removed. A temporary of a
+// program still running (another SonDesk writing, or by chance a process of that number here when
+// the card comes from another computer) is left alone.
+void ReaderCardFiles::RemoveStaleTemporaries(int dir) {
+  const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  DIR* listing = ::fdopendir(fd);
+  if (listing == nullptr) {
+    ::close(fd);
+    return;
+  }
+  const long self = ::getpid();
+  while (const dirent* d = ::readdir(listing)) {
+    const long owner = TemporaryOwner(d->d_name);
+    if (owner <= 0 || owner == self) continue;
+    if (::kill(static_cast<pid_t>(owner), 0) == 0 || errno != ESRCH) continue;
+    ::unlinkat(dir, d->d_name, 0);
+  }
+  ::closedir(listing);
+}
+
 // Every file whole under a temporary name first, all of them on the card before the first
 // rename: a full card or a pulled card leaves the old set, and a cut among the renames at most one
 // rename short of the new one. The temporaries are synced together and the root once after the
@@ -157,7 +195,13 @@ class ReaderCardFiles::ReaderRootFiles : public CardFiles::RootFileSet {
   explicit ReaderRootFiles(ReaderCardFiles& files)
       : files_(files),
         held_(files.rootFd_ >= 0),
-        dir_(held_ ? files.rootFd_ : ::open(files.drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {}
+        dir_(held_ ? files.rootFd_ : ::open(files.drive_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)) {
+    // Once a card per session: a set is written often, and junk of another run only by a cut.
+    if (dir_ >= 0 && !files.temporariesSwept_) {
+      RemoveStaleTemporaries(dir_);
+      files.temporariesSwept_ = true;
+    }
+  }
   ~ReaderRootFiles() override {
     // Not committed: the temporaries go and the old files stay.
     for (const Temporary& t : temps_) {

@@ -58,6 +58,7 @@ class ReaderCardFiles : public CardFiles {
 
  private:
   class ReaderRootFiles;
+  static void RemoveStaleTemporaries(int dir);
   bool List(int folder, std::vector<CardFolderItem>& out, bool withSizes);
   // Called before INDEX0.DAT is read and after this program replaced it.
   void NoteIndex(int folder, const std::string& name);
@@ -69,6 +70,7 @@ class ReaderCardFiles : public CardFiles {
   std::string drive_;
   int rootFd_ = -1;  // the root folder while access is claimed
   int accessDepth_ = 0;
+  bool temporariesSwept_ = false;  // the root cleared of temporaries left by a cut, this session
   std::string indexStamp_;
   bool indexNoted_ = false;
 };

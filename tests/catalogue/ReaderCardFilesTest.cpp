@@ -1,6 +1,8 @@
-// The card reader's root folder, held open while access is claimed.
+// The card reader's root folder, held open while access is claimed, and the temporaries that a set
+// of root files cut short leaves in it.
 
-#include <dirent.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 
@@ -67,6 +69,25 @@ TEST_F(ReaderCardFilesTest, ACardChangedBetweenClaimsIsReadAfresh) {
     EXPECT_FALSE(files->ReplaceRootFilesTogether({{"PLAY1.PLL", {0, 0}}}));
   }
   std::filesystem::remove_all(old);
+}
+
+// A set cut short by a killed program leaves its temporaries on the card; the next set written
+// removes those of programs that no longer run, and nothing else.
+TEST_F(ReaderCardFilesTest, TheNextSetRemovesTemporariesLeftByAProgramThatIsGone) {
+  const pid_t gone = ::fork();
+  ASSERT_GE(gone, 0);
+  if (gone == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(gone, nullptr, 0), gone);
+  const std::string dead = "PLAY1.PLL.tmp" + std::to_string(gone) + "_8";
+  const std::string ours = "INDEX0.DAT.tmp" + std::to_string(::getpid()) + "_900";
+  const std::string running = "PLAY2.PLL.tmp1_3";  // process 1 runs while the test does
+  const std::vector<std::string> kept = {ours, running, "NOTES.tmp", "PLAY3.PLL.tmp12", "X.tmp5_", "SONG.tmp7_1a"};
+  WriteFile(CardPath(kRootFolder, dead), std::string("half a playlist"));
+  for (const std::string& name : kept) WriteFile(CardPath(kRootFolder, name), std::string("kept"));
+  ASSERT_TRUE(files->ReplaceRootFilesTogether({{"PLAY1.PLL", {0, 0}}}));
+  EXPECT_FALSE(std::filesystem::exists(CardPath(kRootFolder, dead)));
+  for (const std::string& name : kept) EXPECT_TRUE(std::filesystem::exists(CardPath(kRootFolder, name))) << name;
+  EXPECT_EQ(CardBytes("PLAY1.PLL"), (std::vector<std::uint8_t>{0, 0}));
 }
 
 }  // namespace
