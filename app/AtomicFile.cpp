@@ -7,12 +7,25 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace sondesk {
 
 std::string TemporarySibling(const std::string& path) {
   static std::atomic<unsigned> counter{0};
   return path + ".tmp" + std::to_string(::getpid()) + "_" + std::to_string(counter++);
+}
+
+long TemporaryOwner(const char* name) {
+  const char* tmp = std::strstr(name, ".tmp");
+  if (tmp == nullptr || tmp == name) return 0;
+  const char* p = tmp + 4;
+  long pid = 0;
+  const char* digits = p;
+  while (*p >= '0' && *p <= '9' && pid < 100000000) pid = pid * 10 + (*p++ - '0');
+  if (p == digits || *p++ != '_' || *p < '0' || *p > '9') return 0;
+  while (*p >= '0' && *p <= '9') ++p;
+  return *p == '\0' ? pid : 0;
 }
 
 bool WriteFully(int fd, const void* data, std::size_t size) {

@@ -49,5 +49,8 @@ std::string RegularFileProblem(const std::string& path, std::size_t maxBytes = k
 
 // A temporary name beside `path` for a write that ends with a rename onto it.
 std::string TemporarySibling(const std::string& path);
+// The process number in a name TemporarySibling made ("<name>.tmp<pid>_<n>"), or 0 for any other
+// name: a temporary whose process is gone was left by a cut.
+long TemporaryOwner(const char* name);
 
 }  // namespace sondesk

@@ -307,17 +307,19 @@ class FilesMade {
 bool BuildAndWriteIndexFiles(Catalogue& cat, CatalogueFileSet& set) {
   Session& s = cat.session();
   CardFiles& files = cat.files();
-  if (!files.WritesRootFilesAsAdded() || s.card.size() < 2048) {
+  std::unique_ptr<CardFiles::RootFileSet> out = s.card.size() >= 2048 ? files.BeginRootFileSet() : nullptr;
+  if (!out) {
+    // All built first, then written in one piece: the buffers are lent to the write and given
+    // back, neither copied nor allocated again.
     cat.workStore().Build(s.card, set);
     s.progress().ProgressSetLine1("Update Index Titles");
-    std::unique_ptr<CardFiles::RootFileSet> out = files.BeginRootFileSet();
-    bool added = true;
-    for (IndexFile f : kIndexFileOrder) {
-      added = added && out->Add(IndexFileName(f), set[f]);
-    }
-    return added && out->Commit();
+    std::vector<CardFiles::NamedFile> named;
+    named.reserve(kIndexFileCount);
+    for (IndexFile f : kIndexFileOrder) named.emplace_back(IndexFileName(f), std::move(set[f]));
+    const bool written = files.ReplaceRootFilesTogether(named);
+    for (std::size_t i = 0; i < named.size(); ++i) set[kIndexFileOrder[i]] = std::move(named[i].second);
+    return written;
   }
-  std::unique_ptr<CardFiles::RootFileSet> out = files.BeginRootFileSet();
   FilesMade made;
   bool added = true;
   cat.sideWorker().RunBeside(

@@ -17,26 +17,6 @@ bool CardFiles::ReadFileStart(int folder, const std::string& name, std::size_t c
   return true;
 }
 
-namespace {
-class GatheredRootFiles : public CardFiles::RootFileSet {
- public:
-  explicit GatheredRootFiles(CardFiles& files) : files_(files) {}
-  bool Add(const std::string& name, const std::vector<std::uint8_t>& data) override {
-    gathered_.emplace_back(name, data);
-    return true;
-  }
-  bool Commit() override { return files_.ReplaceRootFilesTogether(gathered_); }
-
- private:
-  CardFiles& files_;
-  std::vector<CardFiles::NamedFile> gathered_;
-};
-}  // namespace
-
-std::unique_ptr<CardFiles::RootFileSet> CardFiles::BeginRootFileSet() {
-  return std::make_unique<GatheredRootFiles>(*this);
-}
-
 bool CardFiles::FindSongFiles(std::vector<std::uint64_t>& present) {
   present.assign((kSongNumberLimit + 63) / 64, 0);
   bool readable = true;

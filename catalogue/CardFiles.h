@@ -73,11 +73,9 @@ class CardFiles {
     virtual bool Add(const std::string& name, const std::vector<std::uint8_t>& data) = 0;
     virtual bool Commit() = 0;
   };
-  // The default gathers copies of the files and replaces them at Commit.
-  virtual std::unique_ptr<RootFileSet> BeginRootFileSet();
-  // Whether Add itself writes the file, so that handing the files over while the next is made
-  // saves time; false where they are only gathered.
-  virtual bool WritesRootFilesAsAdded() const { return false; }
+  // Null where the files cannot be written one at a time as they come (through the player the
+  // set goes in one piece): ReplaceRootFilesTogether then takes them all at once.
+  virtual std::unique_ptr<RootFileSet> BeginRootFileSet() { return nullptr; }
   virtual bool DeleteFile(int folder, const std::string& name) = 0;
   virtual bool FileExists(int folder, const std::string& name) = 0;
   // Size in bytes; -1 when the file is absent.

@@ -148,21 +148,6 @@ namespace {
 constexpr std::size_t kEarlyWriteBytes = 64 * 1024;
 }  // namespace
 
-namespace {
-// The process number in a name TemporarySibling made ("<name>.tmp<pid>_<n>"), or 0.
-long TemporaryOwner(const char* name) {
-  const char* tmp = std::strstr(name, ".tmp");
-  if (tmp == nullptr || tmp == name) return 0;
-  const char* p = tmp + 4;
-  long pid = 0;
-  const char* digits = p;
-  while (*p >= '0' && *p <= '9' && pid < 100000000) pid = pid * 10 + (*p++ - '0');
-  if (p == digits || *p++ != '_' || *p < '0' || *p > '9') return 0;
-  while (*p >= '0' && *p <= '9') ++p;
-  return *p == '\0' ? pid : 0;
-}
-}  // namespace
-
 // A set cut short by a pulled card or a killed program leaves its temporaries in the root; before
 // the first set a session writes, those of a program that no longer runs are removed. A temporary of a
 // program still running (another SonDesk writing, or by chance a process of that number here when

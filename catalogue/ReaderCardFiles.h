@@ -30,7 +30,6 @@ class ReaderCardFiles : public CardFiles {
   bool WriteFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool ReplaceRootFilesTogether(const std::vector<NamedFile>& files) override;
   std::unique_ptr<RootFileSet> BeginRootFileSet() override;
-  bool WritesRootFilesAsAdded() const override { return true; }
   bool ReplaceFile(int folder, const std::string& name, const std::vector<std::uint8_t>& data) override;
   bool DeleteFile(int folder, const std::string& name) override;
   bool FileExists(int folder, const std::string& name) override;
