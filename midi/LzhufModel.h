@@ -73,10 +73,10 @@ struct BasicHuffmanTree {
   std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
-  // The parent's parent of each slot (0 above the root's children; kept by the encoder's tree
-  // only), so that the encoder's walk from a leaf to the root loads two levels at once: without
-  // it each level waits for the load of the one below.
-  std::int32_t grand[kTwoLevels ? 1 : T];
+  // The parent's parent of each slot (0 above the root's children), so that the encoder's walk
+  // from a leaf to the root, and every climb of an update, load two levels at once: without it
+  // each level waits for the load of the one below.
+  std::int32_t grand[T];
   // quad[x][b] for internal slot x and the next two bits b: the slot they lead to in the low half
   // and the slot passed on the way in the high half; or, when the first bit already reaches a
   // leaf, that leaf's slot with kOneBit set.
@@ -145,20 +145,16 @@ struct BasicHuffmanTree {
   }
 
   void BuildGrands() {
-    if constexpr (!kTwoLevels) {
-      for (int x = 0; x < R; ++x) grand[x] = prnt[prnt[x]];
-      grand[R] = 0;
-    }
+    for (int x = 0; x < R; ++x) grand[x] = prnt[prnt[x]];
+    grand[R] = 0;
   }
 
   // Slots `first` and first + 1 now hang from `parent`: their grandparent and their children's.
   __attribute__((always_inline)) inline void Regrand(int first, int parent) {
-    if constexpr (!kTwoLevels) {
-      grand[first] = grand[first + 1] = prnt[parent];
-      const int a = son[first], b = son[first + 1];
-      if (a < T) grand[a] = grand[a + 1] = parent;
-      if (b < T) grand[b] = grand[b + 1] = parent;
-    }
+    grand[first] = grand[first + 1] = prnt[parent];
+    const int a = son[first], b = son[first + 1];
+    if (a < T) grand[a] = grand[a + 1] = parent;
+    if (b < T) grand[b] = grand[b + 1] = parent;
   }
 
   void BuildQuads() {
@@ -239,6 +235,19 @@ struct BasicHuffmanTree {
     freq[c] = freq[l];
     freq[l] = k;
     const int i = son[c];
+    if constexpr (kTwoLevels) {
+      // Two leaves trading places, most exchanges on data that compresses poorly: no slot gets
+      // another parent, so the grandparents, the two-bit steps and the top table, which name
+      // slots, all stay as they are. (The encoder's tree gains nothing from this.)
+      const int j = son[l];
+      if (std::min(i, j) >= T) {
+        prnt[i] = l;
+        prnt[j] = c;
+        son[l] = i;
+        son[c] = j;
+        return l;
+      }
+    }
     prnt[i] = l;
     if (i < T) prnt[i + 1] = l;
     const int j = son[l];
@@ -269,13 +278,28 @@ struct BasicHuffmanTree {
   }
 
   // Slots as unsigned numbers: the walk up is a chain of loads, and a sign extension between
-  // each load and the next would lengthen every link of it.
+  // each load and the next would lengthen every link of it. Two levels a step while nothing is
+  // exchanged: the grandparent is loaded beside the parent.
   __attribute__((always_inline)) inline void ClimbFrom(unsigned c) {
-    do {
-      const std::uint32_t k = ++freq[c];
-      if (k > freq[c + 1]) c = static_cast<unsigned>(Swap(static_cast<int>(c), k));
-      c = static_cast<unsigned>(prnt[c]);
-    } while (c != 0);
+    for (;;) {
+      std::uint32_t k = ++freq[c];
+      if (k > freq[c + 1]) {
+        c = static_cast<unsigned>(prnt[Swap(static_cast<int>(c), k)]);
+        if (c == 0) return;
+        continue;
+      }
+      const unsigned p = static_cast<unsigned>(prnt[c]);
+      const unsigned g = static_cast<unsigned>(grand[c]);
+      if (p == 0) return;
+      k = ++freq[p];
+      if (k > freq[p + 1]) {
+        c = static_cast<unsigned>(prnt[Swap(static_cast<int>(p), k)]);
+        if (c == 0) return;
+        continue;
+      }
+      if (g == 0) return;
+      c = g;
+    }
   }
 
   // Update for a symbol whose slots from the root's child down to its leaf the caller has just
