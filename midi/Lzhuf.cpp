@@ -384,7 +384,15 @@ LzhufStatus DecodeInto(std::span<const std::uint8_t> stream, std::uint64_t limit
           // Each 8 bytes read lie wholly before the 8 written with them.
           for (std::size_t k = 0; k < n; k += 8) std::memcpy(to + k, from + k, 8);
         } else {
-          for (std::size_t k = 0; k < n; ++k) to[k] = from[k];  // a short period repeats
+          // A period of 1 to 7 bytes (runs, repeated patterns): eight bytes of it are put
+          // together once from the bytes before the match, and stored again and again a whole
+          // number of periods further on. Copying byte by byte instead makes each byte's load
+          // wait for the store just before it.
+          const int period = q + 1;
+          std::uint8_t pattern[8];
+          for (int k = 0; k < 8; ++k) pattern[k] = from[k % period];
+          const std::size_t step = static_cast<std::size_t>(8 / period * period);
+          for (std::size_t k = 0; k < n; k += step) std::memcpy(to + k, pattern, 8);
         }
         if (produced < N) {
           for (std::size_t k = 0; k < n; ++k) ring[ringAt(produced + k)] = to[k];

@@ -290,6 +290,27 @@ TEST(LzhufSink, StreamingGivesTheInMemoryBytesAcrossChunkBoundaries) {
   }
 }
 
+// Matches that reach back fewer than 8 bytes repeat a pattern that they write themselves: every
+// period of 1 to 16 bytes, every phase a match can end at, in memory and through a sink (the
+// periods also straddle the sink's chunks).
+TEST(Lzhuf, EveryShortPeriodRepeatsExactly) {
+  std::mt19937 rng(11);
+  Bytes in;
+  while (in.size() < 2 * kLzhufSinkChunk + 300) {
+    const int period = 1 + static_cast<int>(rng() % 16);
+    Bytes unit(static_cast<std::size_t>(period));
+    for (auto& b : unit) b = static_cast<std::uint8_t>(rng());
+    const std::size_t length = static_cast<std::size_t>(period) + rng() % 90;
+    for (std::size_t k = 0; k < length; ++k) in.push_back(unit[k % unit.size()]);
+    in.push_back(static_cast<std::uint8_t>(rng()));  // a literal between the runs
+  }
+  const Bytes z = LzhufCompress(in);
+  EXPECT_EQ(Decompress(z), in);
+  RecordingSink unpacked;
+  ASSERT_EQ(LzhufDecompress(z, unpacked), LzhufStatus::Ok);
+  EXPECT_TRUE(unpacked.bytes == in);
+}
+
 TEST(LzhufSink, DamagedStreamsHandOnWhatTheInMemoryFormKeeps) {
   const Bytes lzh = test::ReadBytes(kVectors + "text_150k.lzh");
   for (std::size_t cut : {std::size_t{4}, std::size_t{5}, std::size_t{20000}, std::size_t{40000}, lzh.size() - 1}) {
