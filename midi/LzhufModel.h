@@ -92,6 +92,10 @@ struct BasicHuffmanTree {
   std::int32_t topPath[kTwoLevels ? 1 << kTopBits : 1][kTopBits];
   std::uint8_t nearTop[kTwoLevels ? T : 1];
   bool topStale = true;
+  // The decoder's guess of where each run of equal weights ends: lastOf[w % kEndGuesses] is the
+  // slot an exchange left last with weight w at the top of its run (see Swap).
+  static constexpr unsigned kEndGuesses = 256;
+  std::uint16_t lastOf[kTwoLevels ? kEndGuesses : 1] = {};
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -212,26 +216,40 @@ struct BasicHuffmanTree {
     // slot, and most runs end within the first 16. The long runs of equal weights that rare
     // symbols sit in take a few more blocks, which still costs less than the mispredicted
     // branches of a binary search.
+    //
+    // The decoder first tries where the last exchange at this weight left the run's end: an
+    // exchange takes the top slot of the run, so the run then ends one below it, and on data that
+    // compresses poorly (long runs of equal weights, the same weights over and over) the next
+    // exchange at that weight finds it still there nine times in ten. A guess is taken only when
+    // the weights show it right: the slot is above c, has weight k - 1, and the one above it is
+    // heavier. (The encoder's search trees are placed badly by the extra code; it goes without.)
     int lo = c + 1;  // freq[lo] < k
+    const unsigned guess = kTwoLevels ? lastOf[(k - 1) % kEndGuesses] : 0u;
+    if (kTwoLevels && guess > static_cast<unsigned>(c) && guess < static_cast<unsigned>(T) &&
+        freq[guess] == k - 1 && freq[guess + 1] >= k) {
+      lo = static_cast<int>(guess);
+    } else {
 #if defined(__SSE2__)
-    const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
-    const auto lighter4 = [&](int at) {
-      const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
-      return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
-    };
-    for (;;) {
-      const unsigned lighter =
-          lighter4(lo) | (lighter4(lo + 4) << 4) | (lighter4(lo + 8) << 8) | (lighter4(lo + 12) << 12);
-      if (lighter != 0xFFFF) {
-        lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among these 16
-        break;
+      const __m128i limit = _mm_set1_epi32(static_cast<int>(k));
+      const auto lighter4 = [&](int at) {
+        const __m128i w = _mm_loadu_si128(reinterpret_cast<const __m128i*>(&freq[at]));
+        return static_cast<unsigned>(_mm_movemask_ps(_mm_castsi128_ps(_mm_cmplt_epi32(w, limit))));
+      };
+      for (;;) {
+        const unsigned lighter =
+            lighter4(lo) | (lighter4(lo + 4) << 4) | (lighter4(lo + 8) << 8) | (lighter4(lo + 12) << 12);
+        if (lighter != 0xFFFF) {
+          lo += __builtin_ctz(~lighter) - 1;  // the last of the lighter ones among these 16
+          break;
+        }
+        lo += 16;  // the sentinel stops this before the padding ends
       }
-      lo += 16;  // the sentinel stops this before the padding ends
-    }
 #else
-    while (freq[lo + 1] < k) ++lo;
+      while (freq[lo + 1] < k) ++lo;
 #endif
+    }
     const int l = lo;
+    if constexpr (kTwoLevels) lastOf[(k - 1) % kEndGuesses] = static_cast<std::uint16_t>(l - 1);
     freq[c] = freq[l];
     freq[l] = k;
     const int i = son[c];
