@@ -95,6 +95,14 @@ struct EncoderState {
 // of at most 0x8000 keep the depth far below 32 (a Fibonacci-weighted tree of that total is about
 // 22 deep); the path buffer is sized for any tree all the same.
 inline void EncodeSymbol(HuffmanTree& h, BitWriter& w, int symbol) {
+  // The tree keeps every slot's code, so the walk below serves only codes too long for it, which
+  // weights of at most 0x8000 never give.
+  const unsigned leaf = static_cast<unsigned>(h.prnt[symbol + T]);
+  if (const int depth = h.depth[leaf]; depth <= 32) {
+    w.Put(h.code[leaf], depth);
+    h.Update(symbol);
+    return;
+  }
   int path[T];
   std::uint64_t code = 0;
   int len = 0;

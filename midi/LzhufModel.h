@@ -105,6 +105,12 @@ struct BasicHuffmanTree {
   // slot an exchange left last with weight w at the top of its run (see Swap).
   static constexpr unsigned kEndGuesses = 256;
   std::uint16_t lastOf[kTwoLevels ? kEndGuesses : 1] = {};
+  // The encoder's code of every slot, so that a symbol's code is read rather than walked: its bits
+  // from the root's child down, the first in the most significant place (a slot's bit is the low bit
+  // of its number, children sitting in pairs from an even slot), and how many (saturated at 255).
+  // An exchange that moves an internal slot's contents codes what now lies below it afresh.
+  std::uint32_t code[kTwoLevels ? 1 : T];
+  std::uint8_t depth[kTwoLevels ? 1 : T];
 
   void Start() {
     for (int i = 0; i < kNChar; ++i) {
@@ -121,6 +127,7 @@ struct BasicHuffmanTree {
     prnt[R] = 0;
     BuildGrands();
     BuildQuads();
+    BuildCodes();
   }
 
   // The two entries of the parent's quad that go through `child` (son[parent] + 0 or + 1).
@@ -154,6 +161,35 @@ struct BasicHuffmanTree {
         top[v] = static_cast<std::uint32_t>(slot) | (static_cast<std::uint32_t>(n) << 16);
       }
       topStale = false;
+    }
+  }
+
+  __attribute__((always_inline)) inline void SetChildCodes(int x) {
+    const int s = son[x];
+    code[s] = code[x] << 1;
+    code[s + 1] = (code[x] << 1) | 1u;
+    depth[s] = depth[s + 1] = static_cast<std::uint8_t>(depth[x] == 255 ? 255 : depth[x] + 1);
+  }
+  void BuildCodes() {
+    if constexpr (!kTwoLevels) {
+      code[R] = 0;
+      depth[R] = 0;
+      for (int x = R; x >= 0; --x) {
+        if (son[x] < T) SetChildCodes(x);
+      }
+    }
+  }
+  // Everything below internal slot x took its place under x: their codes from x's.
+  __attribute__((noinline)) void Recode(int x) {
+    int stack[T];
+    int n = 0;
+    stack[n++] = x;
+    while (n > 0) {
+      const int y = stack[--n];
+      SetChildCodes(y);
+      const int s = son[y];
+      if (son[s] < T) stack[n++] = s;
+      if (son[s + 1] < T) stack[n++] = s + 1;
     }
   }
 
@@ -214,6 +250,7 @@ struct BasicHuffmanTree {
     }
     BuildGrands();
     BuildQuads();
+    BuildCodes();
   }
 
   // Restores the order after freq[c] grew to k above freq[c + 1]: the contents of c and of l, the
@@ -284,6 +321,10 @@ struct BasicHuffmanTree {
     son[c] = j;
     if (i < T) Regrand(i, l);
     if (j < T) Regrand(j, c);
+    if constexpr (!kTwoLevels) {
+      if (i < T) Recode(l);
+      if (j < T) Recode(c);
+    }
     if constexpr (kTwoLevels) {
       // What lies below c and l moved with them; their parents now find other slots below.
       std::uint32_t below[4];
