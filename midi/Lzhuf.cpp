@@ -85,9 +85,14 @@ class VectorSink final : public LzhufSink {
   std::vector<std::uint8_t>& out_;
 };
 
-struct EncoderState {
-  HuffmanTree huff;
+// One block on a page boundary: which of its lines share a set of the first-level cache is then the
+// same in every process (the encoder's working set is larger than that cache; placed by the heap,
+// tables of counters encoded up to a fifth slower in one process than in another). The hint rows
+// are read only as far as a descent of their tree has written them.
+struct alignas(4096) EncoderState {
   SearchTrees trees;
+  HuffmanTree huff;
+  SearchTrees::LinkType hints[SearchTrees::kHintRows * SearchTrees::kHintRow];
 };
 
 // A symbol's code is the path from the root to its leaf; the tree is walked from the leaf up,
@@ -180,10 +185,7 @@ LzhufStatus LzhufCompress(std::span<const std::uint8_t> input, LzhufSink& sink) 
   SearchTrees& t = state->trees;
   h.Start();
   t.Start();
-  // Left uninitialised: a row is read only as far as a descent of its tree has written it.
-  const std::unique_ptr<SearchTrees::LinkType[]> hints(
-      new SearchTrees::LinkType[SearchTrees::kHintRows * SearchTrees::kHintRow]);
-  t.hints = hints.get();
+  t.hints = state->hints;
   BitWriter w(sink);
 
   const std::uint8_t* in = input.data();
