@@ -95,13 +95,12 @@ struct alignas(4096) EncoderState {
   SearchTrees::LinkType hints[SearchTrees::kHintRows * SearchTrees::kHintRow];
 };
 
-// A symbol's code is the path from the root to its leaf; the tree is walked from the leaf up,
-// so the bits come out in reverse. The slots walked are kept for the update that follows. Weights
-// of at most 0x8000 keep the depth far below 32 (a Fibonacci-weighted tree of that total is about
-// 22 deep); the path buffer is sized for any tree all the same.
+// A symbol's code is the path from the root to its leaf, which the tree keeps for every slot.
+// Weights of at most 0x8000 keep the depth far below 32 (a Fibonacci-weighted tree of that total is
+// about 22 deep); a longer code, which no stream gives, would be walked from the leaf up (the bits
+// coming out in reverse, the slots walked kept for the update), with a path buffer sized for any
+// tree.
 inline void EncodeSymbol(HuffmanTree& h, BitWriter& w, int symbol) {
-  // The tree keeps every slot's code, so the walk below serves only codes too long for it, which
-  // weights of at most 0x8000 never give.
   const unsigned leaf = static_cast<unsigned>(h.prnt[symbol + T]);
   if (const int depth = h.depth[leaf]; depth <= 32) {
     w.Put(h.code[leaf], depth);
