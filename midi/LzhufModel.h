@@ -82,9 +82,9 @@ struct BasicHuffmanTree {
   std::uint32_t freq[T + 16];
   std::int32_t son[T];            // >= T: leaf of symbol son - T; else the first child's slot
   std::int32_t prnt[T + kNChar];  // parent of each slot; prnt[T + s] is the slot of symbol s
-  // The parent's parent of each slot (0 above the root's children), so that the encoder's walk
-  // from a leaf to the root, and every climb of an update, load two levels at once: without it
-  // each level waits for the load of the one below.
+  // The parent's parent of each slot (0 above the root's children), so that every climb of an
+  // update (and the encoder's walk from a leaf, for a code too long to keep) loads two levels at
+  // once: without it each level waits for the load of the one below.
   std::int32_t grand[T];
   // quad[x][b] for internal slot x and the next two bits b: the slot they lead to in the low half
   // and the slot passed on the way in the high half; or, when the first bit already reaches a
