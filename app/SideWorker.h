@@ -1,8 +1,8 @@
 #pragma once
-// A second thread kept for short pieces of work done beside the caller's own: half of a card list
-// made while the caller makes the other half, one index file built while another is. Work of a
-// fraction of a millisecond cannot pay for a thread started each time (on a loaded machine that
-// alone takes longer), so the thread is started at the first use and then waits for the next.
+// A second thread kept for short pieces of work done beside the caller's own: the index files of a
+// rebuild written to the card while the next is built. Work of a fraction of a millisecond cannot
+// pay for a thread started each time (on a loaded machine that alone takes longer), so the thread
+// is started at the first use and then waits for the next.
 
 #include <condition_variable>
 #include <exception>

@@ -46,7 +46,7 @@ class Catalogue {
 
   // Made on first use and kept.
   CatalogueWorkStore& workStore();
-  // The second thread that loads and rebuilds share their work with; made on first use and kept.
+  // The second thread a rebuild writes its index files on; made on first use and kept.
   SideWorker& sideWorker();
 
   // What a change of the card's files must pass first: the owner of the way to the card (the card

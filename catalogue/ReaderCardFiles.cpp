@@ -149,9 +149,9 @@ constexpr std::size_t kEarlyWriteBytes = 64 * 1024;
 }  // namespace
 
 // A set cut short by a pulled card or a killed program leaves its temporaries in the root; before
-// the first set a session writes, those of a program that no longer runs are removed. A temporary of a
-// program still running (another SonDesk writing, or by chance a process of that number here when
-// the card comes from another computer) is left alone.
+// the first set a session writes, those of a program that no longer runs are removed. A temporary
+// of a program still running (another SonDesk writing, or by chance a process of that number here
+// when the card comes from another computer) is left alone.
 void ReaderCardFiles::RemoveStaleTemporaries(int dir) {
   const int fd = ::openat(dir, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

@@ -51,8 +51,9 @@ void AddInOut(CLI::App* cmd, Mf3Args& a, const char* inName, const char* outName
 }
 
 // A stream coded file to file, as scripts call it once per file: the input read (a large stream to
-// decode: mapped), the output coded chunk by chunk straight into a temporary file beside OUT and renamed onto
-// it only when whole. Memory stays the input's size plus a fixed window however large the output.
+// decode: mapped), the output coded chunk by chunk straight into a temporary file beside OUT and
+// renamed onto it only when whole. Memory stays the input's size plus a fixed window however large
+// the output.
 enum class LzhufFileResult { Ok, CannotRead, CannotCode, CannotWrite };
 
 class FileSink final : public LzhufSink {
@@ -79,14 +80,13 @@ void OnBusError(int) {
   ::_exit(1);
 }
 
-// The input's bytes. Streams of a few pages and more are mapped: reading them copied every page into
-// memory the process first had to fault in, 3-6% of a whole decode of a 1 MiB stream. (The
+// The input's bytes. Streams of 64 KiB and more to decode are mapped: reading them copied every page
+// into memory the process first had to fault in, 3-6% of a whole decode of a 1 MiB stream. (The
 // encoder's input is read: mapped, it made the encoder on tables of counters 10% slower, in runs
-// that left random bytes and MIDI alike, for reasons not found.) A mapped file
-// that another program cuts short while it is coded ends the process with a bus error when the
-// lost pages are read; while the coding runs, the handler then removes the temporary file and
-// says why (exit status 1), so OUT stays as it was. Names too long for the handler's buffers are
-// read instead.
+// that left random bytes and MIDI alike, for reasons not found.) A mapped file that another
+// program cuts short while it is coded ends the process with a bus error when the lost pages are
+// read; while the coding runs, the handler then removes the temporary file and says why (exit
+// status 1), so OUT stays as it was. Names too long for the handler's buffers are read instead.
 class InputBytes {
  public:
   static constexpr std::size_t kMapFrom = 64 * 1024;

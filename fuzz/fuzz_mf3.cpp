@@ -1,6 +1,6 @@
 // Outside bytes read as an MF3 song and as a bare LZHUF stream (in memory and streamed): every
-// input must end cleanly, inside its buffers, with no more output than its size word allows. Any input is also a payload,
-// and compressing it must give a stream that decodes back to it.
+// input must end cleanly, inside its buffers, with no more output than its size word allows. Any
+// input is also a payload, and compressing it must give a stream that decodes back to it.
 
 #include <algorithm>
 #include <cstddef>
