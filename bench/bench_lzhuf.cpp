@@ -3,7 +3,9 @@
 //  - in process: our LzhufCompress/LzhufDecompress on memory buffers against the classic program's
 //    own Encode and Decode on stdio streams over the same memory;
 //  - whole process: `sondesk-cli lzhuf compress|decompress IN OUT` against `lzhuf e|d IN OUT`,
-//    file to file, each started anew for every file, the two in turn on each file.
+//    file to file, each started anew for every file, the two in turn on each file;
+//  - the decoder's tree work alone (`side_update`): the classic program's update and ours for the
+//    symbols of each part, beside the classic program's whole decoding, what bounds any exact decoder.
 // Inputs: the payloads of the corpus songs (each song its own stream), a 5 MB mix, and 1 MiB each
 // of MIDI payloads, text, random bytes, runs and table-like binary records. Every run checks that
 // both programs give the same bytes. Rates are MB/s of uncompressed bytes over CPU time (this
@@ -361,6 +363,73 @@ void SideBench(benchmark::State& state, std::size_t i) {
   Finish(state, in);
 }
 
+// The decoder's tree work alone, to show how far any byte-exact decoder can get: for the symbols
+// each part decodes to, the classic program's own update of its tree (after every symbol, as its
+// decoder does) and ours (our decoder's tree, climbing from the leaf), side by side with the classic
+// program's whole decoding of the part, the three in turn. An exact decoder has to make every
+// increment and exchange the classic one makes; if all the rest (the walk down the tree, the bits,
+// the bytes out) cost nothing, it would still decode no faster than its update lets it. Counters:
+// share = the classic update's time over the classic decoding's, x = the classic decoding's time
+// over our update's (that most), upd = the classic update's time over ours.
+#ifdef SONDESK_HAVE_LZHUF_PEER
+const std::vector<int>& Symbols(std::size_t input, std::size_t part) {
+  static std::map<std::pair<std::size_t, std::size_t>, std::vector<int>> cache;
+  auto [it, fresh] = cache.try_emplace({input, part});
+  if (fresh) {
+    const Bytes& z = Inputs()[input].packed[part];
+    // Every symbol takes at least one bit.
+    it->second.resize(z.size() * 8 + 1);
+    std::FILE* in = fmemopen(const_cast<std::uint8_t*>(z.data()), z.empty() ? 1 : z.size(), "rb");
+    it->second.resize(static_cast<std::size_t>(
+        lzhuf_classic_symbols(in, it->second.data(), static_cast<long>(it->second.size()))));
+    std::fclose(in);
+  }
+  return it->second;
+}
+#endif
+
+void UpdateBench(benchmark::State& state, std::size_t i) {
+#ifdef SONDESK_HAVE_LZHUF_PEER
+  const Input& in = Inputs()[i];
+  double peerDecode = 0, peerUpdate = 0, ours = 0;
+  std::size_t turn = 0;
+  bool same = true;
+  for (auto _ : state) {
+    double oursNow = 0;
+    for (std::size_t k = 0; k < in.parts.size(); ++k) {
+      const std::vector<int>& symbols = Symbols(i, k);
+      for (std::size_t step = 0; step < 3; ++step) {
+        const std::size_t which = (turn + step) % 3;
+        const double start = ThreadSeconds();
+        if (which == 0) {
+          same = PeerDecompress(in.packed[k]) == in.parts[k] && same;
+          peerDecode += ThreadSeconds() - start;
+        } else if (which == 1) {
+          lzhuf_classic_updates(symbols.data(), static_cast<long>(symbols.size()));
+          peerUpdate += ThreadSeconds() - start;
+        } else {
+          auto tree = std::make_unique<lzhuf_detail::DecodingTree>();
+          tree->Start();
+          for (const int s : symbols) tree->Update(s);
+          benchmark::DoNotOptimize(tree->freq[lzhuf_detail::R]);
+          oursNow += ThreadSeconds() - start;
+        }
+      }
+      ++turn;
+    }
+    ours += oursNow;
+    state.SetIterationTime(oursNow);
+  }
+  if (!same) state.SkipWithError("the classic program decoded other bytes");
+  if (peerDecode > 0) state.counters["share"] = peerUpdate / peerDecode;
+  if (ours > 0) state.counters["x"] = peerDecode / ours;
+  if (ours > 0) state.counters["upd"] = peerUpdate / ours;
+  Finish(state, in);
+#else
+  state.SkipWithError("no classic program");
+#endif
+}
+
 struct Kind {
   const char* name;
   void (*fn)(benchmark::State&, std::size_t);
@@ -373,6 +442,7 @@ const Kind kKinds[] = {
     {"classic_decompress", PeerDecompressBench, true},
     {"side_compress", SideBench<true>, true},
     {"side_decompress", SideBench<false>, true},
+    {"side_update", UpdateBench, true},
     {"process_compress", ProcessBench<true>, false},
     {"process_decompress", ProcessBench<false>, false},
 };
@@ -404,10 +474,10 @@ class TableReporter : public benchmark::ConsoleReporter {
   void ReportRuns(const std::vector<Run>& runs) override {
     for (const Run& run : runs) {
       if (run.error_occurred) continue;
-      for (const char* counter : {"x", "bound"}) {
+      for (const std::string counter : {"x", "bound", "share", "upd"}) {
         const auto x = run.counters.find(counter);
         if (x == run.counters.end()) continue;
-        const std::string name = run.run_name.function_name + (counter == std::string("x") ? "" : "#bound");
+        const std::string name = run.run_name.function_name + (counter == "x" ? "" : "#" + counter);
         if (run.run_type == Run::RT_Iteration) ratios[name].push_back(x->second.value);
         if (run.run_type != Run::RT_Iteration && run.aggregate_name == "median") medianRatio[name] = x->second.value;
       }
@@ -476,6 +546,18 @@ int main(int argc, char** argv) {
                 reporter.Ratio("process_compress/" + in.name + "#bound"),
                 reporter.Ratio("process_decompress/" + in.name),
                 reporter.Ratio("process_decompress/" + in.name + "#bound"));
+  }
+  if (kHavePeer) {
+    std::printf("\nThe decoder's tree work alone, side by side with the classic decoding: share = the classic\n"
+                "update's part of the classic decoding's time; upd = the classic update's time over ours; most =\n"
+                "the classic decoding's time over our update's, what our decoder would reach if all but the\n"
+                "update cost nothing\n");
+    std::printf("%-13s %6s %6s %6s %6s\n", "input", "share", "upd", "most", "side");
+    for (const Input& in : Inputs()) {
+      const std::string n = "side_update/" + in.name;
+      std::printf("%-13s %6.2f %6.2f %6.2f %6.2f\n", in.name.c_str(), reporter.Ratio(n + "#share"),
+                  reporter.Ratio(n + "#upd"), reporter.Ratio(n), reporter.Ratio("side_decompress/" + in.name));
+    }
   }
   std::printf("state: encoder %zu bytes, decoder %zu bytes, whatever the input size; streaming to a file adds a\n"
               "%zu-byte chunk (encoder) or a %zu-byte window (decoder)\n",

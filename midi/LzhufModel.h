@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 
